@@ -1,0 +1,25 @@
+#pragma once
+
+#include <chrono>
+
+namespace kestrix {
+
+// The one pause for every fixed wait that a procedure makes (reboot waits,
+// settle times, polling intervals). It honours the environment variable
+// KESTRIX_TIME_SCALE, a positive factor (default 1): 0.01 makes a 40 s reboot
+// wait last 0.4 s, so that tests and demos of long procedures run in seconds.
+// Network time-outs (select waits, request time-outs, deadlines) do not use it
+// and are never scaled.
+void pause(int milliseconds);
+
+// The factor in force (read once, at the first use). A value that is not a
+// positive number (or above 1000) is ignored and the factor stays 1.
+double timeScale();
+
+// Reads a KESTRIX_TIME_SCALE value (nullptr when unset) as timeScale() does.
+double parseTimeScale(const char* text);
+
+// The scaled length of a pause of the given milliseconds.
+std::chrono::microseconds scaledPause(int milliseconds);
+
+} // namespace kestrix

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "platform/sync.h"
+#include "platform/thread.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace kestrix {
+
+// Base of the nested error classes of the worker and protocol classes
+// (T7000ipError, T7000ipLBusCommError, ...): a system error number (0 where
+// none applies) and a text. Not a standard exception; thrown by value.
+struct WorkerError {
+    int code = 0;
+    std::string text;
+};
+
+// The owner of a worker (the dialog that started it). The worker reports its
+// end through workerEnded() on its own thread; the owner must not wait for the
+// worker's thread inside that call (it hands the report to its own thread and
+// returns, then waits with waitonthreadend()).
+class WorkerOwner {
+public:
+    virtual ~WorkerOwner() = default;
+    virtual void workerEnded(int endCode) = 0;
+};
+
+// Whether _run() traces "<class>::_run() no error" after a normal end.
+enum class NormalEndTrace { Write, Silent };
+
+// The frame of every worker thread: start, end report, cancel, clean-up and
+// their trace lines, written with the worker's class name. It holds no work of
+// its own; a worker class supplies run() and throwError().
+//
+// Handles: the abort event is closed by reportEnd() at the end of run(), the
+// thread handle by waitonthreadend(); cleanup() and destroy() close only what
+// is still open, so every handle is closed exactly once. A derived class calls
+// start() as the last step of its constructor and destroy() first in its
+// destructor. The owner waits for the thread (waitonthreadend) before it frees
+// the worker; destroy() waits too, as a safety net, when the owner did not.
+class WorkerThread {
+public:
+    WorkerThread(const WorkerThread&) = delete;
+    WorkerThread& operator=(const WorkerThread&) = delete;
+    virtual ~WorkerThread();
+
+    // Polls the abort event (time-out 0). A failed wait counts as cancel.
+    bool gotcancelevent();
+    // Sets the abort event; the worker ends at its next poll. Throws the class's
+    // error when the event cannot be set. Nothing to do once the worker has ended.
+    virtual void cancelrun();
+    // The owner's cancel operation (CancelLBusComm, CancelSched, ...): 0, or -1
+    // when cancelrun() threw.
+    int cancelFromOwner(const char* operationName);
+    // Closes what is still open of the abort event and the thread handle.
+    virtual void cleanup();
+
+    const std::string& className() const { return className_; }
+    ThreadSlot& threadSlot() { return slot_; }
+
+protected:
+    // Writes "<class> startet" and creates the abort event.
+    WorkerThread(std::string className, WorkerOwner* owner, ThreadSlot& slot,
+                 NormalEndTrace normalEndTrace = NormalEndTrace::Write);
+
+    // Starts the thread on _run(). On failure closes what was created and throws the class's error.
+    void start();
+    // The work. Polls gotcancelevent() between steps and ends with reportEnd().
+    virtual void run() = 0;
+    // Called by _run() when run() threw, before it returns -1.
+    virtual void onRunFailed() {}
+    // Throws the class's own error object.
+    [[noreturn]] virtual void throwError(int code, const std::string& text) const = 0;
+
+    // The end of run(): closes the abort event, reports the end code to the
+    // owner and writes the two end lines.
+    void reportEnd(int endCode);
+    // The destructor's sequence; the most-derived destructor calls it first.
+    void destroy();
+
+    WorkerOwner* owner() const { return owner_; }
+
+private:
+    static int _run(WorkerThread* worker);
+    void closeAbortEvent();
+
+    const std::string className_;
+    WorkerOwner* const owner_;
+    ThreadSlot& slot_;
+    const NormalEndTrace normalEndTrace_;
+    std::mutex eventMutex_;
+    std::unique_ptr<Event> abortEvent_;
+    bool destroyed_ = false;
+};
+
+// The owner's wait for a worker's end: waits without time-out for the thread
+// in the slot, reads and traces its exit code, closes the handle and answers
+// the exit code (0 success, -1 failure; 0 also when it cannot be read).
+// Trace lines begin with tracePrefix, e.g. "CLoadLBusKey::waitonthreadend()".
+int waitonthreadend(ThreadSlot& slot, const std::string& tracePrefix);
+
+} // namespace kestrix

@@ -1,0 +1,137 @@
+#include "platform/error_text.h"
+#include "platform/sync_wrappers.h"
+#include "support/trace_capture.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <thread>
+
+namespace kestrix {
+namespace {
+
+using namespace std::chrono_literals;
+using test::TraceCapture;
+
+TEST(Semaphore, PostBeyondMaximumFailsWithoutTraceAndKeepsCount) {
+    TraceCapture trace;
+    Semaphore semaphore(0, 1);
+    EXPECT_TRUE(postSemaphore(semaphore));
+    EXPECT_FALSE(postSemaphore(semaphore));
+    EXPECT_EQ(semaphore.post(), kErrorTooManyPosts);
+    EXPECT_EQ(semaphore.count(), 1);
+    EXPECT_EQ(trace.text(), "");
+    EXPECT_TRUE(waitSemaphore(semaphore));
+    EXPECT_EQ(semaphore.wait(0ms), WaitResult::Timeout);
+}
+
+TEST(Semaphore, InitialCountIsAvailableAndWaitTimesOut) {
+    Semaphore semaphore(2, 3);
+    EXPECT_EQ(semaphore.wait(0ms), WaitResult::Signalled);
+    EXPECT_EQ(semaphore.wait(0ms), WaitResult::Signalled);
+    EXPECT_EQ(semaphore.wait(20ms), WaitResult::Timeout);
+}
+
+TEST(Semaphore, ClosedSemaphoreFailsWithTraceLines) {
+    TraceCapture trace;
+    Semaphore semaphore(1, 1);
+    semaphore.close();
+    EXPECT_FALSE(waitSemaphore(semaphore));
+    EXPECT_FALSE(postSemaphore(semaphore));
+    EXPECT_TRUE(trace.contains("waitSemaphore() failed: error=" + std::to_string(EBADF) + ": "));
+    EXPECT_TRUE(trace.contains("postSemaphore() failed: error=" + std::to_string(EBADF) + ": "));
+}
+
+TEST(Semaphore, WakesAWaiterOnAnotherThread) {
+    Semaphore semaphore(0, 1);
+    std::thread poster([&] {
+        std::this_thread::sleep_for(10ms);
+        semaphore.post();
+    });
+    EXPECT_TRUE(waitSemaphore(semaphore));
+    poster.join();
+}
+
+TEST(Event, AutoResetLetsOneWaitThroughAndPollDoesNotBlock) {
+    Event event;
+    EXPECT_EQ(event.wait(0ms), WaitResult::Timeout);
+    event.set();
+    event.set(); // does not count
+    EXPECT_EQ(event.wait(0ms), WaitResult::Signalled);
+    EXPECT_EQ(event.wait(0ms), WaitResult::Timeout);
+    event.close();
+    EXPECT_EQ(event.wait(0ms), WaitResult::Failed);
+    EXPECT_EQ(event.set(), EBADF);
+}
+
+TEST(Mutex, AbandonedMutexFailsWithBothTraceLinesAndStaysUsable) {
+    TraceCapture trace;
+    Mutex mutex;
+    std::thread owner([&] {
+        int error = 0;
+        ASSERT_EQ(mutex.lock(error), WaitResult::Signalled);
+        // ends without releasing it
+    });
+    owner.join();
+    EXPECT_FALSE(enterMutex(mutex));
+    const std::string expected =
+        "enterMutex(). WAIT_ABANDONED = kritischer Bereich von anderem Thread nicht ordnungsgemäß verlassen\n"
+        "enterMutex() failed: error=" +
+        std::to_string(EOWNERDEAD) + ": " + errorText(EOWNERDEAD) + "\n";
+    EXPECT_EQ(trace.text(), expected);
+    // The next caller enters normally, also from another thread.
+    std::thread later([&] {
+        EXPECT_TRUE(enterMutex(mutex));
+        EXPECT_TRUE(leaveMutex(mutex));
+    });
+    later.join();
+}
+
+TEST(Mutex, LeavingAMutexNotOwnedFailsWithTrace) {
+    TraceCapture trace;
+    Mutex mutex;
+    EXPECT_FALSE(leaveMutex(mutex));
+    EXPECT_TRUE(trace.contains("leaveMutex() failed: error=" + std::to_string(EPERM) + ": "));
+    EXPECT_TRUE(enterMutex(mutex));
+    EXPECT_TRUE(leaveMutex(mutex));
+}
+
+TEST(Mutex, ExcludesOtherThreads) {
+    Mutex mutex;
+    long counter = 0;
+    auto work = [&] {
+        for (int i = 0; i < 20000; ++i) {
+            ASSERT_TRUE(enterMutex(mutex));
+            ++counter;
+            ASSERT_TRUE(leaveMutex(mutex));
+        }
+    };
+    std::thread first(work), second(work);
+    first.join();
+    second.join();
+    EXPECT_EQ(counter, 40000);
+}
+
+TEST(ErrorText, KnownAndUnknownCodes) {
+    EXPECT_EQ(errorText(ECONNREFUSED), "Connection refused");
+    EXPECT_EQ(errorText(kErrorTooManyPosts), "Unknown error from GetLastError(): 298l\n");
+    EXPECT_EQ(errorText(99999), "Unknown error from GetLastError(): 99999l\n");
+    EXPECT_EQ(errorText(0), "Unknown error from GetLastError(): 0l\n");
+}
+
+TEST(HandleCounters, EveryObjectIsClosedOnceAtTheLatestOnDestruction) {
+    long openBefore = HandleCounters::open();
+    {
+        Event event;
+        Semaphore semaphore(0, 1);
+        Mutex mutex;
+        EXPECT_EQ(HandleCounters::open(), openBefore + 3);
+        EXPECT_TRUE(event.close());
+        EXPECT_FALSE(event.close());
+        EXPECT_EQ(HandleCounters::open(), openBefore + 2);
+    }
+    EXPECT_EQ(HandleCounters::open(), openBefore);
+}
+
+} // namespace
+} // namespace kestrix
