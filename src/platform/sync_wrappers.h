@@ -16,4 +16,23 @@ bool waitSemaphore(Semaphore& semaphore);
 // Raises the semaphore by one. At its maximum already: false without a trace line.
 bool postSemaphore(Semaphore& semaphore);
 
+// Enters a mutex with enterMutex() for the lifetime of the guard and leaves it
+// with leaveMutex() at the end, when it was entered.
+class MutexGuard {
+public:
+    explicit MutexGuard(Mutex& mutex) : mutex_(mutex), entered_(enterMutex(mutex)) {}
+    ~MutexGuard() {
+        if (entered_)
+            leaveMutex(mutex_);
+    }
+    MutexGuard(const MutexGuard&) = delete;
+    MutexGuard& operator=(const MutexGuard&) = delete;
+
+    bool entered() const { return entered_; }
+
+private:
+    Mutex& mutex_;
+    const bool entered_;
+};
+
 } // namespace kestrix

@@ -1,0 +1,31 @@
+#include "mainwindow/start_directory.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace kestrix {
+
+namespace {
+std::string g_startDirectory;
+}
+
+bool initStartDirectory() {
+    std::error_code error;
+    std::string current = std::filesystem::current_path(error).string();
+    if (error || current.empty())
+        return false;
+    if (current.back() == '/')
+        current.pop_back();
+    g_startDirectory = current;
+    return true;
+}
+
+const std::string& startDirectory() {
+    return g_startDirectory;
+}
+
+std::string startDirectoryFile(const std::string& name) {
+    return g_startDirectory + "/" + name;
+}
+
+} // namespace kestrix

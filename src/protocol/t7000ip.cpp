@@ -1,0 +1,442 @@
+#include "protocol/t7000ip.h"
+
+#include "mainwindow/toolbox_lang.h"
+#include "platform/error_text.h"
+#include "platform/pause.h"
+#include "platform/sync_wrappers.h"
+#include "platform/trace.h"
+#include "protocol/word_reader.h"
+#include "terminal/lan_interfaces.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/eventfd.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace kestrix {
+
+namespace {
+
+std::mutex g_engineMutex;
+T7000ip* g_engine = nullptr;
+int g_useCount = 0;
+
+std::int64_t nowSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+[[noreturn]] void fail(int code, const std::string& text) { throw T7000ip::T7000ipError{{code, text}}; }
+
+} // namespace
+
+// The engine's two threads. They live as long as the engine and report their
+// end to nobody.
+class T7000ip::T7000ipSend : public WorkerThread {
+public:
+    T7000ipSend(T7000ip& engine, ThreadSlot& slot) : WorkerThread("T7000ip::T7000ipSend", nullptr, slot), engine_(engine) {
+        start();
+    }
+    ~T7000ipSend() override { destroy(); }
+
+protected:
+    void run() override { engine_.sendLoop(); }
+    [[noreturn]] void throwError(int code, const std::string& text) const override { fail(code, text); }
+
+private:
+    T7000ip& engine_;
+};
+
+class T7000ip::T7000ipReceive : public WorkerThread {
+public:
+    T7000ipReceive(T7000ip& engine, ThreadSlot& slot)
+        : WorkerThread("T7000ip::T7000ipReceive", nullptr, slot), engine_(engine) {
+        start();
+    }
+    ~T7000ipReceive() override { destroy(); }
+
+protected:
+    void run() override { engine_.receiveLoop(); }
+    [[noreturn]] void throwError(int code, const std::string& text) const override { fail(code, text); }
+
+private:
+    T7000ip& engine_;
+};
+
+T7000ip& T7000ip::getT7000ip(const CToolBoxLang* language) {
+    std::lock_guard lock(g_engineMutex);
+    if (language == nullptr) {
+        if (g_engine == nullptr)
+            fail(0, "T7000ip::getT7000ip(): no maintenance engine has been created");
+        ++g_useCount;
+        return *g_engine;
+    }
+    if (g_engine != nullptr)
+        fail(EEXIST, "T7000ip::getT7000ip(): the maintenance engine exists already");
+    auto* engine = new T7000ip(*language);
+    try {
+        engine->setUpSocket();
+        engine->startThreads();
+    } catch (...) {
+        delete engine;
+        throw;
+    }
+    g_engine = engine;
+    g_useCount = 1;
+    return *engine;
+}
+
+void T7000ip::releaseT7000ip() {
+    T7000ip* ending = nullptr;
+    {
+        std::lock_guard lock(g_engineMutex);
+        if (g_engine == nullptr || --g_useCount > 0)
+            return;
+        ending = g_engine;
+        g_engine = nullptr;
+    }
+    delete ending;
+}
+
+T7000ip::T7000ip(const CToolBoxLang& language) : language_(language) {}
+
+T7000ip::~T7000ip() {
+    stop();
+    if (socket_ >= 0)
+        ::close(socket_);
+    if (wakeDescriptor_ >= 0)
+        ::close(wakeDescriptor_);
+}
+
+void T7000ip::setUpSocket() {
+    socket_ = ::socket(AF_INET6, SOCK_DGRAM, IPPROTO_UDP);
+    if (socket_ < 0)
+        fail(errno, "Windows socket TCP/IP v6 service not installed");
+
+    int off = 0;
+    if (setsockopt(socket_, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off) != 0) {
+        int error = errno;
+        trace("T7000ip::getT7000ip(): Socket cannot be used for IPv4 AND IPv6 addresses, error=%d\n", error);
+        fail(error, "Socket for TALMO configuration cannot be used for IPv4 AND IPv6 addresses");
+    }
+
+    // No other program may bind the same port: on this system a socket has the
+    // port to itself as long as neither address nor port sharing is switched on.
+    if (setsockopt(socket_, SOL_SOCKET, SO_REUSEADDR, &off, sizeof off) != 0 ||
+        setsockopt(socket_, SOL_SOCKET, SO_REUSEPORT, &off, sizeof off) != 0) {
+        int error = errno;
+        trace("T7000ip::getT7000ip(): setsockopt for SO_EXCLUSIVEADDRUSE failed, error=%d\n", error);
+        fail(error, "Socket for TALMO configuration: setsockopt for SO_EXCLUSIVEADDRUSE failed");
+    }
+
+    sockaddr_in6 local{};
+    local.sin6_family = AF_INET6;
+    local.sin6_addr = in6addr_any;
+    boundPort_ = kRequestPort;
+    local.sin6_port = htons(boundPort_);
+    if (bind(socket_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+        boundPort_ = kFallbackPort;
+        local.sin6_port = htons(boundPort_);
+        if (bind(socket_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
+            fail(errno, language_.GetText(84));
+    }
+    destination_.sin6_family = AF_INET6;
+    destination_.sin6_port = htons(kRequestPort);
+
+    int on = 1;
+    if (setsockopt(socket_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
+        fail(errno, "UDP port for TALMO configuration cannot be used for broadcasts");
+
+    int receiveBufferSize = 16384;
+    setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, &receiveBufferSize, sizeof receiveBufferSize);
+
+    int flags = fcntl(socket_, F_GETFL);
+    if (flags < 0 || fcntl(socket_, F_SETFL, flags | O_NONBLOCK) != 0)
+        fail(errno, "UDP port for TALMO configuration cannot be used asynchronously");
+
+    wakeDescriptor_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeDescriptor_ < 0)
+        fail(errno, errorText(errno));
+}
+
+void T7000ip::startThreads() {
+    sendThread_ = std::make_unique<T7000ipSend>(*this, sendThreadSlot_);
+    receiveThread_ = std::make_unique<T7000ipReceive>(*this, receiveThreadSlot_);
+}
+
+void T7000ip::stop() {
+    stopping_.store(true);
+    if (wakeDescriptor_ >= 0) {
+        std::uint64_t one = 1;
+        [[maybe_unused]] auto written = ::write(wakeDescriptor_, &one, sizeof one);
+    }
+    hSemaphore_joblist_not_empty_.post();
+    hSemaphore_receiver_.post();
+    hSemaphore_receive_done_.post();
+    sendThread_.reset();
+    receiveThread_.reset();
+}
+
+std::vector<std::string> T7000ip::request(const Ip6Address& address, const std::string& serialNumber,
+                                          RequestKind kind, std::int64_t timeoutSeconds, const std::string& data) {
+    std::vector<std::string> results;
+    if (data.size() > kMaximumRequestLength) {
+        trace("T7000ip::request(): request text of %zu characters is longer than %zu, not sent\n", data.size(),
+              kMaximumRequestLength);
+        return results;
+    }
+    if (stopping_.load())
+        return results;
+
+    Semaphore ready(0, 1);
+    Job job;
+    job.sernum = serialNumber;
+    job.address = address;
+    job.data = data;
+    job.kind = kind;
+    job.timeout = timeoutSeconds;
+    job.readySemaphore = &ready;
+    job.results = &results;
+    {
+        MutexGuard guard(jobListMutex_);
+        if (!guard.entered())
+            return results;
+        jobList_.push_back(&job);
+    }
+    postSemaphore(hSemaphore_joblist_not_empty_);
+    waitSemaphore(ready);
+    // The job must leave the list before it goes out of scope, whatever enterMutex says.
+    for (;;) {
+        MutexGuard guard(jobListMutex_);
+        if (guard.entered()) {
+            jobList_.remove(&job);
+            break;
+        }
+    }
+    return results;
+}
+
+std::vector<std::string> T7000ip::broadcast(const Ip6Address& address, const std::string& data,
+                                            std::int64_t timeoutSeconds) {
+    trace("T7000ip::broadcast(%s,'%s') startet\n", addressToText(address).c_str(), data.c_str());
+    return request(address, std::string(), RequestKind::Broadcast, timeoutSeconds, data);
+}
+
+int T7000ip::setOutgoingIf(int row) {
+    const LanInterfaces& table = lanInterfaces();
+    if (row < 0 || row >= table.count()) {
+        trace("T7000ip::setOutgoingIf(%d): setsockopt(IPV6_MULTICAST_IF, %d), error=%d\n", row, -1, EINVAL);
+        return -1;
+    }
+    std::uint32_t index = table.entries()[static_cast<std::size_t>(row)].IPv6IfIndex;
+    if (setsockopt(socket_, IPPROTO_IPV6, IPV6_MULTICAST_IF, &index, sizeof index) != 0) {
+        trace("T7000ip::setOutgoingIf(%d): setsockopt(IPV6_MULTICAST_IF, %d), error=%d\n", row,
+              static_cast<int>(index), errno);
+        return -1;
+    }
+    trace("T7000ip::setOutgoingIf(%d): setsockopt(IPV6_MULTICAST_IF, %d), done.\n", row, static_cast<int>(index));
+    return 0;
+}
+
+void T7000ip::setT7000ipMaintGroup(std::uint16_t group) {
+    maintenanceGroup_.store(group);
+    trace("T7000ip::setT7000ipMaintGroup() %u\n", static_cast<unsigned>(group));
+}
+
+bool T7000ip::broadcastActive() {
+    MutexGuard guard(jobListMutex_);
+    return broadcastActive_;
+}
+
+void T7000ip::sendLoop() {
+    while (!stopping_.load()) {
+        waitSemaphore(hSemaphore_joblist_not_empty_);
+        if (stopping_.load())
+            return;
+        if (broadcastActive()) {
+            // Send nothing until the broadcast being collected has ended, then
+            // hand the token back so that a later broadcast can take it.
+            waitSemaphore(hSemaphore_receive_done_);
+            if (stopping_.load())
+                return;
+            postSemaphore(hSemaphore_receive_done_);
+        }
+        sendPendingJobs();
+    }
+}
+
+void T7000ip::sendPendingJobs() {
+    while (!stopping_.load()) {
+        Job* job = nullptr;
+        {
+            MutexGuard guard(jobListMutex_);
+            if (!guard.entered())
+                return;
+            auto found = std::find_if(jobList_.begin(), jobList_.end(),
+                                      [](const Job* queued) { return queued->state == JobState::New; });
+            if (found == jobList_.end())
+                return;
+            job = *found;
+        }
+        if (job->kind == RequestKind::Broadcast) {
+            waitSemaphore(hSemaphore_receive_done_); // the broadcast token
+            if (stopping_.load())
+                return;
+            MutexGuard guard(jobListMutex_);
+            broadcastActive_ = true;
+            broadcastJob_ = job;
+        }
+        postSemaphore(hSemaphore_receiver_);
+        pause(1);
+
+        std::uint8_t datagram[kDatagramSize];
+        std::size_t length = job->data.size() + 1; // the request text was checked against the buffer in request()
+        std::memcpy(datagram, job->data.data(), job->data.size());
+        datagram[length - 1] = 0;
+        std::replace(datagram, datagram + length, std::uint8_t(' '), std::uint8_t(0));
+        {
+            MutexGuard guard(jobListMutex_);
+            std::memcpy(sendBuffer_, datagram, length);
+            sendLength_ = static_cast<std::uint16_t>(length);
+        }
+        destination_ = toSocketAddress(job->address, kRequestPort);
+        // A send error is not reported: the job then simply expires.
+        ::sendto(socket_, datagram, length, 0, reinterpret_cast<const sockaddr*>(&destination_), sizeof destination_);
+        MutexGuard guard(jobListMutex_);
+        job->deadline = nowSeconds() + job->timeout;
+        job->state = JobState::RequestSent;
+    }
+}
+
+void T7000ip::receiveLoop() {
+    postSemaphore(hSemaphore_receive_done_);
+    while (!stopping_.load()) {
+        waitSemaphore(hSemaphore_receiver_);
+        if (stopping_.load())
+            return;
+
+        Reply reply;
+        ReceiveStep step = ReceiveStep::WaitAgain;
+        while (step != ReceiveStep::Finished && !stopping_.load()) {
+            bool received = waitForReply(reply);
+            step = takeReply(received, reply);
+            if (step == ReceiveStep::ExpireAndWaitAgain)
+                expireJobs();
+        }
+        expireJobs();
+        pause(1);
+
+        bool empty;
+        {
+            MutexGuard guard(jobListMutex_);
+            empty = jobList_.empty();
+        }
+        postSemaphore(empty ? hSemaphore_receive_done_ : hSemaphore_receiver_);
+    }
+}
+
+T7000ip::ReceiveStep T7000ip::takeReply(bool received, const Reply& reply) {
+    MutexGuard guard(jobListMutex_);
+    if (!guard.entered())
+        return ReceiveStep::Finished;
+    if (!broadcastActive_) {
+        std::string serialNumber = received ? replySerialNumber(reply.line) : std::string();
+        if (!serialNumber.empty()) {
+            for (Job* job : jobList_) {
+                if (job->state == JobState::RequestSent &&
+                    (job->address.sameBytes(reply.sender) || job->kind == RequestKind::SearchBySerialNumber) &&
+                    (job->sernum.empty() || job->sernum == serialNumber)) {
+                    job->results->push_back(reply.line);
+                    job->state = JobState::Done;
+                    postSemaphore(*job->readySemaphore);
+                    return ReceiveStep::Finished;
+                }
+            }
+        }
+        // A datagram that matched no job: wait for the next one, but first let
+        // jobs whose time is up end, so that a stream of foreign replies cannot
+        // hold them back.
+        return received ? ReceiveStep::ExpireAndWaitAgain : ReceiveStep::Finished;
+    }
+    if (broadcastJob_->state != JobState::RequestSent)
+        return ReceiveStep::WaitAgain; // the broadcast is not out yet: nothing now is an answer to it
+    if (received && nowSeconds() < broadcastJob_->deadline) {
+        std::string serialNumber = replySerialNumber(reply.line);
+        std::string sender = addressToText(reply.sender);
+        broadcastJob_->results->push_back(serialNumber.empty() ? sender : "[" + sender + "];" + serialNumber);
+        return ReceiveStep::WaitAgain;
+    }
+    Job* ended = broadcastJob_;
+    broadcastActive_ = false;
+    broadcastJob_ = nullptr;
+    ended->state = JobState::Done;
+    postSemaphore(hSemaphore_receive_done_);
+    postSemaphore(*ended->readySemaphore);
+    return received ? ReceiveStep::WaitAgain : ReceiveStep::Finished;
+}
+
+void T7000ip::expireJobs() {
+    MutexGuard guard(jobListMutex_);
+    if (!guard.entered())
+        return;
+    std::int64_t now = nowSeconds();
+    for (Job* job : jobList_) {
+        if (job->state == JobState::RequestSent && job->deadline < now && job != broadcastJob_) {
+            job->results->clear();
+            job->state = JobState::Done;
+            postSemaphore(*job->readySemaphore);
+        }
+    }
+}
+
+bool T7000ip::waitForReply(Reply& reply) {
+    using Clock = std::chrono::steady_clock;
+    // One wait lasts one second in all, however many datagrams are dropped meanwhile.
+    const auto end = Clock::now() + std::chrono::seconds(1);
+    for (;;) {
+        auto remaining = std::chrono::duration_cast<std::chrono::microseconds>(end - Clock::now());
+        if (remaining.count() <= 0)
+            return false;
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(socket_, &readable);
+        FD_SET(wakeDescriptor_, &readable);
+        timeval timeout{static_cast<time_t>(remaining.count() / 1000000),
+                        static_cast<suseconds_t>(remaining.count() % 1000000)};
+        int ready = ::select(std::max(socket_, wakeDescriptor_) + 1, &readable, nullptr, nullptr, &timeout);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0 || stopping_.load())
+            return false;
+        if (!FD_ISSET(socket_, &readable))
+            continue;
+
+        std::uint8_t buffer[kDatagramSize + 1];
+        sockaddr_in6 sender{};
+        socklen_t senderLength = sizeof sender;
+        ssize_t length =
+            ::recvfrom(socket_, buffer, kDatagramSize, 0, reinterpret_cast<sockaddr*>(&sender), &senderLength);
+        if (length < 0)
+            return false; // would block, or any other receive error: no datagram
+        bool ownDatagram;
+        {
+            MutexGuard guard(jobListMutex_);
+            ownDatagram = static_cast<std::size_t>(length) == sendLength_ &&
+                          std::memcmp(buffer, sendBuffer_, static_cast<std::size_t>(length)) == 0;
+        }
+        if (ownDatagram)
+            continue; // our own broadcast coming back
+        if (length < 5 || std::memcmp(buffer, "TALMO", 5) != 0)
+            continue; // a request of another maintenance station
+        std::replace(buffer, buffer + length, std::uint8_t(0), std::uint8_t(' '));
+        reply.line.assign(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(length));
+        reply.sender = fromSocketAddress(sender);
+        return true;
+    }
+}
+
+} // namespace kestrix
