@@ -27,9 +27,10 @@ void usage() {
                          "  and lists the terminals that answer.\n");
 }
 
-void searchAt(T7000ip& engine, const Ip6Address& address, const std::string& text, int timeout, int& total) {
+void searchAt(T7000ip& engine, const Ip6Address& address, const std::string& interfaceName, const std::string& text,
+              int timeout, int& total) {
     auto replies = engine.broadcast(address, text, timeout);
-    std::printf("  to %s: %zu %s\n", addressToText(address).c_str(), replies.size(),
+    std::printf("  to %s on %s: %zu %s\n", addressToText(address).c_str(), interfaceName.c_str(), replies.size(),
                 replies.size() == 1 ? "reply" : "replies");
     for (const auto& reply : replies)
         std::printf("    %s\n", reply.c_str());
@@ -98,12 +99,13 @@ int main(int argc, char** argv) {
         const LanInterface& entry = table.entries()[static_cast<std::size_t>(row)];
         if (!entry.bUp)
             continue;
+        std::string name = friendlyNameToLocalText(entry.FriendlyName);
         if (entry.UIPv4Addr != 0)
-            searchAt(*engine, entry.UIPv4BroadcastAddr_AsIPv6, text, timeout, total);
+            searchAt(*engine, entry.UIPv4BroadcastAddr_AsIPv6, name, text, timeout, total);
         if (entry.IPv6IfIndex != 0 && engine->setOutgoingIf(row) == 0) {
             Ip6Address allNodes = *addressFromText("ff02::1");
             allNodes.scopeId = entry.IPv6IfIndex;
-            searchAt(*engine, allNodes, text, timeout, total);
+            searchAt(*engine, allNodes, name, text, timeout, total);
         }
     }
     std::printf("%d %s in all.\n", total, total == 1 ? "reply" : "replies");

@@ -299,16 +299,20 @@ void T7000ip::sendPendingJobs() {
         datagram[length - 1] = 0;
         std::replace(datagram, datagram + length, std::uint8_t(' '), std::uint8_t(0));
         {
+            // The job counts as sent before the datagram leaves: a terminal on
+            // the same link can answer before sendto() has even returned, and
+            // that answer must find its job.
+            // Once it counts as sent, the job may end and be freed at any
+            // moment: nothing of it is touched after that.
             MutexGuard guard(jobListMutex_);
             std::memcpy(sendBuffer_, datagram, length);
             sendLength_ = static_cast<std::uint16_t>(length);
+            destination_ = toSocketAddress(job->address, kRequestPort);
+            job->deadline = nowSeconds() + job->timeout;
+            job->state = JobState::RequestSent;
         }
-        destination_ = toSocketAddress(job->address, kRequestPort);
         // A send error is not reported: the job then simply expires.
         ::sendto(socket_, datagram, length, 0, reinterpret_cast<const sockaddr*>(&destination_), sizeof destination_);
-        MutexGuard guard(jobListMutex_);
-        job->deadline = nowSeconds() + job->timeout;
-        job->state = JobState::RequestSent;
     }
 }
 

@@ -71,6 +71,17 @@ TEST_F(Engine, PortDeadTakenBindsBeefAndStillSendsToDead) {
     EXPECT_EQ(requests[0].bytes, std::string("echo\0" "100200\0", 12));
 }
 
+TEST_F(Engine, AnImmediateReplyFindsItsJob) {
+    // The peer answers within microseconds, possibly before the send thread is
+    // back from sendto(): every request must still get its reply.
+    ScriptedPeer terminal("127.0.0.2", 0xdead, answerWith({ScriptedPeer::datagram("TALMO DCU 1 100200 ok")}));
+    T7000ip& engine = startEngine();
+    int answered = 0;
+    for (int i = 0; i < 200; ++i)
+        answered += static_cast<int>(engine.request(loopback(2), "100200", Kind::Directed, 1, "echo 100200").size());
+    EXPECT_EQ(answered, 200);
+}
+
 TEST_F(Engine, BothPortsTakenFailsWithMessage84) {
     int sockets[2];
     for (int i = 0; i < 2; ++i) {
