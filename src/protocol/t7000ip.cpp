@@ -5,6 +5,7 @@
 #include "platform/pause.h"
 #include "platform/sync_wrappers.h"
 #include "platform/trace.h"
+#include "protocol/request_auth.h"
 #include "protocol/word_reader.h"
 #include "terminal/lan_interfaces.h"
 
@@ -240,6 +241,25 @@ int T7000ip::setOutgoingIf(int row) {
     }
     trace("T7000ip::setOutgoingIf(%d): setsockopt(IPV6_MULTICAST_IF, %d), done.\n", row, static_cast<int>(index));
     return 0;
+}
+
+std::string T7000ip::addIPBasedAuth(const std::string& request, const std::string& interfaceAddress) const {
+    if (interfaceAddress.empty()) {
+        trace("T7000ip::addIPBasedAuth(): konnte keinen auth=... String anhängen, da die Interfaceadresse leer ist\n");
+        return request;
+    }
+    std::uint16_t group = getT7000ipMaintGroup();
+    std::optional<std::uint16_t> checkValue = ipBasedCheckValue(interfaceAddress, group, request);
+    if (!checkValue) {
+        trace("T7000ip::addIPBasedAuth(): konnte keinen auth=... String anhängen, da die Interfaceadresse '%s' "
+              "ungültig ist\n",
+              interfaceAddress.c_str());
+        return request;
+    }
+    std::string authenticated = request + " auth=" + std::to_string(*checkValue);
+    trace("T7000ip::addIPBasedAuth(key: %d, if: %s): returns '%s'\n", static_cast<int>(group),
+          interfaceAddress.c_str(), authenticated.c_str());
+    return authenticated;
 }
 
 void T7000ip::setT7000ipMaintGroup(std::uint16_t group) {

@@ -66,6 +66,12 @@ public:
     // that the table does not have).
     int setOutgoingIf(int row);
 
+    // The request with the IP-based proof " auth=<check value>" appended, over
+    // the dotted IPv4 address of the PC interface that reaches the terminal;
+    // unchanged (with a trace line) when that address is empty or not four
+    // dotted numbers.
+    std::string addIPBasedAuth(const std::string& request, const std::string& interfaceAddress) const;
+
     void setT7000ipMaintGroup(std::uint16_t group);
     std::uint16_t getT7000ipMaintGroup() const { return maintenanceGroup_.load(); }
 
