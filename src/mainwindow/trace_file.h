@@ -23,10 +23,12 @@ struct TraceFileOutcome {
 // Start-up of the trace: tracing is on only when "KestrixTrace.txt" exists in
 // the given directory at start-up; the file is then emptied and gets the line
 // "Kestrix IPv4+IPv6 V4.00.00" first. Hands the open file to the process-wide
-// trace (platform/trace.h). It does not show the warning itself.
+// trace (platform/trace.h), closing a trace file it opened before. It does
+// not show the warning itself.
 TraceFileOutcome openTraceFile(const std::string& directory, const CToolBoxLang& language);
 
-// Turns tracing off and closes the file opened by openTraceFile().
+// Turns tracing off and closes the file opened by openTraceFile(). Call it
+// only when no other thread traces any more (at the end of the program).
 void closeTraceFile();
 
 inline constexpr const char* kTraceFileName = "KestrixTrace.txt";

@@ -78,6 +78,7 @@ void WorkerThread::cancelrun() {
         trace("%s::cancelrun(): SetEvent() failed: %d\n", className_.c_str(), error);
         throwError(error, errorText(error));
     }
+    onCancelSignalled();
 }
 
 int WorkerThread::cancelFromOwner(const char* operationName) {

@@ -71,6 +71,9 @@ protected:
     virtual void run() = 0;
     // Called by _run() when run() threw, before it returns -1.
     virtual void onRunFailed() {}
+    // Called by cancelrun() after it has set the abort event (not when the
+    // worker had already ended); for the trace lines a worker class adds.
+    virtual void onCancelSignalled() {}
     // Throws the class's own error object.
     [[noreturn]] virtual void throwError(int code, const std::string& text) const = 0;
 

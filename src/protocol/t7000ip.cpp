@@ -17,7 +17,9 @@
 #include <fcntl.h>
 #include <mutex>
 #include <sys/eventfd.h>
-#include <sys/select.h>
+#include <limits>
+#include <poll.h>
+#include <thread>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -32,6 +34,31 @@ int g_useCount = 0;
 std::int64_t nowSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
 [[noreturn]] void fail(int code, const std::string& text) { throw T7000ip::T7000ipError{{code, text}}; }
+
+// The job list mutex for one critical section. enterMutex() fails only when a
+// thread ended while holding the mutex; it has then released it again, so the
+// next try enters. Nothing here goes on without the lock.
+class JobListLock {
+public:
+    explicit JobListLock(Mutex& mutex) : mutex_(mutex) {
+        while (!enterMutex(mutex_))
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~JobListLock() { leaveMutex(mutex_); }
+    JobListLock(const JobListLock&) = delete;
+    JobListLock& operator=(const JobListLock&) = delete;
+
+private:
+    Mutex& mutex_;
+};
+
+// The deadline of a job sent now: its time-out added without overflow.
+std::int64_t deadlineAfter(std::int64_t timeoutSeconds) {
+    std::int64_t now = nowSeconds();
+    if (timeoutSeconds > std::numeric_limits<std::int64_t>::max() - now)
+        return std::numeric_limits<std::int64_t>::max();
+    return now + timeoutSeconds;
+}
 
 } // namespace
 
@@ -92,15 +119,11 @@ T7000ip& T7000ip::getT7000ip(const CToolBoxLang* language) {
 }
 
 void T7000ip::releaseT7000ip() {
-    T7000ip* ending = nullptr;
-    {
-        std::lock_guard lock(g_engineMutex);
-        if (g_engine == nullptr || --g_useCount > 0)
-            return;
-        ending = g_engine;
-        g_engine = nullptr;
-    }
-    delete ending;
+    std::lock_guard lock(g_engineMutex);
+    if (g_engine == nullptr || --g_useCount > 0)
+        return;
+    delete g_engine; // stops its threads, which never take this mutex
+    g_engine = nullptr;
 }
 
 T7000ip::T7000ip(const CToolBoxLang& language) : language_(language) {}
@@ -170,7 +193,22 @@ void T7000ip::startThreads() {
 }
 
 void T7000ip::stop() {
-    stopping_.store(true);
+    {
+        // A caller still waiting gets an empty result instead of waiting forever.
+        JobListLock lock(jobListMutex_);
+        stopping_.store(true);
+        if (!jobList_.empty())
+            trace("T7000ip: engine ends with %zu request(s) unanswered\n", jobList_.size());
+        for (Job* job : jobList_) {
+            if (job->state != JobState::Done) {
+                job->results->clear();
+                job->state = JobState::Done;
+                postSemaphore(*job->readySemaphore);
+            }
+        }
+        broadcastActive_ = false;
+        broadcastJob_ = nullptr;
+    }
     if (wakeDescriptor_ >= 0) {
         std::uint64_t one = 1;
         [[maybe_unused]] auto written = ::write(wakeDescriptor_, &one, sizeof one);
@@ -190,9 +228,6 @@ std::vector<std::string> T7000ip::request(const Ip6Address& address, const std::
               kMaximumRequestLength);
         return results;
     }
-    if (stopping_.load())
-        return results;
-
     Semaphore ready(0, 1);
     Job job;
     job.sernum = serialNumber;
@@ -203,21 +238,15 @@ std::vector<std::string> T7000ip::request(const Ip6Address& address, const std::
     job.readySemaphore = &ready;
     job.results = &results;
     {
-        MutexGuard guard(jobListMutex_);
-        if (!guard.entered())
-            return results;
+        JobListLock lock(jobListMutex_);
+        if (stopping_.load())
+            return results; // the engine is ending: nothing is sent any more
         jobList_.push_back(&job);
     }
     postSemaphore(hSemaphore_joblist_not_empty_);
     waitSemaphore(ready);
-    // The job must leave the list before it goes out of scope, whatever enterMutex says.
-    for (;;) {
-        MutexGuard guard(jobListMutex_);
-        if (guard.entered()) {
-            jobList_.remove(&job);
-            break;
-        }
-    }
+    JobListLock lock(jobListMutex_);
+    jobList_.remove(&job);
     return results;
 }
 
@@ -268,7 +297,7 @@ void T7000ip::setT7000ipMaintGroup(std::uint16_t group) {
 }
 
 bool T7000ip::broadcastActive() {
-    MutexGuard guard(jobListMutex_);
+    JobListLock lock(jobListMutex_);
     return broadcastActive_;
 }
 
@@ -291,44 +320,47 @@ void T7000ip::sendLoop() {
 
 void T7000ip::sendPendingJobs() {
     while (!stopping_.load()) {
+        // A job stays in the list, unchanged by others, while it is NEW and the
+        // engine is not ending; outside the lock only copies of it are used.
         Job* job = nullptr;
+        std::uint8_t datagram[kDatagramSize];
+        std::size_t length = 0;
+        RequestKind kind;
         {
-            MutexGuard guard(jobListMutex_);
-            if (!guard.entered())
-                return;
+            JobListLock lock(jobListMutex_);
             auto found = std::find_if(jobList_.begin(), jobList_.end(),
                                       [](const Job* queued) { return queued->state == JobState::New; });
             if (found == jobList_.end())
                 return;
             job = *found;
+            kind = job->kind;
+            length = job->data.size() + 1; // request() checked the text against the buffer
+            std::memcpy(datagram, job->data.data(), job->data.size());
+            datagram[length - 1] = 0;
         }
-        if (job->kind == RequestKind::Broadcast) {
+        std::replace(datagram, datagram + length, std::uint8_t(' '), std::uint8_t(0));
+        if (kind == RequestKind::Broadcast) {
             waitSemaphore(hSemaphore_receive_done_); // the broadcast token
+            JobListLock lock(jobListMutex_);
             if (stopping_.load())
                 return;
-            MutexGuard guard(jobListMutex_);
             broadcastActive_ = true;
             broadcastJob_ = job;
         }
         postSemaphore(hSemaphore_receiver_);
         pause(1);
-
-        std::uint8_t datagram[kDatagramSize];
-        std::size_t length = job->data.size() + 1; // the request text was checked against the buffer in request()
-        std::memcpy(datagram, job->data.data(), job->data.size());
-        datagram[length - 1] = 0;
-        std::replace(datagram, datagram + length, std::uint8_t(' '), std::uint8_t(0));
         {
             // The job counts as sent before the datagram leaves: a terminal on
             // the same link can answer before sendto() has even returned, and
-            // that answer must find its job.
-            // Once it counts as sent, the job may end and be freed at any
-            // moment: nothing of it is touched after that.
-            MutexGuard guard(jobListMutex_);
+            // that answer must find its job. From then on the job may end and
+            // be freed at any moment: nothing of it is touched after this.
+            JobListLock lock(jobListMutex_);
+            if (stopping_.load())
+                return;
             std::memcpy(sendBuffer_, datagram, length);
             sendLength_ = static_cast<std::uint16_t>(length);
             destination_ = toSocketAddress(job->address, kRequestPort);
-            job->deadline = nowSeconds() + job->timeout;
+            job->deadline = deadlineAfter(job->timeout);
             job->state = JobState::RequestSent;
         }
         // A send error is not reported: the job then simply expires.
@@ -356,7 +388,7 @@ void T7000ip::receiveLoop() {
 
         bool empty;
         {
-            MutexGuard guard(jobListMutex_);
+            JobListLock lock(jobListMutex_);
             empty = jobList_.empty();
         }
         postSemaphore(empty ? hSemaphore_receive_done_ : hSemaphore_receiver_);
@@ -364,9 +396,7 @@ void T7000ip::receiveLoop() {
 }
 
 T7000ip::ReceiveStep T7000ip::takeReply(bool received, const Reply& reply) {
-    MutexGuard guard(jobListMutex_);
-    if (!guard.entered())
-        return ReceiveStep::Finished;
+    JobListLock lock(jobListMutex_);
     if (!broadcastActive_) {
         std::string serialNumber = received ? replySerialNumber(reply.line) : std::string();
         if (!serialNumber.empty()) {
@@ -404,9 +434,7 @@ T7000ip::ReceiveStep T7000ip::takeReply(bool received, const Reply& reply) {
 }
 
 void T7000ip::expireJobs() {
-    MutexGuard guard(jobListMutex_);
-    if (!guard.entered())
-        return;
+    JobListLock lock(jobListMutex_);
     std::int64_t now = nowSeconds();
     for (Job* job : jobList_) {
         if (job->state == JobState::RequestSent && job->deadline < now && job != broadcastJob_) {
@@ -425,18 +453,14 @@ bool T7000ip::waitForReply(Reply& reply) {
         auto remaining = std::chrono::duration_cast<std::chrono::microseconds>(end - Clock::now());
         if (remaining.count() <= 0)
             return false;
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(socket_, &readable);
-        FD_SET(wakeDescriptor_, &readable);
-        timeval timeout{static_cast<time_t>(remaining.count() / 1000000),
-                        static_cast<suseconds_t>(remaining.count() % 1000000)};
-        int ready = ::select(std::max(socket_, wakeDescriptor_) + 1, &readable, nullptr, nullptr, &timeout);
+        pollfd descriptors[2] = {{socket_, POLLIN, 0}, {wakeDescriptor_, POLLIN, 0}};
+        int milliseconds = static_cast<int>((remaining.count() + 999) / 1000);
+        int ready = ::poll(descriptors, 2, milliseconds);
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready <= 0 || stopping_.load())
             return false;
-        if (!FD_ISSET(socket_, &readable))
+        if (!(descriptors[0].revents & POLLIN))
             continue;
 
         std::uint8_t buffer[kDatagramSize + 1];
@@ -448,7 +472,7 @@ bool T7000ip::waitForReply(Reply& reply) {
             return false; // would block, or any other receive error: no datagram
         bool ownDatagram;
         {
-            MutexGuard guard(jobListMutex_);
+            JobListLock lock(jobListMutex_);
             ownDatagram = static_cast<std::size_t>(length) == sendLength_ &&
                           std::memcmp(buffer, sendBuffer_, static_cast<std::size_t>(length)) == 0;
         }

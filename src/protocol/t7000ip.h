@@ -48,6 +48,8 @@ public:
     static T7000ip& getT7000ip(const CToolBoxLang* language);
     // Counts one use down; the last one ends the engine (threads stopped,
     // socket closed), so that a later getT7000ip() can create a new one.
+    // Whoever releases the last use must not call request() any more; a
+    // request still waiting then ends with an empty result.
     static void releaseT7000ip();
 
     T7000ip(const T7000ip&) = delete;
@@ -89,6 +91,8 @@ private:
         RequestKind kind = RequestKind::Directed;
         std::int64_t timeout = 0;
         std::int64_t deadline = 0;
+        // Posted only under the job list mutex, which the caller takes before
+        // it destroys the semaphore: so a post never reaches a freed one.
         Semaphore* readySemaphore = nullptr;
         std::vector<std::string>* results = nullptr;
     };

@@ -1,4 +1,5 @@
 #include "platform/pause.h"
+#include "platform/trace.h"
 #include "platform/worker_thread.h"
 #include "support/trace_capture.h"
 
@@ -51,6 +52,7 @@ protected:
     [[noreturn]] void throwError(int code, const std::string& text) const override {
         throw TestWorkerError{{code, text}};
     }
+    void onCancelSignalled() override { trace("TestWorker::cancelrun(): the worker's own line\n"); }
 
 private:
     const Behaviour behaviour_;
@@ -98,7 +100,9 @@ TEST_F(WorkerFrame, CancelEndsTheWorkerAtItsNextPoll) {
     worker.reset();
     expectAllHandlesClosed();
     auto text = trace_.text();
-    EXPECT_NE(text.find("TestWorker::CancelTest(): startet\nTestWorker::cancelrun() startet\n"), std::string::npos);
+    EXPECT_NE(text.find("TestWorker::CancelTest(): startet\nTestWorker::cancelrun() startet\n"
+                        "TestWorker::cancelrun(): the worker's own line\n"),
+              std::string::npos);
     EXPECT_NE(text.find("TestWorker::gotcancelevent() WaitForSingleObject() returned: WAIT_TIMEOUT == kein "
                         "Abbruch Event\n"),
               std::string::npos);

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <future>
+#include <limits>
 #include <thread>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -125,25 +126,33 @@ TEST_F(Engine, OwnBroadcastComingBackIsDropped) {
     EXPECT_TRUE(replies.empty()) << replies[0];
 }
 
-TEST_F(Engine, RepliesThatMatchNoJobLeaveItToExpireEmpty) {
+TEST_F(Engine, RepliesWithoutSerialNumberOrNotFromATerminalMatchNoJob) {
+    // The job asks for any serial number, so only the reply rules keep these out.
     struct Case {
         const char* what;
         std::string reply;
+        bool matches;
     } cases[] = {
-        {"request of another maintenance station", ScriptedPeer::datagram("echo 100200 ok ok")},
-        {"no serial number", ScriptedPeer::datagram("TALMO DCU 1")},
-        {"unknown serial number", ScriptedPeer::datagram("TALMO DCU 1 ?100200")},
-        {"empty serial number", std::string("TALMO\0DCU\0" "1\0\0\0", 14)},
-        {"other serial number", ScriptedPeer::datagram("TALMO DCU 1 100201")},
+        {"request of another maintenance station", ScriptedPeer::datagram("echo DCU 1 100200"), false},
+        {"no fourth word", ScriptedPeer::datagram("TALMO DCU 1"), false},
+        {"unknown serial number", ScriptedPeer::datagram("TALMO DCU 1 ?100200"), false},
+        {"empty quoted serial number", ScriptedPeer::datagram("TALMO DCU 1 \"\" x"), false},
+        {"a terminal's reply", ScriptedPeer::datagram("TALMO DCU 1 100200"), true},
     };
     for (const auto& c : cases) {
         ScriptedPeer terminal("127.0.0.2", 0xdead, answerWith({c.reply}));
         T7000ip& engine = startEngine();
-        EXPECT_TRUE(engine.request(loopback(2), "100200", Kind::Directed, 1, "echo 100200").empty()) << c.what;
-        EXPECT_EQ(terminal.requests().size(), 1u);
+        EXPECT_EQ(engine.request(loopback(2), "", Kind::Directed, 1, "echo 100200").size(), c.matches ? 1u : 0u)
+            << c.what;
         T7000ip::releaseT7000ip();
         engine_ = nullptr;
     }
+}
+
+TEST_F(Engine, ReplyForAnotherSerialNumberMatchesNoJob) {
+    ScriptedPeer terminal("127.0.0.2", 0xdead, answerWith({ScriptedPeer::datagram("TALMO DCU 1 100201")}));
+    T7000ip& engine = startEngine();
+    EXPECT_TRUE(engine.request(loopback(2), "100200", Kind::Directed, 1, "echo 100200").empty());
 }
 
 TEST_F(Engine, DirectedRequestMatchesOnlyItsAddressSearchMatchesAnySender) {
@@ -286,6 +295,75 @@ TEST_F(Engine, AStreamOfForeignDatagramsDoesNotHoldBackExpiryOrTheEndOfABroadcas
     flooding = false;
     flood.join();
     EXPECT_FALSE(broadcast.empty()); // the late replies count for the broadcast while it collects
+}
+
+TEST_F(Engine, AFloodOfForeignRequestsDoesNotStretchTheWaitForAReply) {
+    ScriptedPeer station("127.0.0.3", 0xdead);
+    T7000ip& engine = startEngine();
+    std::atomic<bool> flooding{true};
+    sockaddr_in engineAddress{};
+    engineAddress.sin_family = AF_INET;
+    engineAddress.sin_port = htons(engine.boundPort());
+    engineAddress.sin_addr.s_addr = htonl(0x7f000001);
+    // Only requests of another station, every 50 ms: each is dropped, and one
+    // wait for a reply still ends one second after it began.
+    std::thread flood([&] {
+        for (int i = 0; i < 600 && flooding; ++i) {
+            station.sendTo(engineAddress, ScriptedPeer::datagram("echo * auth=1"));
+            std::this_thread::sleep_for(50ms);
+        }
+    });
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(engine.request(loopback(9), "100200", Kind::Directed, 1, "echo 100200").empty());
+    EXPECT_TRUE(engine.broadcast(loopback(9), "find *", 20).empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 15s); // the flood lasts 30 s
+    flooding = false;
+    flood.join();
+}
+
+TEST_F(Engine, ABroadcastQueuedAfterAnotherIsSentWhileDirectedJobsKeepTheListBusy) {
+    ScriptedPeer terminal("127.0.0.3", 0xdead, answerWith({ScriptedPeer::datagram("TALMO DCU 1 900")}));
+    T7000ip& engine = startEngine();
+    auto first = std::async(std::launch::async, [&] { return engine.broadcast(loopback(3), "find *", 3); });
+    ASSERT_TRUE(terminal.waitForRequests(1, 2s));
+    // A directed job that nobody answers wakes the send thread while the first
+    // broadcast collects and keeps the job list from running empty.
+    auto directed = std::async(std::launch::async, [&] {
+        return engine.request(loopback(9), "1", Kind::Directed, 6, "echo 1");
+    });
+    EXPECT_EQ(first.get(), std::vector<std::string>{"[::ffff:127.0.0.3];900"});
+    auto second = std::async(std::launch::async, [&] { return engine.broadcast(loopback(3), "find *", 2); });
+    if (second.wait_for(10s) != std::future_status::ready) {
+        T7000ip::releaseT7000ip(); // ends the waiting requests, so the test fails instead of hanging
+        engine_ = nullptr;
+        FAIL() << "the second broadcast was never sent";
+    }
+    EXPECT_EQ(second.get(), std::vector<std::string>{"[::ffff:127.0.0.3];900"});
+    EXPECT_TRUE(directed.get().empty());
+}
+
+TEST_F(Engine, EndingTheEngineEndsARequestStillWaiting) {
+    T7000ip& engine = startEngine();
+    T7000ip::getT7000ip(nullptr); // a second use, as a worker thread would hold it
+    auto waiting = std::async(std::launch::async, [&] {
+        return engine.request(loopback(9), "1", Kind::Directed, 60, "echo 1");
+    });
+    std::this_thread::sleep_for(200ms);
+    TraceCapture trace;
+    T7000ip::releaseT7000ip();
+    T7000ip::releaseT7000ip();
+    engine_ = nullptr;
+    ASSERT_EQ(waiting.wait_for(10s), std::future_status::ready);
+    EXPECT_TRUE(waiting.get().empty());
+    EXPECT_TRUE(trace.contains("T7000ip: engine ends with 1 request(s) unanswered\n"));
+}
+
+TEST_F(Engine, AnEndlessTimeOutDoesNotOverflowTheDeadline) {
+    ScriptedPeer terminal("127.0.0.2", 0xdead, answerWith({ScriptedPeer::datagram("TALMO DCU 1 5 ok")}));
+    T7000ip& engine = startEngine();
+    EXPECT_EQ(engine.request(loopback(2), "5", Kind::Directed, std::numeric_limits<std::int64_t>::max(), "echo 5")
+                  .size(),
+              1u);
 }
 
 TEST_F(Engine, OutgoingInterfaceForMulticastByTableRow) {

@@ -84,13 +84,13 @@ void ScriptedPeer::serve() {
         if (length < 0)
             continue;
         request.bytes.assign(buffer, static_cast<std::size_t>(length));
-        if (responder_)
-            responder_(request, *this);
         {
             std::lock_guard lock(mutex_);
             requests_.push_back(request);
         }
         received_.notify_all();
+        if (responder_)
+            responder_(request, *this);
     }
 }
 

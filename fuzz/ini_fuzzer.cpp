@@ -1,0 +1,87 @@
+// Reads any bytes as an ini file, as a damaged settings file or firmware
+// description would reach the reader, in 1024-byte blocks from a real file.
+// Whatever the reader accepts must write and read back unchanged. Then takes
+// the bytes as section, key and value triples (split at 0xFF) for the writer:
+// what it does not refuse must read back unchanged too.
+#include "settings_files/ini_file.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// A file in memory, reachable by name through /proc.
+class MemoryFile {
+public:
+    MemoryFile() : descriptor_(::memfd_create("ini_fuzzer", 0)) {
+        if (descriptor_ < 0)
+            __builtin_trap();
+        name_ = "/proc/self/fd/" + std::to_string(descriptor_);
+    }
+    void fill(std::string_view bytes) const {
+        if (::ftruncate(descriptor_, 0) != 0 ||
+            ::pwrite(descriptor_, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
+            __builtin_trap();
+    }
+    const std::string& name() const { return name_; }
+
+private:
+    int descriptor_;
+    std::string name_;
+};
+
+std::optional<kestrix::IniFile> read(const std::string& fileName) {
+    try {
+        return kestrix::IniFile(fileName, " missing");
+    } catch (const std::runtime_error&) {
+        return std::nullopt;
+    }
+}
+
+void mustReadBack(const kestrix::IniData& content, const MemoryFile& file) {
+    content.writeToFile(file.name());
+    const auto again = read(file.name());
+    if (!again || !(*again == content))
+        __builtin_trap();
+}
+
+std::vector<std::string_view> fields(std::string_view bytes) {
+    std::vector<std::string_view> parts;
+    for (auto at = bytes.find('\xFF'); at != std::string_view::npos; at = bytes.find('\xFF')) {
+        parts.push_back(bytes.substr(0, at));
+        bytes.remove_prefix(at + 1);
+    }
+    parts.push_back(bytes);
+    return parts;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const MemoryFile input;
+    static const MemoryFile output;
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+
+    input.fill(bytes);
+    if (const auto content = read(input.name()))
+        mustReadBack(*content, output); // throws nothing: all it read can be written
+
+    kestrix::IniData built;
+    const auto parts = fields(bytes);
+    for (std::size_t index = 0; index + 2 < parts.size(); index += 3)
+        built.setValue(parts[index], parts[index + 1], parts[index + 2]);
+    try {
+        mustReadBack(built, output);
+    } catch (const std::runtime_error& error) {
+        if (std::string_view(error.what()).substr(0, 6) != "wrong ")
+            __builtin_trap();
+    }
+    return 0;
+}
