@@ -3,6 +3,8 @@
 #include "platform/worker_thread.h"
 #include "terminal/terminal_fields.h"
 
+#include <string>
+
 namespace kestrix {
 
 class T7000ip;
@@ -40,6 +42,11 @@ public:
 
     Terminal(const Terminal&) = delete;
     Terminal& operator=(const Terminal&) = delete;
+
+    // The request with the ID-based proof " sid=<8 hex digits>" appended,
+    // keyed from the serial number, the engine's maintenance group number and
+    // TerminalId; unchanged (with a trace line) while TerminalId is 0.
+    std::string addIDBasedAuth(const std::string& request) const;
 
     T7000ip& Engine;
 };

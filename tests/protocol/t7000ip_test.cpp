@@ -270,55 +270,54 @@ TEST_F(Engine, RequestTextLongerThanTheSendBufferIsNotSent) {
     EXPECT_TRUE(trace.contains("T7000ip::request(): request text of 1024 characters is longer than 1023, not sent\n"));
 }
 
+// Sends the given datagrams from a station at 127.0.0.3 to the engine every
+// 50 ms for 30 s, or until it is destroyed.
+class Flood {
+public:
+    Flood(const T7000ip& engine, std::vector<std::string> datagrams)
+        : station_("127.0.0.3", 0), thread_([this, port = engine.boundPort(), datagrams] {
+              sockaddr_in engineAddress{};
+              engineAddress.sin_family = AF_INET;
+              engineAddress.sin_port = htons(port);
+              engineAddress.sin_addr.s_addr = htonl(0x7f000001);
+              for (int i = 0; i < 600 && flooding_; ++i) {
+                  for (const auto& datagram : datagrams)
+                      station_.sendTo(engineAddress, datagram);
+                  std::this_thread::sleep_for(50ms);
+              }
+          }) {}
+    ~Flood() {
+        flooding_ = false;
+        thread_.join();
+    }
+
+private:
+    ScriptedPeer station_;
+    std::atomic<bool> flooding_{true};
+    std::thread thread_;
+};
+
 TEST_F(Engine, AStreamOfForeignDatagramsDoesNotHoldBackExpiryOrTheEndOfABroadcast) {
     ScriptedPeer terminal("127.0.0.2", 0xdead);
-    ScriptedPeer station("127.0.0.3", 0xdead);
     T7000ip& engine = startEngine();
-    std::atomic<bool> flooding{true};
-    sockaddr_in engineAddress{};
-    engineAddress.sin_family = AF_INET;
-    engineAddress.sin_port = htons(engine.boundPort());
-    engineAddress.sin_addr.s_addr = htonl(0x7f000001);
-    // Every 50 ms a late reply for another terminal and a request of another station.
-    std::thread flood([&] {
-        for (int i = 0; i < 600 && flooding; ++i) {
-            station.sendTo(engineAddress, ScriptedPeer::datagram("TALMO DCU 1 999 late"));
-            station.sendTo(engineAddress, ScriptedPeer::datagram("echo *"));
-            std::this_thread::sleep_for(50ms);
-        }
-    });
+    // A late reply for another terminal and a request of another station.
+    Flood flood(engine, {ScriptedPeer::datagram("TALMO DCU 1 999 late"), ScriptedPeer::datagram("echo *")});
     auto started = std::chrono::steady_clock::now();
     EXPECT_TRUE(engine.request(loopback(2), "100200", Kind::Directed, 1, "echo 100200").empty());
     auto broadcast = engine.broadcast(loopback(2), "find *", 2);
-    // The flood goes on for 30 s; both ended long before it.
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 15s);
-    flooding = false;
-    flood.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 15s); // the flood lasts 30 s
     EXPECT_FALSE(broadcast.empty()); // the late replies count for the broadcast while it collects
 }
 
 TEST_F(Engine, AFloodOfForeignRequestsDoesNotStretchTheWaitForAReply) {
-    ScriptedPeer station("127.0.0.3", 0xdead);
     T7000ip& engine = startEngine();
-    std::atomic<bool> flooding{true};
-    sockaddr_in engineAddress{};
-    engineAddress.sin_family = AF_INET;
-    engineAddress.sin_port = htons(engine.boundPort());
-    engineAddress.sin_addr.s_addr = htonl(0x7f000001);
-    // Only requests of another station, every 50 ms: each is dropped, and one
-    // wait for a reply still ends one second after it began.
-    std::thread flood([&] {
-        for (int i = 0; i < 600 && flooding; ++i) {
-            station.sendTo(engineAddress, ScriptedPeer::datagram("echo * auth=1"));
-            std::this_thread::sleep_for(50ms);
-        }
-    });
+    // Only requests of another station: each is dropped, and one wait for a
+    // reply still ends one second after it began.
+    Flood flood(engine, {ScriptedPeer::datagram("echo * auth=1")});
     auto started = std::chrono::steady_clock::now();
     EXPECT_TRUE(engine.request(loopback(9), "100200", Kind::Directed, 1, "echo 100200").empty());
     EXPECT_TRUE(engine.broadcast(loopback(9), "find *", 20).empty());
     EXPECT_LT(std::chrono::steady_clock::now() - started, 15s); // the flood lasts 30 s
-    flooding = false;
-    flood.join();
 }
 
 TEST_F(Engine, ABroadcastQueuedAfterAnotherIsSentWhileDirectedJobsKeepTheListBusy) {
