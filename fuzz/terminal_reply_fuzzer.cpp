@@ -14,7 +14,10 @@ using kestrix::TerminalFields;
 // Answers every DNS look-up with no name, so that the fuzzer never asks the network.
 class NoNames : public kestrix::NameResolver {
 public:
-    std::string lookupConfirmedName(const std::string&) const override { return std::string(); }
+    std::optional<kestrix::ResolvedAddress> DNSNameResolution(const std::string&) const override {
+        return std::nullopt;
+    }
+    std::optional<std::string> IPAddrResolution(const std::string&) const override { return std::nullopt; }
 };
 
 void check(bool condition) {

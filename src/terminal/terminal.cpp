@@ -54,6 +54,9 @@ Terminal::Terminal(T7000ip& engine, TerminalFields known)
     : TerminalFields(std::move(known)), Engine(engine) {}
 
 Terminal::~Terminal() {
+    // The host route lives as long as the record that added it.
+    if (RouteAdded)
+        deleteRoute(displayAddress(AddressDisplay::DottedIPv4));
     trace("~Terminal(%s)\n", SerialNumber.c_str());
 }
 

@@ -12,14 +12,27 @@
 namespace kestrix {
 namespace {
 
-// Answers DNS look-ups from a table and counts them.
+// Answers DNS look-ups from a table of address texts and names, and counts the
+// reverse look-ups.
 class FakeResolver : public NameResolver {
 public:
     explicit FakeResolver(std::map<std::string, std::string> names) : names_(std::move(names)) {}
-    std::string lookupConfirmedName(const std::string& addressText) const override {
+    std::optional<std::string> IPAddrResolution(const std::string& addressText) const override {
         asked.push_back(addressText);
         auto found = names_.find(addressText);
-        return found == names_.end() ? std::string() : found->second;
+        if (found == names_.end())
+            return std::nullopt;
+        return found->second;
+    }
+    std::optional<ResolvedAddress> DNSNameResolution(const std::string& name) const override {
+        for (const auto& [addressText, known] : names_) {
+            if (known != name)
+                continue;
+            auto address = addressFromText(addressText);
+            if (address)
+                return ResolvedAddress{addressText, *address};
+        }
+        return std::nullopt;
     }
     mutable std::vector<std::string> asked;
 

@@ -1,0 +1,313 @@
+#include "platform/trace.h"
+#include "protocol/t7000ip.h"
+#include "terminal/lan_interfaces.h"
+#include "terminal/terminal.h"
+
+namespace kestrix {
+
+namespace {
+
+using Kind = T7000ip::RequestKind;
+
+constexpr std::int64_t kDirectedTimeout = 1;
+constexpr std::int64_t kBroadcastTimeout = 3;
+
+const char* operationName(bool echo) {
+    return echo ? "Terminal::T7000ipLocateByEcho" : "Terminal::T7000ipLocateByFind";
+}
+
+// The address text parsed into an address; a link-local address gets the
+// scope of the LAN interface row it is reached through (this system cannot
+// send to fe80:: without one).
+std::optional<Ip6Address> addressThrough(const std::string& text, int row) {
+    std::optional<Ip6Address> address = addressFromText(text);
+    if (address && address->isLinkLocal() && address->scopeId == 0 && row >= 0 && row < lanInterfaces().count())
+        address->scopeId = lanInterfaces().entries()[static_cast<std::size_t>(row)].IPv6IfIndex;
+    return address;
+}
+
+} // namespace
+
+void Terminal::T7000ipLocateByFind(const std::string& address, const std::string& name,
+                                   const std::string& serialNumber, RouteUse route) {
+    locate(LocateRequest::Find, address, name, serialNumber, route);
+}
+
+void Terminal::T7000ipLocateByEcho(const std::string& address, const std::string& name,
+                                   const std::string& serialNumber, RouteUse route) {
+    locate(LocateRequest::Echo, address, name, serialNumber, route);
+}
+
+std::string Terminal::requestText(LocateRequest request, const std::string& serialNumber) {
+    std::string text = std::string(request == LocateRequest::Echo ? "echo " : "find ") +
+                       (serialNumber.empty() ? std::string("*") : serialNumber);
+    if (request == LocateRequest::Find)
+        return text;
+    if (IDBasedAuth)
+        return addIDBasedAuth(text);
+    if (HostIfAddr.empty())
+        setLanIf(lanInterfaces().findLanIfForIPv4(AddrInUse));
+    return Engine.addIPBasedAuth(text, HostIfAddr);
+}
+
+bool Terminal::acceptReplies(LocateRequest request, const std::vector<std::string>& replies,
+                             const std::string& serialNumber, const std::string& tracePrefix) {
+    for (const std::string& reply : replies) {
+        trace("%s:\n\tAntwort: %s\n", tracePrefix.c_str(), reply.c_str());
+        bool accepted = request == LocateRequest::Echo ? parseEchoReply(reply, serialNumber)
+                                                       : parseFindReply(reply, serialNumber);
+        if (accepted)
+            return true;
+    }
+    return false;
+}
+
+bool Terminal::directedRequest(LocateRequest request, const std::string& serialNumber,
+                               const std::string& tracePrefix, int interfaceRow) {
+    if (AddrInUse.isLinkLocal() && interfaceRow >= 0 && interfaceRow < lanInterfaces().count())
+        AddrInUse.scopeId = lanInterfaces().entries()[static_cast<std::size_t>(interfaceRow)].IPv6IfIndex;
+    auto replies = Engine.request(AddrInUse, serialNumber, Kind::Directed, kDirectedTimeout,
+                                  requestText(request, serialNumber));
+    return acceptReplies(request, replies, serialNumber, tracePrefix);
+}
+
+void Terminal::locate(LocateRequest request, const std::string& address, const std::string& name,
+                      const std::string& serialNumber, RouteUse route) {
+    const bool echo = request == LocateRequest::Echo;
+    const char* operation = operationName(echo);
+    const LanInterfaces& table = lanInterfaces();
+    trace("%s(IP = %s, DNS = %s, SN = %s) startet\n", operation, address.c_str(), name.c_str(),
+          serialNumber.c_str());
+
+    // The rows in table order that are up; echo sends one directed request
+    // instead of one per interface, through the terminal's own row if known.
+    std::vector<int> upRows;
+    for (int row = 0; row < table.count(); ++row)
+        if (table.entries()[static_cast<std::size_t>(row)].bUp)
+            upRows.push_back(row);
+    const int echoRow = LanIfIndex >= 0 ? LanIfIndex : (upRows.empty() ? -1 : upRows.front());
+
+    // 1. By address.
+    if (!address.empty()) {
+        std::string prefix = std::string(operation) + "(IP = " + address + ")";
+        trace("%s Versuche\n", prefix.c_str());
+        std::optional<Ip6Address> parsed = addressFromText(address);
+        if (!parsed)
+            throw TerminalError(TerminalError::Reason::NoIPv6Address);
+        AddrInUse = *parsed;
+        IPAddrInUse = address;
+        bool answered = false;
+        if (echo) {
+            for (int attempt = 0; attempt < 2 && !answered; ++attempt)
+                answered = directedRequest(request, serialNumber, prefix, echoRow);
+        } else {
+            for (std::size_t i = 0; i < upRows.size() && !answered; ++i)
+                answered = directedRequest(request, serialNumber, prefix, upRows[i]);
+        }
+        if (answered) {
+            if (echo)
+                setDNSNameInUse();
+            return;
+        }
+        trace("%s: keine erwartete/richtige Antwort\n", prefix.c_str());
+        if (!RouteAdded && route == RouteUse::Allowed && name.empty()) {
+            int routed = tryToRoute();
+            if (routed > 0) {
+                RouteAdded = true;
+                if (echo)
+                    setDNSNameInUse();
+                return;
+            }
+            if (routed < 0)
+                throw TerminalError(TerminalError::Reason::NoRouting);
+        }
+    }
+
+    // 2. By DNS name.
+    if (!name.empty()) {
+        std::string prefix = std::string(operation) + "(DNS = " + name + ")";
+        trace("%s Versuche\n", prefix.c_str());
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            std::optional<ResolvedAddress> resolved = nameResolver().DNSNameResolution(name);
+            if (!resolved) {
+                trace("%s: keine Namensauflösung möglich\n", prefix.c_str());
+                if (serialNumber.empty())
+                    throw TerminalError(TerminalError::Reason::NoNameResolution);
+                continue;
+            }
+            IPAddrInUse = resolved->text;
+            AddrInUse = resolved->address;
+            trace("%s: verwendete IP Adresse: '%s'\n", prefix.c_str(), IPAddrInUse.c_str());
+            bool answered = false;
+            if (echo) {
+                answered = directedRequest(request, serialNumber, prefix, echoRow);
+            } else {
+                for (std::size_t i = 0; i < upRows.size() && !answered; ++i)
+                    answered = directedRequest(request, serialNumber, prefix, upRows[i]);
+            }
+            if (answered) {
+                if (echo)
+                    setDNSNameInUse();
+                return;
+            }
+        }
+        trace("%s keine Antwort\n", prefix.c_str());
+    }
+
+    // 3. By serial number: a broadcast on each interface, then a directed request.
+    if (!serialNumber.empty()) {
+        std::string prefix = std::string(operation) + "(SN = " + serialNumber + ")";
+        trace("%s Versuche\n", prefix.c_str());
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            std::vector<std::string> replies;
+            bool viaIPv6 = false;
+            int replyRow = -1;
+            for (int row : upRows) {
+                const LanInterface& entry = table.entries()[static_cast<std::size_t>(row)];
+                // The IPv6 broadcast where the interface has IPv6; the IPv4
+                // broadcast where that brought nothing and it has IPv4.
+                if (!echo && entry.IPv6IfIndex != 0 && Engine.setOutgoingIf(row) == 0) {
+                    Ip6Address allNodes = *addressFromText("ff02::1");
+                    allNodes.scopeId = entry.IPv6IfIndex;
+                    replies = Engine.request(allNodes, serialNumber, Kind::SearchBySerialNumber, kBroadcastTimeout,
+                                             requestText(request, serialNumber));
+                    if (!replies.empty()) {
+                        viaIPv6 = true;
+                        replyRow = row;
+                        break;
+                    }
+                }
+                if (entry.UIPv4Addr != 0) {
+                    replies = Engine.request(entry.UIPv4BroadcastAddr_AsIPv6, serialNumber, Kind::SearchBySerialNumber,
+                                             kBroadcastTimeout, requestText(request, serialNumber));
+                    if (!replies.empty()) {
+                        replyRow = row;
+                        break;
+                    }
+                }
+            }
+            for (const std::string& reply : replies) {
+                trace("%s:\n\tAntwort: %s\n", prefix.c_str(), reply.c_str());
+                bool accepted = echo ? parseEchoReply(reply, serialNumber) : parseFindReply(reply, serialNumber);
+                if (!accepted)
+                    continue;
+                std::string answering = viaIPv6 ? IPv6LinkLocal : "::ffff:" + IPv4Addr;
+                std::optional<Ip6Address> parsed = addressThrough(answering, replyRow);
+                if (!parsed)
+                    throw TerminalError(TerminalError::Reason::NoIPv6Address);
+                AddrInUse = *parsed;
+                IPAddrInUse = answering;
+                trace("%s nach Broadcast mit Seriennummer Antwort von IP Adresse: %s\n", prefix.c_str(),
+                      answering.c_str());
+                if (echo) {
+                    setDNSNameInUse();
+                    if (!IDBasedAuth)
+                        setLanIf(table.findLanIfForIPv4(AddrInUse));
+                }
+                bool answered = false;
+                if (echo) {
+                    answered = directedRequest(request, serialNumber, prefix, replyRow);
+                } else {
+                    for (std::size_t i = 0; i < upRows.size() && !answered; ++i)
+                        answered = directedRequest(request, serialNumber, prefix, viaIPv6 ? replyRow : upRows[i]);
+                }
+                if (answered)
+                    return;
+                trace("%s(SN = %s, IP-Adr = %s): keine Antwort auf gezieltes Echopaket\n", operation,
+                      serialNumber.c_str(), answering.c_str());
+                if (!RouteAdded && route == RouteUse::Allowed) {
+                    int routed = tryToRoute();
+                    if (routed > 0) {
+                        RouteAdded = true;
+                        return;
+                    }
+                    if (routed < 0)
+                        throw TerminalError(TerminalError::Reason::NoRouting);
+                }
+            }
+            if (!replies.empty())
+                break;
+        }
+        trace("%s: keine erwartete/richtige Antwort\n", prefix.c_str());
+    }
+
+    trace("%s(IP = %s, DNS = %s, SN = %s) keine Antwort vom Netz\n", operation, address.c_str(), name.c_str(),
+          serialNumber.c_str());
+    throw TerminalError(TerminalError::Reason::NoReply);
+}
+
+std::string Terminal::displayAddress(AddressDisplay display) const {
+    if (display == AddressDisplay::DottedIPv4 && AddrInUse.isIPv4Mapped())
+        return addressToText(AddrInUse, MappedForm::DottedOnly);
+    if (!IPv6Addresses.empty())
+        return IPv6Addresses.front().Address;
+    return IPAddrInUse;
+}
+
+void Terminal::setDNSNameInUse() {
+    if (AddrInUse.isIPv4Mapped()) {
+        trace("Terminal::setDNSNameInUse(): '%s' IPv4 Adresse\n", IPAddrInUse.c_str());
+        if (IPAddrInUse.empty())
+            return;
+        std::string name = nameResolver().lookupConfirmedName(IPAddrInUse);
+        if (!name.empty()) {
+            DNSNameInUse = name;
+            trace("Terminal::setDNSNameInUse(): '%s' hat DNS-Namen '%s'\n", IPAddrInUse.c_str(), name.c_str());
+        }
+        return;
+    }
+    if (IPAddrInUse.rfind("fe80", 0) == 0) {
+        if (IPv6Addresses.empty()) {
+            trace("Terminal::setDNSNameInUse(): '%s' hat keine globale IPv6 Adresse\n", IPAddrInUse.c_str());
+            return;
+        }
+        IPv6AddrEntry& first = IPv6Addresses.front();
+        first.Name = nameResolver().lookupConfirmedName(first.Address);
+        trace("Terminal::setDNSNameInUse(): '%s' (globale IPv6 Adresse) hat DNS-Namen '%s'\n", first.Address.c_str(),
+              first.Name.c_str());
+        if (!first.Name.empty())
+            DNSNameInUse = first.Name;
+        return;
+    }
+    trace("Terminal::setDNSNameInUse(): '%s' ist eine globale IPv6 Adresse\n", IPAddrInUse.c_str());
+    DNSNameInUse = nameResolver().lookupConfirmedName(IPAddrInUse);
+}
+
+bool Terminal::findIPBasedAuthentification() {
+    trace("Terminal::findIPBasedAuthentification(): startet\n");
+    const LanInterfaces& table = lanInterfaces();
+    for (int row = 0; row < table.count(); ++row) {
+        if (!table.entries()[static_cast<std::size_t>(row)].bUp)
+            continue;
+        setLanIf(row);
+        try {
+            T7000ipLocateByEcho(IPAddrInUse.empty() ? std::string() : IPAddrInUse, std::string(), SerialNumber,
+                                RouteUse::NotAllowed);
+            if (AuthOK) {
+                trace("Terminal::findIPBasedAuthentification(): ok\n");
+                return true;
+            }
+        } catch (const TerminalError&) {
+            trace("Terminal::findIPBasedAuthentification(): T7000ipLocateByEcho(IP=%s,SN=%s) failed\n",
+                  IPAddrInUse.c_str(), SerialNumber.c_str());
+        }
+        setLanIf(-1);
+    }
+    return false;
+}
+
+bool Terminal::findIDBasedAuthentification() {
+    trace("Terminal::findIDBasedAuthentification(): startet\n");
+    try {
+        T7000ipLocateByEcho(IPAddrInUse, std::string(), SerialNumber, RouteUse::NotAllowed);
+    } catch (const TerminalError&) {
+        trace("Terminal::findIDBasedAuthentification(): T7000ipLocateByEcho(IP=%s,SN=%s) failed\n",
+              IPAddrInUse.c_str(), SerialNumber.c_str());
+        return false;
+    }
+    if (AuthOK)
+        trace("Terminal::findIDBasedAuthentification(): ok\n");
+    return AuthOK;
+}
+
+} // namespace kestrix
