@@ -51,7 +51,11 @@ public:
         addrinfo* list = nullptr;
         int error = ask(name, AF_INET6, &list);
         if (error != 0) {
-            if (!familyHasNoAddress(error)) {
+            // This system's resolver reports a name that only has an IPv4
+            // address (in the hosts file, say) as a temporary failure when no
+            // name server answers the IPv6 question: that, too, means "ask
+            // for IPv4".
+            if (!familyHasNoAddress(error) && error != EAI_AGAIN) {
                 trace("Terminal::DNSNameResolution(%s): getaddrinfo(AF_INET6) failed with error=%ld (!= WSANO_DATA, "
                       "!= WSAHOST_NOT_FOUND)\n",
                       name.c_str(), static_cast<long>(error));

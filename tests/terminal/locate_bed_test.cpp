@@ -1,0 +1,208 @@
+#include "mainwindow/toolbox_lang.h"
+#include "netbed/bed_availability.h"
+#include "netbed/network_bed.h"
+#include "protocol/t7000ip.h"
+#include "support/trace_capture.h"
+#include "terminal/lan_interfaces.h"
+#include "terminal/route_table.h"
+#include "terminal/terminal.h"
+
+#include <gtest/gtest.h>
+
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+// Locating simulated terminals on a private LAN: the PC's bridge br0 is
+// 10.77.0.1/24 (fe80::1); each test places its terminals in or outside that
+// subnet. The program side runs in the PC's namespace (runOnPc).
+
+namespace kestrix {
+namespace {
+
+using test::BedLayout;
+using test::NetworkBed;
+using test::TerminalSpec;
+using test::TraceCapture;
+
+TerminalSpec simulated(const std::string& serialNumber, const std::string& ipv4, const std::string& linkLocal,
+                       const std::string& authentication = "id") {
+    TerminalSpec terminal;
+    terminal.ipv4 = ipv4;
+    terminal.ipv6LinkLocal = linkLocal;
+    terminal.terminalSection = {{"serial_number", serialNumber},
+                                {"authentication", authentication},
+                                {"security_id", "A1B2C3D4"},
+                                {"maintenance_group", "4711"}};
+    return terminal;
+}
+
+// The program's side in the PC's namespace: its LAN table, the engine with
+// the terminals' maintenance group, and the test body.
+void asTheProgram(const std::function<void(T7000ip&)>& body, std::uint16_t group = 4711) {
+    enumerateLanInterfaces();
+    static const CToolBoxLang language(kLocaleIdEnglishUnitedStates);
+    T7000ip& engine = T7000ip::getT7000ip(&language);
+    engine.setT7000ipMaintGroup(group);
+    try {
+        body(engine);
+    } catch (const Terminal::TerminalError& error) {
+        ADD_FAILURE() << "TerminalError " << error.code << ": " << error.text;
+    }
+    T7000ip::releaseT7000ip();
+}
+
+bool routeTo(const char* dotted) {
+    std::vector<RouteRow> rows;
+    int error = 0;
+    route_table::read(rows, error);
+    for (const auto& row : rows)
+        if (addressToText(Ip6Address::fromIPv4(row.destination), MappedForm::DottedOnly) == dotted)
+            return true;
+    return false;
+}
+
+bool dropNetworkAdministration() {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2] = {};
+    if (syscall(SYS_capget, &header, data) != 0)
+        return false;
+    data[CAP_NET_ADMIN / 32].effective &= ~(1u << (CAP_NET_ADMIN % 32));
+    return syscall(SYS_capset, &header, data) == 0;
+}
+
+class LocateOnTheBed : public test::NetworkBedTest {};
+
+TEST_F(LocateOnTheBed, ByAddressAndByDnsNameWithIDBasedHandshake) {
+    BedLayout layout;
+    layout.terminals = {simulated("100101", "10.77.0.11/24", "fe80::11")};
+    layout.pcHostsLines = {"10.77.0.11 t1.bed.test", "10.77.0.50 alias.bed.test", "10.77.0.11 alias.bed.test"};
+    NetworkBed bed(layout);
+    EXPECT_TRUE(bed.runOnPc([] {
+        asTheProgram([](T7000ip& engine) {
+            Terminal byAddress(engine, AuthenticationMode::IDBased, "10.77.0.11", "", -1);
+            EXPECT_EQ(byAddress.SerialNumber, "100101");
+            EXPECT_EQ(byAddress.TerminalId, 0xA1B2C3D4u);
+            EXPECT_TRUE(byAddress.AuthOK) << "the ID-based echo was not accepted";
+            EXPECT_EQ(byAddress.IPv6LinkLocal, "fe80::11");
+
+            Terminal byName(engine, AuthenticationMode::IDBased, "t1.bed.test", "", -1);
+            EXPECT_EQ(byName.SerialNumber, "100101");
+            EXPECT_EQ(byName.IPAddrInUse, "::ffff:10.77.0.11");
+            // Forward and reverse agree for t1.bed.test; alias.bed.test leads elsewhere.
+            EXPECT_EQ(byName.nameResolver().lookupConfirmedName("10.77.0.11"), "t1.bed.test");
+            EXPECT_EQ(systemNameResolver().lookupConfirmedName("10.77.0.50"), "");
+        });
+    }));
+}
+
+TEST_F(LocateOnTheBed, AChangedMaintenanceGroupMakesAuthenticationFail) {
+    BedLayout layout;
+    layout.terminals = {simulated("100102", "10.77.0.12/24", "fe80::12")};
+    NetworkBed bed(layout);
+    EXPECT_TRUE(bed.runOnPc([] {
+        asTheProgram(
+            [](T7000ip& engine) {
+                Terminal record(engine, AuthenticationMode::IDBased, "10.77.0.12", "", -1);
+                EXPECT_EQ(record.SerialNumber, "100102");
+                EXPECT_FALSE(record.AuthOK);
+                EXPECT_FALSE(record.findIDBasedAuthentification());
+            },
+            4712);
+    }));
+}
+
+TEST_F(LocateOnTheBed, ForeignSubnetFoundByBroadcastAndReachedThroughAHostRoute) {
+    BedLayout layout;
+    layout.terminals = {simulated("100103", "192.168.99.5/24", "")}; // IPv4 only: found by the IPv4 broadcast
+    NetworkBed bed(layout);
+    EXPECT_TRUE(bed.runOnPc([] {
+        asTheProgram([](T7000ip& engine) {
+            {
+                TraceCapture trace;
+                Terminal record(engine, std::string("100103;;;;;;;"));
+                EXPECT_EQ(record.SerialNumber, "100103");
+                EXPECT_EQ(record.IPv4Addr, "192.168.99.5");
+                EXPECT_EQ(record.IPAddrInUse, "::ffff:192.168.99.5");
+                EXPECT_TRUE(record.RouteAdded);
+                EXPECT_TRUE(routeTo("192.168.99.5"));
+                EXPECT_TRUE(trace.contains(
+                    "Terminal::T7000ipLocateByFind(SN = 100103) nach Broadcast mit Seriennummer Antwort von IP Adresse: "
+                    "::ffff:192.168.99.5\n"));
+            }
+            EXPECT_FALSE(routeTo("192.168.99.5"));
+            // By IPv4 address from the saved line: the route is needed, lives with the record.
+            {
+                Terminal record(engine, AuthenticationMode::IDBased, "192.168.99.5", "100103", -1);
+                EXPECT_TRUE(record.RouteAdded);
+                EXPECT_TRUE(routeTo("192.168.99.5"));
+                EXPECT_EQ(record.SerialNumber, "100103");
+            }
+            EXPECT_FALSE(routeTo("192.168.99.5")) << "the record's end must remove its route";
+        });
+    }));
+}
+
+TEST_F(LocateOnTheBed, WithoutTheRightToAddRoutesAForeignTerminalGivesCode4) {
+    BedLayout layout;
+    layout.terminals = {simulated("100104", "192.168.99.6/24", "")};
+    NetworkBed bed(layout);
+    EXPECT_TRUE(bed.runOnPc([] {
+        ASSERT_TRUE(dropNetworkAdministration());
+        asTheProgram([](T7000ip& engine) {
+            try {
+                Terminal record(engine, AuthenticationMode::IDBased, "192.168.99.6", "", -1);
+                ADD_FAILURE() << "located without a route";
+            } catch (const Terminal::TerminalError& error) {
+                EXPECT_EQ(error.code, 4) << error.text;
+            }
+            EXPECT_FALSE(routeTo("192.168.99.6"));
+        });
+    }));
+}
+
+TEST_F(LocateOnTheBed, ALinkLocalOnlyTerminalBySerialNumberOverIPv6) {
+    BedLayout layout;
+    layout.terminals = {simulated("100105", "", "fe80::15")};
+    NetworkBed bed(layout);
+    EXPECT_TRUE(bed.runOnPc([] {
+        asTheProgram([](T7000ip& engine) {
+            TraceCapture trace;
+            Terminal record(engine, AuthenticationMode::IDBased, "", "100105", -1);
+            EXPECT_EQ(record.SerialNumber, "100105");
+            EXPECT_EQ(record.IPAddrInUse, "fe80::15");
+            EXPECT_TRUE(record.AddrInUse.isLinkLocal());
+            EXPECT_FALSE(record.RouteAdded);
+            EXPECT_FALSE(trace.contains("CreateIpForwardEntry"));
+        });
+    }));
+}
+
+TEST_F(LocateOnTheBed, TheIPBasedSearchPicksTheInterfaceTheTerminalAccepts) {
+    BedLayout layout;
+    layout.bridges = {test::BridgeSpec{"10.77.0.1/24", "fe80::1", ""}, test::BridgeSpec{"10.78.0.1/24", "fe80::2", ""}};
+    TerminalSpec terminal = simulated("100106", "10.78.0.16/24", "", "ip");
+    terminal.bridge = 1;
+    layout.terminals = {terminal};
+    NetworkBed bed(layout);
+    EXPECT_TRUE(bed.runOnPc([] {
+        asTheProgram([](T7000ip& engine) {
+            // Told the wrong interface, the terminal answers but does not accept.
+            int first = -1;
+            for (int row = 0; row < lanInterfaces().count(); ++row)
+                if (std::string(lanInterfaces().entries()[static_cast<std::size_t>(row)].IPv4Addr.data()) == "10.77.0.1")
+                    first = row;
+            ASSERT_GE(first, 0);
+            Terminal record(engine, AuthenticationMode::IPBased, "10.78.0.16", "", first);
+            EXPECT_EQ(record.SerialNumber, "100106");
+            EXPECT_FALSE(record.IDBasedAuth);
+            EXPECT_FALSE(record.AuthOK);
+            EXPECT_TRUE(record.findIPBasedAuthentification());
+            EXPECT_TRUE(record.AuthOK);
+            EXPECT_EQ(record.HostIfAddr, "10.78.0.1");
+        });
+    }));
+}
+
+} // namespace
+} // namespace kestrix
