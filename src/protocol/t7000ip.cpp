@@ -175,7 +175,12 @@ void T7000ip::setUpSocket() {
     if (setsockopt(socket_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
         fail(errno, "UDP port for TALMO configuration cannot be used for broadcasts");
 
-    int receiveBufferSize = 16384;
+    // Room for the replies of a whole LAN of terminals answering a broadcast
+    // at once. This system charges every datagram's buffer overhead to the
+    // receive buffer (about 1 KiB for a 100-byte reply), so the buffer is
+    // asked for in that measure; the system may grant less (a failure here is
+    // ignored).
+    int receiveBufferSize = kReceiveBufferSize;
     setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, &receiveBufferSize, sizeof receiveBufferSize);
 
     int flags = fcntl(socket_, F_GETFL);

@@ -40,6 +40,8 @@ public:
     static constexpr std::uint16_t kFallbackPort = 0xbeef;
     static constexpr std::size_t kDatagramSize = 1024;
     static constexpr std::size_t kMaximumRequestLength = kDatagramSize - 1;
+    // 16384 bytes of replies, counted with this system's per-datagram overhead.
+    static constexpr int kReceiveBufferSize = 16 * 16384;
 
     // With a language object: creates the one engine and sets its use count to
     // 1 (throws T7000ipError when the socket cannot be set up, or when an engine

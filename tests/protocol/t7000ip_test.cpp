@@ -196,6 +196,19 @@ TEST_F(Engine, BroadcastListsEveryReplyWithAndWithoutSerialNumber) {
                                                  "[::ffff:127.0.0.3];300400"}));
 }
 
+TEST_F(Engine, ABroadcastCollectsABurstOfManyReplies) {
+    // Fifty or more terminals answer a broadcast within a millisecond; the
+    // socket must hold them all until the receive thread reads them.
+    ScriptedPeer terminals("127.0.0.2", 0xdead, [](const PeerRequest& request, ScriptedPeer& self) {
+        for (int i = 0; i < 120; ++i)
+            self.reply(request, ScriptedPeer::datagram("TALMO 7450 IP " + std::to_string(300000 + i) +
+                                                       " ACM 6.12 DEVID=0 IPv4=10.77.0.10/24 DHCPNAME=talmo-" +
+                                                       std::to_string(i) + " ID=A1B2C3D4"));
+    });
+    T7000ip& engine = startEngine();
+    EXPECT_EQ(engine.broadcast(loopback(2), "find *", 3).size(), 120u);
+}
+
 TEST_F(Engine, BroadcastWithoutReplyEndsAtTheFirstQuietSecond) {
     T7000ip& engine = startEngine();
     auto started = std::chrono::steady_clock::now();
