@@ -92,6 +92,10 @@ TEST_F(LocateOnTheBed, ByAddressAndByDnsNameWithIDBasedHandshake) {
             // Forward and reverse agree for t1.bed.test; alias.bed.test leads elsewhere.
             EXPECT_EQ(byName.nameResolver().lookupConfirmedName("10.77.0.11"), "t1.bed.test");
             EXPECT_EQ(systemNameResolver().lookupConfirmedName("10.77.0.50"), "");
+
+            // A list-file line "SN;IP;DNS" is located by its serial number alone.
+            Terminal fromLine(engine, std::string("100101;10.99.99.99;nowhere.bed.test"));
+            EXPECT_EQ(fromLine.IPAddrInUse, "::ffff:10.77.0.11");
         });
     }));
 }

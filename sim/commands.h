@@ -1,0 +1,67 @@
+#pragma once
+
+#include "platform/ip_address.h"
+#include "sim/ipv4_settings.h"
+#include "sim/request.h"
+#include "sim/request_check.h"
+#include "sim/terminal_config.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrix::sim {
+
+// What a terminal changes while it runs; it starts from the configuration.
+struct TerminalState {
+    RunMode runMode = RunMode::Application;
+    Ipv4Settings ipv4;
+    std::optional<Ipv4Settings> pendingIpv4; // taken at the next restart ("ip")
+    std::uint16_t maintenanceGroup = 0;
+};
+
+// Whether a restart keeps the configuration or falls back to the factory one.
+enum class RestartConfiguration { Kept, Factory };
+
+// A restart that a command asks for: the terminal is silent for the given
+// time, then runs in the given mode.
+struct RestartOrder {
+    int milliseconds = 0;
+    RunMode comesBackIn = RunMode::Application;
+    RestartConfiguration configuration = RestartConfiguration::Kept;
+};
+
+// What a command handler sees of the request and the terminal. Handlers run
+// one at a time, so they may change the state.
+struct CommandContext {
+    const Request& request;
+    const Ip6Address& sender;
+    const TerminalConfig& config;
+    TerminalState& state;
+    SuffixVerdict suffix;
+    std::optional<RestartOrder> restart; // set by a handler whose command restarts the terminal
+};
+
+// A handler gives the reply fields that follow the serial number, or nothing
+// when the terminal does not answer.
+using CommandHandler = std::function<std::optional<std::vector<std::string>>(CommandContext&)>;
+
+// Which serial numbers a command answers to besides the terminal's own.
+enum class SerialNumberMatch { OwnOnly, OwnOrAny }; // OwnOrAny: also "*"
+
+// One row of the command table. Whether a command needs authentication is the
+// terminal's configuration (secured_requests), not the row's.
+struct CommandEntry {
+    std::string name;
+    SerialNumberMatch serialNumbers = SerialNumberMatch::OwnOnly;
+    CommandHandler handler;
+};
+
+// The rows of the maintenance commands, one group per file.
+std::vector<CommandEntry> identifyCommands();    // find, echo
+std::vector<CommandEntry> informationCommands(); // data, info, eeread
+std::vector<CommandEntry> restartCommands();     // monitor, reset, ip
+
+} // namespace kestrix::sim

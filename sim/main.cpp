@@ -1,0 +1,109 @@
+// talmo-sim --config FILE [--ready-file PATH]
+//
+// One simulated terminal: answers the maintenance protocol on UDP [::]:57005
+// and serves files by TFTP, until SIGTERM or SIGINT (exit 0). A start failure
+// exits with 1 and one line on stderr. Once both sockets are bound the ready
+// file is created (empty) and the trace goes to stderr.
+#include "platform/trace.h"
+#include "settings_files/ini_file.h"
+#include "sim/maintenance_server.h"
+#include "sim/terminal_config.h"
+#include "sim/tftp/tftp_server.h"
+
+#include <charconv>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <stdexcept>
+#include <string>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+namespace {
+
+struct Arguments {
+    std::string configFile;
+    std::string readyFile;
+};
+
+Arguments parseArguments(int argc, char** argv) {
+    Arguments arguments;
+    for (int index = 1; index < argc; ++index) {
+        std::string option = argv[index];
+        if ((option == "--config" || option == "--ready-file") && index + 1 < argc) {
+            (option == "--config" ? arguments.configFile : arguments.readyFile) = argv[++index];
+        } else {
+            throw std::runtime_error("usage: talmo-sim --config FILE [--ready-file PATH]");
+        }
+    }
+    if (arguments.configFile.empty())
+        throw std::runtime_error("usage: talmo-sim --config FILE [--ready-file PATH]");
+    return arguments;
+}
+
+kestrix::sim::TftpServerOptions tftpOptions(const kestrix::IniData& ini, const std::string& serialNumber) {
+    kestrix::sim::TftpServerOptions options;
+    options.directory = ini.getValue("tftp", "directory", "");
+    if (options.directory.empty())
+        throw std::runtime_error("[tftp] directory: needed");
+    options.serialNumber = serialNumber;
+    const std::string port = ini.getValue("tftp", "tftp_port", "69");
+    unsigned value = 0;
+    auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), value);
+    if (error != std::errc() || end != port.data() + port.size() || value > 65535)
+        throw std::runtime_error("[tftp] tftp_port: must be a port number from 0 to 65535");
+    options.port = static_cast<std::uint16_t>(value);
+    return options;
+}
+
+// SIGTERM and SIGINT, blocked in every thread, arrive through this descriptor.
+int signalDescriptor() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0)
+        throw std::runtime_error("blocking signals failed");
+    int descriptor = signalfd(-1, &signals, SFD_CLOEXEC);
+    if (descriptor < 0)
+        throw std::runtime_error(std::string("signalfd: ") + std::strerror(errno));
+    return descriptor;
+}
+
+void createReadyFile(const std::string& path) {
+    if (path.empty())
+        return;
+    int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (descriptor < 0)
+        throw std::runtime_error("ready file " + path + ": " + std::strerror(errno));
+    ::close(descriptor);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        const Arguments arguments = parseArguments(argc, argv);
+        const int signals = signalDescriptor(); // before any thread starts
+        kestrix::IniFile ini(arguments.configFile, ": not found");
+        kestrix::sim::TerminalConfig config = kestrix::sim::readTerminalConfig(ini);
+        const auto faults = config.faults;
+        kestrix::sim::TftpServer tftp(tftpOptions(ini, config.serialNumber));
+
+        kestrix::sim::NetlinkInterfaceAddress interfaceAddress;
+        kestrix::sim::Responder responder(std::move(config), interfaceAddress);
+        kestrix::sim::MaintenanceServer maintenance(responder, faults);
+        tftp.start();
+        createReadyFile(arguments.readyFile);
+        kestrix::setTraceFile(stderr);
+        maintenance.serve(signals);
+        kestrix::setTraceFile(nullptr);
+        tftp.stop();
+        ::close(signals);
+        return 0;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "talmo-sim: %s\n", error.what());
+        return 1;
+    }
+}

@@ -1,0 +1,126 @@
+#include "sim/responder.h"
+
+#include "platform/pause.h"
+#include "sim/reply.h"
+
+#include <cstdio>
+
+namespace kestrix::sim {
+
+Responder::Responder(TerminalConfig config, InterfaceAddress& interfaceAddress)
+    : config_(std::move(config)), interfaceAddress_(interfaceAddress) {
+    state_.runMode = config_.startMode;
+    state_.ipv4 = config_.ipv4;
+    state_.maintenanceGroup = config_.maintenanceGroup;
+    for (auto* group : {identifyCommands, informationCommands, restartCommands})
+        for (auto& entry : group())
+            addCommand(std::move(entry));
+}
+
+Responder::~Responder() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    if (restartThread_.joinable())
+        restartThread_.join();
+}
+
+void Responder::addCommand(CommandEntry entry) {
+    std::lock_guard lock(mutex_);
+    std::string name = entry.name;
+    commands_.insert_or_assign(std::move(name), std::move(entry));
+}
+
+std::optional<std::string> Responder::answer(std::span<const std::uint8_t> datagram,
+                                             const Ip6Address& sender) {
+    auto request = parseRequest(datagram);
+    if (!request)
+        return std::nullopt;
+    std::lock_guard lock(mutex_);
+    if (restarting_ || stopping_)
+        return std::nullopt;
+    auto entry = commands_.find(request->command());
+    if (entry == commands_.end())
+        return std::nullopt;
+    const bool anyTerminal =
+        entry->second.serialNumbers == SerialNumberMatch::OwnOrAny && request->serialNumber() == "*";
+    if (request->serialNumber() != config_.serialNumber && !anyTerminal)
+        return std::nullopt;
+
+    const SuffixVerdict suffix = checkSuffix(*request, sender, config_.authentication, config_.serialNumber,
+                                             state_.maintenanceGroup, config_.securityId);
+    const bool secured = config_.authentication != AuthenticationMode::None &&
+                         config_.securedRequests.contains(request->command());
+    if (secured && suffix != SuffixVerdict::Valid)
+        return std::nullopt;
+
+    CommandContext context{*request, sender, config_, state_, suffix, std::nullopt};
+    auto answerFields = entry->second.handler(context);
+    if (!answerFields)
+        return std::nullopt;
+    std::vector<std::string> fields = replyHead(config_);
+    fields.insert(fields.end(), answerFields->begin(), answerFields->end());
+    auto reply = replyDatagram(fields);
+    if (!reply)
+        std::fprintf(stderr, "talmo-sim %s: the reply to \"%s\" would exceed %zu bytes; not sent\n",
+                     config_.serialNumber.c_str(), request->command().c_str(), kMaxReplyBytes);
+    if (context.restart)
+        startRestart(*context.restart);
+    return reply;
+}
+
+// Called with the mutex held.
+void Responder::startRestart(const RestartOrder& order) {
+    restarting_ = true;
+    // A thread left from an earlier restart has finished its work (restarting_
+    // was false); joining it waits at most for its return.
+    if (restartThread_.joinable())
+        restartThread_.join();
+    restartThread_ = std::thread([this, order] { runRestart(order); });
+}
+
+void Responder::runRestart(RestartOrder order) {
+    std::unique_lock lock(mutex_);
+    if (changed_.wait_for(lock, scaledPause(order.milliseconds), [this] { return stopping_; }))
+        return;
+    Ipv4Settings next = state_.ipv4;
+    if (order.configuration == RestartConfiguration::Factory) {
+        next = factoryIpv4Settings(config_.serialNumber);
+        state_.maintenanceGroup = 0;
+    } else if (state_.pendingIpv4) {
+        next = *state_.pendingIpv4;
+    }
+    state_.pendingIpv4.reset();
+    if (next.address != state_.ipv4.address || next.prefixLength != state_.ipv4.prefixLength) {
+        try {
+            interfaceAddress_.replaceIPv4(config_.interfaceName, state_.ipv4, next);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "talmo-sim %s: changing the address of %s failed: %s\n",
+                         config_.serialNumber.c_str(), config_.interfaceName.c_str(), error.what());
+        }
+    }
+    state_.ipv4 = next;
+    state_.runMode = order.comesBackIn;
+    restarting_ = false;
+    lock.unlock();
+    changed_.notify_all();
+}
+
+TerminalState Responder::state() const {
+    std::lock_guard lock(mutex_);
+    return state_;
+}
+
+bool Responder::restarting() const {
+    std::lock_guard lock(mutex_);
+    return restarting_;
+}
+
+bool Responder::waitUntilRunning(std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [this] { return !restarting_; });
+}
+
+} // namespace kestrix::sim

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "sim/commands.h"
+#include "sim/interface_address.h"
+#include "sim/terminal_config.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <thread>
+
+namespace kestrix::sim {
+
+// One simulated terminal's maintenance side, seen from the terminal: it takes
+// a request datagram and its sender and gives the reply datagram, or nothing.
+// It checks that the request is for this terminal (its serial number, or "*"
+// for find and echo), that a secured request carries the right suffix, and
+// runs the command's handler from its table. A command that restarts the
+// terminal makes it silent for the restart time (the platform pause's scaled
+// length); the restart then takes a pending or factory address onto the
+// interface. Thread-safe.
+//
+// It does not own a socket, send anything or apply the [faults]: the
+// MaintenanceServer does.
+class Responder {
+public:
+    Responder(TerminalConfig config, InterfaceAddress& interfaceAddress);
+    ~Responder(); // a restart still running is broken off
+    Responder(const Responder&) = delete;
+    Responder& operator=(const Responder&) = delete;
+
+    std::optional<std::string> answer(std::span<const std::uint8_t> datagram, const Ip6Address& sender);
+
+    // Adds (or replaces) a command: later command groups slot in here.
+    void addCommand(CommandEntry entry);
+
+    TerminalState state() const;
+    bool restarting() const;
+    // Waits until no restart runs; false when the time ran out first.
+    bool waitUntilRunning(std::chrono::milliseconds timeout) const;
+
+private:
+    void startRestart(const RestartOrder& order);
+    void runRestart(RestartOrder order);
+
+    const TerminalConfig config_;
+    InterfaceAddress& interfaceAddress_;
+    std::map<std::string, CommandEntry, std::less<>> commands_;
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    TerminalState state_;
+    bool restarting_ = false;
+    bool stopping_ = false;
+    std::thread restartThread_;
+};
+
+} // namespace kestrix::sim

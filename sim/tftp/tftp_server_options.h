@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/ip_address.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace kestrix::sim {
+
+// A file that a client wrote and the server has put in place.
+struct AcceptedWrite {
+    std::string terminalName;   // the name as the client sent it, "[SN]..." prefix included
+    std::filesystem::path path; // the file in the terminal's directory
+    std::uint64_t size = 0;     // its length in bytes
+};
+
+// What a TftpServer serves and how (see tftp_server.h).
+struct TftpServerOptions {
+    // The terminal's files; accepted writes go here too (subfolders such as
+    // "talmo" are made when a write needs them). Must exist.
+    std::filesystem::path directory;
+    // The terminal's serial number: every write name must start with "[" + it + "]".
+    std::string serialNumber;
+    // Where the request socket listens: unspecified (the default) is every
+    // IPv6 and IPv4 address of the host; an IPv4 address in its mapped form
+    // (::ffff:127.0.0.1) listens on IPv4 only.
+    Ip6Address bindAddress;
+    // 69 on a terminal; 0 lets the system choose (TftpServer::port() tells which).
+    std::uint16_t port = 69;
+    // How long a transfer waits for the client's next packet before it sends
+    // its last packet again, and how often it does so before it gives up.
+    std::chrono::milliseconds retransmitTimeout{1000};
+    int maximumRetries = 5;
+    // Transfers that run at once; a request beyond that is answered with an ERROR.
+    std::size_t maximumTransfers = 8;
+    // A write that would make a file longer than this is refused with
+    // "Disk full or allocation exceeded".
+    std::uint64_t maximumWriteSize = 64 * 1024 * 1024;
+    // Called on the transfer's thread once a written file is in place, just
+    // before its last block is acknowledged: when the client learns that its
+    // write succeeded, the callback has run. Keep it short (the client waits
+    // for that ACK); it must not call stop() of its own server.
+    std::function<void(const AcceptedWrite&)> onWriteAccepted;
+};
+
+} // namespace kestrix::sim

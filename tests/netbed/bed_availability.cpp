@@ -1,0 +1,38 @@
+#include "netbed/bed_availability.h"
+
+#include "netbed/child_process.h"
+#include "netbed/network_bed.h"
+
+#include <cstdlib>
+#include <string_view>
+#include <unistd.h>
+
+namespace kestrix::test {
+
+std::string networkBedUnavailable() {
+    if (::geteuid() != 0)
+        return "the network bed needs root (namespaces, links, iptables)";
+    for (const char* tool : {"ip", "iptables", "ip6tables", "iptables-restore", "sysctl", "bash"})
+        if (toolPath(tool).empty())
+            return std::string("the network bed needs ") + tool + " (scripts/setup installs it)";
+    for (const std::string& file : {bedScript(), delayHelperProgram(), udpAnswerProgram()})
+        if (::access(file.c_str(), R_OK) != 0)
+            return "the network bed needs " + file;
+    return {};
+}
+
+bool runningUnderCi() {
+    const char* ci = std::getenv("CI");
+    return ci != nullptr && std::string_view(ci) == "true";
+}
+
+void NetworkBedTest::SetUp() {
+    const std::string reason = networkBedUnavailable();
+    if (reason.empty())
+        return;
+    if (runningUnderCi())
+        FAIL() << reason;
+    GTEST_SKIP() << reason;
+}
+
+} // namespace kestrix::test

@@ -1,0 +1,146 @@
+#include "netbed/bed_layout.h"
+
+#include "platform/ip_address.h"
+
+#include <arpa/inet.h>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <stdexcept>
+#include <string_view>
+
+namespace kestrix::test {
+
+namespace {
+
+struct Ipv4WithPrefix {
+    std::string address;
+    int prefixLength = 0;
+};
+
+// "a.b.c.d/len" with 0 < len <= 32.
+Ipv4WithPrefix parseIpv4WithPrefix(std::string_view text) {
+    const std::size_t slash = text.find('/');
+    Ipv4WithPrefix result;
+    in_addr ignored{};
+    if (slash != std::string_view::npos) {
+        result.address = std::string(text.substr(0, slash));
+        const std::string_view length = text.substr(slash + 1);
+        const auto [end, error] =
+            std::from_chars(length.data(), length.data() + length.size(), result.prefixLength);
+        if (error == std::errc() && end == length.data() + length.size() && result.prefixLength > 0 &&
+            result.prefixLength <= 32 && inet_pton(AF_INET, result.address.c_str(), &ignored) == 1)
+            return result;
+    }
+    throw std::invalid_argument("not an IPv4 address with prefix length: '" + std::string(text) + "'");
+}
+
+void checkIpv6(const std::string& text) {
+    in6_addr ignored{};
+    if (inet_pton(AF_INET6, text.c_str(), &ignored) != 1)
+        throw std::invalid_argument("not an IPv6 address: '" + text + "'");
+}
+
+void checkIpv4(const std::string& text) {
+    in_addr ignored{};
+    if (inet_pton(AF_INET, text.c_str(), &ignored) != 1)
+        throw std::invalid_argument("not an IPv4 address: '" + text + "'");
+}
+
+// A layout word: the checked text, or "-" for none.
+std::string ipv4Word(const std::string& text) {
+    if (text.empty())
+        return "-";
+    parseIpv4WithPrefix(text);
+    return text;
+}
+
+std::string ipv6Word(const std::string& text, std::string_view suffix) {
+    if (text.empty())
+        return "-";
+    checkIpv6(text);
+    return text + std::string(suffix);
+}
+
+void appendHostsLines(std::string& layout, const std::string& name, const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        if (line.find_first_not_of(" \t") == std::string::npos ||
+            line.find_first_of("\r\n") != std::string::npos)
+            throw std::invalid_argument("bad hosts line for " + name + ": '" + line + "'");
+        layout += "hosts " + name + " " + line + "\n";
+    }
+}
+
+std::string maskText(int prefixLength) {
+    const std::uint32_t mask = prefixLength == 0 ? 0 : ~std::uint32_t{0} << (32 - prefixLength);
+    return ipv4ToText(htonl(mask));
+}
+
+} // namespace
+
+std::string terminalMacAddress(std::size_t terminal) {
+    if (terminal > 0xffff)
+        throw std::invalid_argument("the bed numbers at most 65536 terminals");
+    char text[18];
+    std::snprintf(text, sizeof text, "02:4b:42:00:%02x:%02x", static_cast<unsigned>(terminal >> 8),
+                  static_cast<unsigned>(terminal & 0xff));
+    return text;
+}
+
+std::string layoutFileText(const BedLayout& layout) {
+    if (layout.bridges.empty())
+        throw std::invalid_argument("the layout has no bridge");
+    std::string text;
+    for (std::size_t index = 0; index < layout.bridges.size(); ++index) {
+        const BridgeSpec& bridge = layout.bridges[index];
+        text += "bridge " + std::to_string(index) + " " + ipv4Word(bridge.ipv4) + " " +
+                ipv6Word(bridge.ipv6LinkLocal, "") + " " + ipv6Word(bridge.ipv6Global, "/64") + "\n";
+    }
+    for (std::size_t index = 0; index < layout.terminals.size(); ++index) {
+        const TerminalSpec& terminal = layout.terminals[index];
+        if (terminal.bridge >= layout.bridges.size())
+            throw std::invalid_argument("terminal " + std::to_string(index) + " is on bridge " +
+                                        std::to_string(terminal.bridge) + ", which does not exist");
+        if (!terminal.gateway.empty())
+            checkIpv4(terminal.gateway);
+        text += "terminal " + std::to_string(index) + " " + std::to_string(terminal.bridge) + " " +
+                terminalMacAddress(index) + " " + ipv4Word(terminal.ipv4) + " " +
+                ipv6Word(terminal.ipv6LinkLocal, "") + " " + ipv6Word(terminal.ipv6Global, "/64") + "\n";
+    }
+    appendHostsLines(text, "pc", layout.pcHostsLines);
+    for (std::size_t index = 0; index < layout.terminals.size(); ++index)
+        appendHostsLines(text, "t" + std::to_string(index), layout.terminals[index].hostsLines);
+    return text;
+}
+
+IniData simConfiguration(const BedLayout& layout, std::size_t terminal, const std::string& tftpDirectory) {
+    const TerminalSpec& spec = layout.terminals.at(terminal);
+    IniData configuration;
+    std::string address;
+    std::string mask;
+    if (!spec.ipv4.empty()) {
+        const Ipv4WithPrefix ipv4 = parseIpv4WithPrefix(spec.ipv4);
+        address = ipv4.address;
+        mask = maskText(ipv4.prefixLength);
+    }
+    configuration.setValue("network", "interface", "eth0");
+    configuration.setValue("network", "ipv4", address);
+    configuration.setValue("network", "mask", mask);
+    configuration.setValue("network", "gateway", spec.gateway);
+    configuration.setValue("network", "dhcp", spec.dhcp == Dhcp::On ? "1" : "0");
+    configuration.setValue("network", "dhcp_name", spec.dhcpName);
+    configuration.setValue("network", "ipv6_linklocal", spec.ipv6LinkLocal);
+    configuration.setValue("network", "ipv6_global", spec.ipv6Global);
+    const std::pair<const char*, const IniSection*> sections[] = {
+        {"terminal", &spec.terminalSection}, {"tftp", &spec.tftpSection}, {"faults", &spec.faultsSection}};
+    for (const auto& [name, section] : sections) {
+        configuration.addSection(name);
+        for (const auto& [key, value] : *section)
+            configuration.setValue(name, key, value);
+    }
+    if (!spec.tftpSection.contains("directory"))
+        configuration.setValue("tftp", "directory", tftpDirectory);
+    return configuration;
+}
+
+} // namespace kestrix::test

@@ -1,0 +1,59 @@
+#include "sim/terminal_config.h"
+
+#include "sim_test_support.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+using namespace kestrix::sim;
+
+TEST(SimTerminalConfig, ValuesAndDerivedDefaults) {
+    const TerminalConfig config = testConfig();
+    EXPECT_EQ(config.productWords, (std::vector<std::string>{"TALMO", "7450"}));
+    EXPECT_EQ(config.securedRequests, (std::set<std::string>{"eeread", "ip", "monitor", "reset"}));
+    EXPECT_EQ(config.securityId, 0xA1B2C3D4u);
+    EXPECT_EQ(config.ipv4.address, htonl(0x0A4D000B));
+    EXPECT_EQ(config.ipv4.prefixLength, 24);
+    EXPECT_EQ(config.eeprom[0], 0xFF);
+    EXPECT_EQ(testConfig({{"terminal", "kind", "BSM"}}).monitorWords,
+              (std::vector<std::string>{"BSM", "MONITOR"}));
+    EXPECT_EQ(testConfig({{"terminal", "firmware_version", ""}}).startMode, RunMode::Monitor);
+    EXPECT_EQ(testConfig({{"terminal", "reboot_ms", "700"}}).sysbootMilliseconds, 1400);
+    EXPECT_EQ(testConfig({{"faults", "drop", "0.25"}}).faults.dropProbability, 0.25);
+    // An IPv6-only terminal needs no IPv4 values.
+    EXPECT_EQ(testConfig({{"network", "ipv4", ""}, {"network", "mask", ""}}).ipv4.address, 0u);
+}
+
+TEST(SimTerminalConfig, WrongValuesAreRefusedWithTheirKey) {
+    struct Case {
+        ConfigEntry entry;
+        std::string message;
+    } cases[] = {
+        {{"terminal", "serial_number", ""}, "[terminal] serial_number: needed"},
+        {{"terminal", "serial_number", "*"}, "[terminal] serial_number: needed"},
+        {{"terminal", "serial_number", "12345678901234567"}, "[terminal] serial_number: longer than 16"},
+        {{"terminal", "serial_number", "1 2"}, "[terminal] serial_number: must be one word"},
+        {{"terminal", "product", "TALMO"}, "[terminal] product: must be"},
+        {{"terminal", "authentication", "both"}, "[terminal] authentication: must be id | ip | none"},
+        {{"terminal", "security_id", "100000000"}, "[terminal] security_id: must be a hexadecimal number"},
+        {{"terminal", "maintenance_group", "65536"},
+         "[terminal] maintenance_group: must be a decimal number"},
+        {{"terminal", "os", std::string(65, 'x')}, "[terminal] os: longer than 64"},
+        {{"terminal", "eeprom", "0"}, "[terminal] eeprom: must be at most 128 bytes"},
+        {{"terminal", "eeprom", std::string(258, 'F')}, "[terminal] eeprom: must be at most 128 bytes"},
+        {{"terminal", "reboot_time", "5"}, "[terminal] reboot_time: unknown key"},
+        {{"network", "mask", ""}, "[network] mask: needed with an IPv4 address"},
+        {{"network", "mask", "255.0.255.0"}, "[network] mask: must be a contiguous net mask"},
+        {{"network", "ipv6_linklocal", "fe80::1%eth0"}, "[network] ipv6_linklocal: must be an IPv6 address"},
+        {{"faults", "drop", "1.5"}, "[faults] drop: must be a probability"},
+    };
+    for (const auto& c : cases) {
+        try {
+            testConfig({c.entry});
+            ADD_FAILURE() << std::get<1>(c.entry) << " = " << std::get<2>(c.entry) << " was taken";
+        } catch (const std::runtime_error& error) {
+            EXPECT_EQ(std::string(error.what()).substr(0, c.message.size()), c.message) << error.what();
+        }
+    }
+}
