@@ -63,6 +63,8 @@ public:
             }
             error = ask(name, AF_INET, &list);
             if (error != 0) {
+                if (familyHasNoAddress(error))
+                    return std::nullopt; // the name has no address at all
                 trace("Terminal::DNSNameResolution(%s): getaddrinfo(AF_INET) failed with error=%ld (!= WSANO_DATA, "
                       "!= WSAHOST_NOT_FOUND)\n",
                       name.c_str(), static_cast<long>(error));

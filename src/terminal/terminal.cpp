@@ -51,13 +51,18 @@ const char* textOf(Terminal::TerminalError::Reason reason) {
 Terminal::TerminalError::TerminalError(Reason reason) : WorkerError{codeOf(reason), textOf(reason)} {}
 
 Terminal::Terminal(T7000ip& engine, TerminalFields known)
-    : TerminalFields(std::move(known)), Engine(engine) {}
+    : TerminalFields(std::move(known)), Engine(engine) {
+    RouteAdded = false; // a route belongs to the record that added it, never to a copy of its values
+}
 
 Terminal::~Terminal() {
-    // The host route lives as long as the record that added it.
-    if (RouteAdded)
-        deleteRoute(displayAddress(AddressDisplay::DottedIPv4));
     trace("~Terminal(%s)\n", SerialNumber.c_str());
+    // The host route lives as long as the record that added it.
+    try {
+        removeOwnRoute();
+    } catch (...) {
+        // Deleting a route never throws out of here; what is left stays in the table.
+    }
 }
 
 } // namespace kestrix

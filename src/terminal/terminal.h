@@ -1,22 +1,41 @@
 #pragma once
 
 #include "platform/worker_thread.h"
+#include "protocol/t7000ip.h"
 #include "terminal/terminal_fields.h"
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace kestrix {
 
-class T7000ip;
-
 // Whether locating a terminal may add a host route to it.
 enum class RouteUse { Allowed, NotAllowed };
 
 // How a terminal accepts authenticated requests.
 enum class AuthenticationMode { IPBased, IDBased };
+
+// Whether T7000ipComm proves the request's origin to the terminal.
+enum class RequestSecurity { Unsecured, Secured };
+
+// Whether T7000ipReset asks the terminal to boot its whole system anew.
+enum class ResetBoot { Application, System };
+
+// Whether getSortMonitorVersion first forgets the known monitor version (so
+// that the terminal is put into its monitor once more).
+enum class MonitorVersionCache { Keep, Forget };
+
+// What isStartedSameTCL and isStartedDiffTCL wait for.
+enum class StartExpectation {
+    Application, // a terminal still in its monitor is waited for
+    Monitor,     // a terminal answering from its monitor ends the wait
+};
+
+// The EEPROM contents of a terminal as far as they are known.
+enum class EepromState { Failed = -1, Unknown = 0, Read = 1 };
 
 // How displayAddress writes an IPv4 terminal's address.
 enum class AddressDisplay {
@@ -32,6 +51,8 @@ enum class AddressDisplay {
 // This constructor takes values that are already known and does not locate
 // the terminal on the network; it sends nothing.
 class Terminal : public TerminalFields {
+    enum class LocateRequest { Find, Echo };
+
 public:
     // The failures of constructing and locating a record and of waiting for a
     // restarted terminal: a code (1 no reply, 2 no name resolution, 3 bad
@@ -58,8 +79,8 @@ public:
     // for an empty line).
     Terminal(T7000ip& engine, const std::string& fileLine);
     // A record from an address (or DNS name) and/or a serial number; locates
-    // the terminal by find (ID-based) or echo (IP-based) and runs the
-    // authentication search. Both texts empty: code 1.
+    // the terminal by find and runs the ID-based search (ID-based), or
+    // locates it by echo (IP-based). Both texts empty: code 1.
     Terminal(T7000ip& engine, AuthenticationMode mode, const std::string& address,
              const std::string& serialNumber, int lanIfIndex);
     // Deletes the host route the record added, and traces "~Terminal(serial number)".
@@ -101,10 +122,106 @@ public:
     // Prepares record and routing for the address the terminal is about to get.
     bool prepareForNewAddr(const std::string& newAddress, const std::string& newDnsName);
 
+    // --- Maintenance commands (each goes to the address in use; none throws:
+    // failure is an empty text, false or an unchanged field) ---
+
+    // Sends a request as directed request and returns the reply lines, empty
+    // on failure. Secured: with the IP-based suffix (none at all while AuthOK
+    // is not set) or, for ID-based terminals, with the ID-based suffix after a
+    // find/echo handshake; a terminal that does not know authentication yet
+    // gets the request as it is. Up to 3 attempts (ID-based: 2, then one more
+    // handshake round and 2 more).
+    std::vector<std::string> T7000ipComm(RequestSecurity security, const std::string& request,
+                                         T7000ip::RequestKind kind, std::int64_t timeoutSeconds);
+    // AuthOK, or a version that knows authentication; when neither version is
+    // known yet the terminal is first located by echo to learn them.
+    bool supportsAuthentication();
+
+    // "reset SN [sysboot] [mode=M]": true when the terminal acknowledges it.
+    // The EEPROM contents count as unknown afterwards.
+    bool T7000ipReset(ResetBoot boot, const std::string& mode);
+    // The TCL host for display: "name (address:port)", "address:port", or
+    // empty when the terminal is offline or does not answer. Also reads
+    // TclPort, PassiveConnect, Encrypt, HostOffline and HostOnlineInfo.
+    std::string T7000ipGetHostInfo();
+    // The reader bus operations: the text after the command word of the
+    // answer, empty on failure. The mask is the bit set of readers.
+    std::string T7000ipRfwdlExecute(unsigned mask);
+    std::string T7000ipRfwdlStatus(unsigned mask);
+    std::string T7000ipRparadlExecute(unsigned mask);
+    std::string T7000ipRparadlStatus(unsigned mask);
+    std::string T7000ipRKeyTransfer(unsigned mask);
+    std::string T7000ipRCardCfgTransfer(unsigned mask, int unlock);
+    // "info SN" once: SRAM parameter, Wiegand interface, root file system
+    // version. True when the system information is known.
+    bool T7000ipGetSysInfo();
+    unsigned getSramParameter();
+    bool hasWiegandInterface();
+    // The monitor's version; puts the terminal into its monitor when it is
+    // not known yet. Empty on failure.
+    std::string T7000ipGetMonitorVersion();
+    // The monitor version's sort key ("2_05~"), empty when it cannot be learnt.
+    std::string getSortMonitorVersion(MonitorVersionCache cache);
+    // Whether an update must exchange the default program (by the flash chip
+    // the terminal names); false on failure.
+    bool T7000ipGetExchgDefPrgr();
+    // Reads the 128 EEPROM bytes once (state Read), or remembers the failure
+    // (state Failed) until the next reset.
+    bool T7000ipGetEeprom();
+    // True when EEPROM byte 88 is "8" (the matrix keyboard).
+    bool getKeyboardType();
+    // 1 when EEPROM byte 86 is "7", 2 when it is "8", else 0 (also when the
+    // EEPROM cannot be read).
+    int getDisplayType();
+
+    // --- Waiting for a restarted terminal (throw TerminalError: code 2 no
+    // name resolution, 4 no routing, 1 when the seconds have passed) ---
+
+    // Waits until the terminal answers again with the TCL it had, then finds
+    // its authentication again.
+    void isStartedSameTCL(int seconds, StartExpectation expectation);
+    // The same for a terminal that was given another TCL: find first, echo
+    // when find gets no answer.
+    void isStartedDiffTCL(int seconds, StartExpectation expectation);
+
+    // The longest "online" value of the host information that is taken (an
+    // IPv6 address, ":" and a port); a longer one is refused.
+    static constexpr std::size_t kMaxHostOnlineInfoLength = 51;
+    static constexpr std::size_t kEepromSize = 128;
+
     T7000ip& Engine;
 
+    // What the maintenance commands learn (their known-marks beside them).
+    bool HostOffline = false;
+    std::string HostOnlineInfo; // "online" of the last host information, at most 51 characters
+    unsigned SramParameter = 0;
+    bool WiegandInterface = false;
+    int RootFileSystemVersion = 0;
+    bool FlashKnown = false;
+    bool ExchangeDefaultProgram = false;
+    EepromState Eeprom = EepromState::Unknown;
+    // As the engine delivers them: a zero byte of the terminal's EEPROM reads
+    // as a blank. Blanks also stand for bytes a short answer did not carry.
+    std::array<std::uint8_t, kEepromSize> EepromContents{};
+
 private:
-    enum class LocateRequest { Find, Echo };
+    // The dotted IPv4 address the record's host route leads to (while RouteAdded).
+    std::string routedAddress_;
+    // Deletes the record's host route, if it has one.
+    void removeOwnRoute();
+
+    enum class HandshakeResult { AuthOK, NoAuthOK };
+    enum class LocateOrder { SameTCL, DifferentTCL };
+    std::vector<std::string> sendAttempts(const std::string& data, T7000ip::RequestKind kind,
+                                          std::int64_t timeoutSeconds, int attempts);
+    HandshakeResult idBasedHandshake(int rounds, T7000ip::RequestKind kind, std::int64_t timeoutSeconds);
+    std::vector<std::string> idBasedComm(const std::string& request, T7000ip::RequestKind kind,
+                                         std::int64_t timeoutSeconds);
+    std::string readerOperation(const char* operation, const std::string& command, const std::string& arguments);
+    bool monitorRequest(const char* operation);
+    void waitForStart(LocateOrder order, int seconds, StartExpectation expectation);
+    LocateRequest locateRestarted(LocateOrder order);
+
     void locate(LocateRequest request, const std::string& address, const std::string& name,
                 const std::string& serialNumber, RouteUse route);
     std::string requestText(LocateRequest request, const std::string& serialNumber);

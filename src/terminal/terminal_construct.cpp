@@ -19,8 +19,7 @@ Terminal::Terminal(T7000ip& engine, const std::string& line) : Engine(engine) {
         locateFromFileLine(line);
     } catch (...) {
         // No record comes into being: a route added on the way goes again.
-        if (RouteAdded)
-            deleteRoute(displayAddress(AddressDisplay::DottedIPv4));
+        removeOwnRoute();
         throw;
     }
 }
@@ -49,8 +48,7 @@ Terminal::Terminal(T7000ip& engine, AuthenticationMode mode, const std::string& 
                 T7000ipLocateByEcho(std::string(), address, serialNumber, RouteUse::Allowed);
         }
     } catch (...) {
-        if (RouteAdded)
-            deleteRoute(displayAddress(AddressDisplay::DottedIPv4));
+        removeOwnRoute();
         throw;
     }
 }
@@ -150,7 +148,9 @@ void Terminal::locateFromFileLine(const std::string& line) {
         }
     }
     const std::string& serialNumber = fields[0];
-    const std::string n1 = "::ffff:" + fields[1];
+    // Field 1 in "::ffff:" form; without an IPv4 address that step goes on by
+    // name and serial number instead of failing on an empty address.
+    const std::string n1 = fields[1].empty() ? std::string() : "::ffff:" + fields[1];
     using Step = std::pair<LocateRequest, std::array<std::string, 3>>;
     constexpr auto Find = LocateRequest::Find;
     constexpr auto Echo = LocateRequest::Echo;

@@ -64,6 +64,7 @@ bool Terminal::acceptReplies(LocateRequest request, const std::vector<std::strin
 
 bool Terminal::directedRequest(LocateRequest request, const std::string& serialNumber,
                                const std::string& tracePrefix, int interfaceRow) {
+    // A link-local address is sent through the given row (-1: keep its scope).
     if (AddrInUse.isLinkLocal() && interfaceRow >= 0 && interfaceRow < lanInterfaces().count())
         AddrInUse.scopeId = lanInterfaces().entries()[static_cast<std::size_t>(interfaceRow)].IPv6IfIndex;
     auto replies = Engine.request(AddrInUse, serialNumber, Kind::Directed, kDirectedTimeout,
@@ -79,13 +80,29 @@ void Terminal::locate(LocateRequest request, const std::string& address, const s
     trace("%s(IP = %s, DNS = %s, SN = %s) startet\n", operation, address.c_str(), name.c_str(),
           serialNumber.c_str());
 
-    // The rows in table order that are up; echo sends one directed request
-    // instead of one per interface, through the terminal's own row if known.
+    // The rows in table order that are up.
     std::vector<int> upRows;
     for (int row = 0; row < table.count(); ++row)
         if (table.entries()[static_cast<std::size_t>(row)].bUp)
             upRows.push_back(row);
-    const int echoRow = LanIfIndex >= 0 ? LanIfIndex : (upRows.empty() ? -1 : upRows.front());
+
+    // The directed requests to AddrInUse: find once per interface that is up,
+    // echo in a number of attempts. A link-local address whose interface is
+    // not known yet is tried through every interface that is up (this system
+    // cannot send to fe80:: without one).
+    auto sendDirected = [&](const std::string& prefix, int echoAttempts) {
+        const bool scopeKnown = !AddrInUse.isLinkLocal() || AddrInUse.scopeId != 0;
+        if (echo && scopeKnown) {
+            for (int attempt = 0; attempt < echoAttempts; ++attempt)
+                if (directedRequest(request, serialNumber, prefix, -1))
+                    return true;
+            return false;
+        }
+        for (int row : upRows)
+            if (directedRequest(request, serialNumber, prefix, scopeKnown ? -1 : row))
+                return true;
+        return false;
+    };
 
     // 1. By address.
     if (!address.empty()) {
@@ -94,16 +111,13 @@ void Terminal::locate(LocateRequest request, const std::string& address, const s
         std::optional<Ip6Address> parsed = addressFromText(address);
         if (!parsed)
             throw TerminalError(TerminalError::Reason::NoIPv6Address);
+        // The same link-local address again (from IPAddrInUse, which holds no
+        // scope): it keeps the interface it was reached through.
+        if (parsed->isLinkLocal() && parsed->scopeId == 0 && parsed->sameBytes(AddrInUse))
+            parsed->scopeId = AddrInUse.scopeId;
         AddrInUse = *parsed;
         IPAddrInUse = address;
-        bool answered = false;
-        if (echo) {
-            for (int attempt = 0; attempt < 2 && !answered; ++attempt)
-                answered = directedRequest(request, serialNumber, prefix, echoRow);
-        } else {
-            for (std::size_t i = 0; i < upRows.size() && !answered; ++i)
-                answered = directedRequest(request, serialNumber, prefix, upRows[i]);
-        }
+        bool answered = sendDirected(prefix, 2);
         if (answered) {
             if (echo)
                 setDNSNameInUse();
@@ -138,14 +152,7 @@ void Terminal::locate(LocateRequest request, const std::string& address, const s
             IPAddrInUse = resolved->text;
             AddrInUse = resolved->address;
             trace("%s: verwendete IP Adresse: '%s'\n", prefix.c_str(), IPAddrInUse.c_str());
-            bool answered = false;
-            if (echo) {
-                answered = directedRequest(request, serialNumber, prefix, echoRow);
-            } else {
-                for (std::size_t i = 0; i < upRows.size() && !answered; ++i)
-                    answered = directedRequest(request, serialNumber, prefix, upRows[i]);
-            }
-            if (answered) {
+            if (sendDirected(prefix, 1)) {
                 if (echo)
                     setDNSNameInUse();
                 return;
@@ -201,17 +208,10 @@ void Terminal::locate(LocateRequest request, const std::string& address, const s
                       answering.c_str());
                 if (echo) {
                     setDNSNameInUse();
-                    if (!IDBasedAuth)
+                    if (!IDBasedAuth && HostIfAddr.empty())
                         setLanIf(table.findLanIfForIPv4(AddrInUse));
                 }
-                bool answered = false;
-                if (echo) {
-                    answered = directedRequest(request, serialNumber, prefix, replyRow);
-                } else {
-                    for (std::size_t i = 0; i < upRows.size() && !answered; ++i)
-                        answered = directedRequest(request, serialNumber, prefix, viaIPv6 ? replyRow : upRows[i]);
-                }
-                if (answered)
+                if (sendDirected(prefix, 1))
                     return;
                 trace("%s(SN = %s, IP-Adr = %s): keine Antwort auf gezieltes Echopaket\n", operation,
                       serialNumber.c_str(), answering.c_str());
@@ -225,8 +225,6 @@ void Terminal::locate(LocateRequest request, const std::string& address, const s
                         throw TerminalError(TerminalError::Reason::NoRouting);
                 }
             }
-            if (!replies.empty())
-                break;
         }
         trace("%s: keine erwartete/richtige Antwort\n", prefix.c_str());
     }
@@ -277,7 +275,9 @@ bool Terminal::findIPBasedAuthentification() {
     trace("Terminal::findIPBasedAuthentification(): startet\n");
     const LanInterfaces& table = lanInterfaces();
     for (int row = 0; row < table.count(); ++row) {
-        if (!table.entries()[static_cast<std::size_t>(row)].bUp)
+        const LanInterface& entry = table.entries()[static_cast<std::size_t>(row)];
+        // A row without IPv4 address has nothing to compute the check value from.
+        if (!entry.bUp || entry.UIPv4Addr == 0)
             continue;
         setLanIf(row);
         try {

@@ -61,12 +61,16 @@ int Terminal::tryToRoute() {
                 T7000ipLocateByFind("::ffff:" + address, std::string(), SerialNumber, RouteUse::NotAllowed);
             else
                 T7000ipLocateByEcho("::ffff:" + address, std::string(), SerialNumber, RouteUse::NotAllowed);
+            routedAddress_ = address; // the caller marks RouteAdded; the route is this one
             return 1;
         } catch (const TerminalError&) {
             trace("Terminal::tryToRoute(): Terminal::T7000ipLocateByFind() über Interface %s schlug fehl\n",
                   entry.IPv4Addr.data());
             setLanIf(-1);
             deleteRoute(address);
+        } catch (...) {
+            deleteRoute(address);
+            throw;
         }
     }
     return 0;
@@ -139,14 +143,21 @@ bool Terminal::deleteRoute(const std::string& address) {
     return allDeleted;
 }
 
+void Terminal::removeOwnRoute() {
+    if (!RouteAdded)
+        return;
+    // The address the route was added for: the record may be in use by
+    // another address (its IPv6 link-local one, say) by now.
+    deleteRoute(routedAddress_.empty() ? displayAddress(AddressDisplay::DottedIPv4) : routedAddress_);
+    RouteAdded = false;
+    routedAddress_.clear();
+}
+
 bool Terminal::prepareForNewAddr(const std::string& newAddress, const std::string& newDnsName) {
     trace("Terminal::prepareForNewAddr(): neue IP-Adresse '%s', neuer DNSName '%s'\n", newAddress.c_str(),
           newDnsName.c_str());
     bool result = true;
-    if (RouteAdded) {
-        deleteRoute(displayAddress(AddressDisplay::DottedIPv4));
-        RouteAdded = false;
-    }
+    removeOwnRoute();
     if (!newAddress.empty()) {
         std::optional<Ip6Address> parsed = addressFromText(newAddress);
         AddrInUse = parsed ? *parsed : Ip6Address();
@@ -173,10 +184,12 @@ bool Terminal::prepareForNewAddr(const std::string& newAddress, const std::strin
                 }
             }
             if (routeNeeded) {
-                if (addRoute(dotted, LanIfIndex))
+                if (addRoute(dotted, LanIfIndex)) {
                     RouteAdded = true;
-                else
+                    routedAddress_ = dotted;
+                } else {
                     result = false;
+                }
             }
         }
     } else {

@@ -209,5 +209,53 @@ TEST_F(LocateOnTheBed, TheIPBasedSearchPicksTheInterfaceTheTerminalAccepts) {
     }));
 }
 
+TEST_F(LocateOnTheBed, TheRouteGoesWithTheRecordAlsoWhenItIsFoundAgainElsewhere) {
+    BedLayout layout;
+    layout.terminals = {simulated("100107", "192.168.99.7/24", "fe80::17")};
+    NetworkBed bed(layout);
+    EXPECT_TRUE(bed.runOnPc([] {
+        asTheProgram([](T7000ip& engine) {
+            {
+                Terminal record(engine, AuthenticationMode::IDBased, "192.168.99.7", "", -1);
+                ASSERT_TRUE(record.RouteAdded);
+                // Located once more, the terminal answers over IPv6 first.
+                record.T7000ipLocateByFind("", "", "100107", RouteUse::NotAllowed);
+                EXPECT_EQ(record.IPAddrInUse, "fe80::17");
+            }
+            EXPECT_FALSE(routeTo("192.168.99.7")) << "the route outlived its record";
+        });
+    }));
+}
+
+TEST_F(LocateOnTheBed, ALinkLocalTerminalBehindTheSecondInterfaceIsAuthenticated) {
+    BedLayout layout;
+    layout.bridges = {test::BridgeSpec{"10.77.0.1/24", "fe80::1", ""}, test::BridgeSpec{"10.78.0.1/24", "fe80::2", ""}};
+    TerminalSpec terminal = simulated("100108", "", "fe80::28");
+    terminal.bridge = 1;
+    layout.terminals = {terminal};
+    NetworkBed bed(layout);
+    EXPECT_TRUE(bed.runOnPc([] {
+        asTheProgram([](T7000ip& engine) {
+            Terminal record(engine, AuthenticationMode::IDBased, "", "100108", -1);
+            EXPECT_EQ(record.IPAddrInUse, "fe80::28");
+            EXPECT_TRUE(record.AuthOK) << "the echo did not reach the terminal behind br1";
+        });
+    }));
+}
+
+TEST_F(LocateOnTheBed, ASavedLineWithoutIPv4AddressGoesOnToTheSerialNumber) {
+    BedLayout layout;
+    layout.terminals = {simulated("100109", "10.77.0.39/24", "")};
+    NetworkBed bed(layout);
+    EXPECT_TRUE(bed.runOnPc([] {
+        asTheProgram([](T7000ip& engine) {
+            // Its global IPv6 address does not answer; there is no IPv4 address in the line.
+            Terminal record(engine, std::string("100109;;;;2001:db8:99::39;;;"));
+            EXPECT_EQ(record.SerialNumber, "100109");
+            EXPECT_EQ(record.IPAddrInUse, "::ffff:10.77.0.39");
+        });
+    }));
+}
+
 } // namespace
 } // namespace kestrix
