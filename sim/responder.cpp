@@ -12,7 +12,7 @@ Responder::Responder(TerminalConfig config, InterfaceAddress& interfaceAddress)
     state_.runMode = config_.startMode;
     state_.ipv4 = config_.ipv4;
     state_.maintenanceGroup = config_.maintenanceGroup;
-    for (auto* group : {identifyCommands, informationCommands, restartCommands})
+    for (auto* group : {identifyCommands, informationCommands, restartCommands, readerCommands})
         for (auto& entry : group())
             addCommand(std::move(entry));
 }

@@ -184,7 +184,7 @@ void readAuthentication(SectionReader& terminal, TerminalConfig& config) {
     static const AuthenticationMode modes[] = {AuthenticationMode::IDBased, AuthenticationMode::IPBased,
                                                AuthenticationMode::None};
     config.authentication = modes[terminal.choice("authentication", {"id", "ip", "none"})];
-    for (auto& request : terminal.words("secured_requests", "reset ip monitor eeread"))
+    for (auto& request : terminal.words("secured_requests", "reset ip monitor eeread rfwdlexecute rfwdlstatus rparadlexecute rparadlstatus rkeytrans rcardcfg"))
         config.securedRequests.insert(request);
     config.answersFind = terminal.flag("answers_find", true);
     config.securityId = static_cast<std::uint32_t>(terminal.number("security_id", 0, 0, 0xFFFFFFFFLL, 16));
@@ -206,6 +206,7 @@ void readServices(SectionReader& terminal, TerminalConfig& config) {
     config.operatingSystem = terminal.quotedText("os", "Linux 4.19");
     config.rootFileSystemVersion = static_cast<int>(terminal.number("rootfs_version", 0, 0, 999999));
     config.flash = terminal.quotedText("flash", "AMD29F400BT");
+    config.readerAnswer = terminal.words("reader_answer", "OK");
 }
 
 // 128 bytes: erased (0xFF), then the hexadecimal bytes given (blanks between

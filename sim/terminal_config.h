@@ -78,6 +78,7 @@ struct TerminalConfig {
     int rootFileSystemVersion = 0;
     std::string flash;
     std::array<std::uint8_t, 128> eeprom{};
+    std::vector<std::string> readerAnswer; // the words after a reader operation's command word
 
     int rebootMilliseconds = 5000;
     int sysbootMilliseconds = 10000;

@@ -96,10 +96,10 @@ public:
 
     // --- Locating (each throws TerminalError when the terminal is not found) ---
 
-    void T7000ipLocateByFind(const std::string& address, const std::string& name, const std::string& serialNumber,
-                             RouteUse route);
-    void T7000ipLocateByEcho(const std::string& address, const std::string& name, const std::string& serialNumber,
-                             RouteUse route);
+    void T7000ipLocateByFind(const std::string& address, const std::string& name,
+                             const std::string& serialNumber, RouteUse route);
+    void T7000ipLocateByEcho(const std::string& address, const std::string& name,
+                             const std::string& serialNumber, RouteUse route);
     // True when some LAN interface makes the terminal accept IP-based requests;
     // the terminal keeps that interface.
     bool findIPBasedAuthentification();
@@ -217,7 +217,8 @@ private:
     HandshakeResult idBasedHandshake(int rounds, T7000ip::RequestKind kind, std::int64_t timeoutSeconds);
     std::vector<std::string> idBasedComm(const std::string& request, T7000ip::RequestKind kind,
                                          std::int64_t timeoutSeconds);
-    std::string readerOperation(const char* operation, const std::string& command, const std::string& arguments);
+    std::string readerOperation(const char* operation, const std::string& command,
+                                const std::string& arguments);
     bool monitorRequest(const char* operation);
     void waitForStart(LocateOrder order, int seconds, StartExpectation expectation);
     LocateRequest locateRestarted(LocateOrder order);
@@ -227,8 +228,8 @@ private:
     std::string requestText(LocateRequest request, const std::string& serialNumber);
     bool acceptReplies(LocateRequest request, const std::vector<std::string>& replies,
                        const std::string& serialNumber, const std::string& tracePrefix);
-    bool directedRequest(LocateRequest request, const std::string& serialNumber, const std::string& tracePrefix,
-                         int interfaceRow);
+    bool directedRequest(LocateRequest request, const std::string& serialNumber,
+                         const std::string& tracePrefix, int interfaceRow);
     void locateFromFileLine(const std::string& line);
     void runChain(const std::vector<std::pair<LocateRequest, std::array<std::string, 3>>>& chain);
     void locateThenSearch(LocateRequest request, const std::string& address, const std::string& name,

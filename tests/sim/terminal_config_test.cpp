@@ -11,7 +11,9 @@ using namespace kestrix::sim;
 TEST(SimTerminalConfig, ValuesAndDerivedDefaults) {
     const TerminalConfig config = testConfig();
     EXPECT_EQ(config.productWords, (std::vector<std::string>{"TALMO", "7450"}));
-    EXPECT_EQ(config.securedRequests, (std::set<std::string>{"eeread", "ip", "monitor", "reset"}));
+    EXPECT_EQ(config.securedRequests,
+              (std::set<std::string>{"eeread", "ip", "monitor", "rcardcfg", "reset", "rfwdlexecute", "rfwdlstatus",
+                                     "rkeytrans", "rparadlexecute", "rparadlstatus"}));
     EXPECT_EQ(config.securityId, 0xA1B2C3D4u);
     EXPECT_EQ(config.ipv4.address, htonl(0x0A4D000B));
     EXPECT_EQ(config.ipv4.prefixLength, 24);
