@@ -189,6 +189,15 @@ public:
     static constexpr std::size_t kMaxHostOnlineInfoLength = 51;
     static constexpr std::size_t kEepromSize = 128;
 
+    // Reads "C:\\autoexec.bat" by TFTP (platform group 1 only) and learns the
+    // keyboard driver file and the PCMCIA network and reader drivers it loads.
+    // False when the terminal is not asked or the file cannot be read; once
+    // done (either way), later calls answer true at once.
+    bool getAutoexec();
+    // The terminal's address as the TFTP client takes it (with the interface
+    // of a link-local address).
+    std::string tftpAddress() const;
+
     T7000ip& Engine;
 
     // What the maintenance commands learn (their known-marks beside them).

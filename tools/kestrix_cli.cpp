@@ -1,0 +1,235 @@
+// kestrix-cli: terminal maintenance from the command line, one subcommand per
+// call.
+//
+//   kestrix-cli file get ADDRESS REMOTE LOCAL   fetches a file by TFTP
+//   kestrix-cli file put ADDRESS LOCAL REMOTE   sends a file by TFTP
+//
+// The file commands talk to a plain IPv4 or IPv6 address (no locating, so any
+// TFTP server will do) and send the remote name exactly as given. The local
+// TFTP port range comes from "Kestrix.ini" in the current directory. With a
+// file "KestrixTrace.txt" in the current directory the run is traced into it.
+#include "mainwindow/start_directory.h"
+#include "mainwindow/toolbox_lang.h"
+#include "mainwindow/trace_file.h"
+#include "platform/ip_address.h"
+#include "settings_files/ini_file.h"
+#include "tftp/tftp_connection.h"
+#include "tftp/tftp_port_range.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace kestrix;
+
+namespace {
+
+// What a subcommand works with: its words after the subcommand's own, and the
+// server port (69 unless --port says otherwise).
+struct Invocation {
+    std::vector<std::string> arguments;
+    std::uint16_t tftpPort = TFTPConnection::kServerPort;
+};
+
+struct Subcommand {
+    const char* group;     // "file"
+    const char* name;      // "get"; nullptr for a one-word subcommand
+    std::size_t arguments; // how many words follow
+    const char* usage;
+    int (*run)(const Invocation&);
+};
+
+// Reads the TFTP port range from "Kestrix.ini" in the current directory the
+// way the program does at start-up: a missing file or section means 0 and 0;
+// a range that is not 1024 <= minPort <= maxPort (unless both are 0) is not used.
+TftpPortRange portRangeFromSettings() {
+    TftpPortRange range;
+    if (!std::filesystem::exists("Kestrix.ini"))
+        return range;
+    const IniFile settings("Kestrix.ini", " not found");
+    const auto number = [&](const char* key) {
+        const std::string text = settings.getValue("TFTP", key, "");
+        int value = 0;
+        return std::sscanf(text.c_str(), "%d", &value) == 1 ? value : 0;
+    };
+    range.minPort = number("minPort");
+    range.maxPort = number("maxPort");
+    if ((range.minPort != 0 || range.maxPort != 0) &&
+        (range.minPort == 0 || range.maxPort == 0 || range.maxPort < range.minPort || range.minPort < 1024 ||
+         range.maxPort > 65535)) {
+        std::fprintf(stderr,
+                     "kestrix-cli: the TFTP port numbers in Kestrix.ini are wrong and are not used\n");
+        return {};
+    }
+    return range;
+}
+
+// The address as the TFTP client takes it: IPv4 in its mapped form.
+std::optional<std::string> serverAddress(const std::string& text) {
+    const std::optional<Ip6Address> address = addressFromText(text);
+    if (!address)
+        return std::nullopt;
+    std::string result = addressToText(*address);
+    if (address->scopeId != 0 && text.find('%') != std::string::npos)
+        result += text.substr(text.find('%'));
+    return result;
+}
+
+// One progress line on standard error, rewritten in place.
+class ProgressLine : public TransferProgress {
+public:
+    void slotLabel(int, const std::string& text) override { label_ = text; }
+    void slotValue(int, ProgressValue kind, std::uint64_t kibibytes) override {
+        if (kind == ProgressValue::TotalKiB)
+            total_ = kibibytes;
+        else
+            std::fprintf(stderr, "\r%s %llu of %llu KiB", label_.c_str(),
+                         static_cast<unsigned long long>(kibibytes), static_cast<unsigned long long>(total_));
+    }
+    void finish() const { std::fprintf(stderr, "\n"); }
+
+private:
+    std::string label_;
+    std::uint64_t total_ = 0;
+};
+
+int fail(const std::string& text) {
+    std::fprintf(stderr, "kestrix-cli: %s\n", text.c_str());
+    return 1;
+}
+
+int fileGet(const Invocation& invocation) {
+    const std::string& remote = invocation.arguments[1];
+    const std::filesystem::path local = invocation.arguments[2];
+    const std::optional<std::string> address = serverAddress(invocation.arguments[0]);
+    if (!address)
+        return fail("not an IPv4 or IPv6 address: " + invocation.arguments[0]);
+    // The transfer goes into a file beside LOCAL, which replaces LOCAL only
+    // once it is complete.
+    std::string temporary = local.string() + ".kestrix-XXXXXX";
+    const int descriptor = ::mkstemp(temporary.data());
+    if (descriptor < 0)
+        return fail("cannot create a file beside " + local.string() + ": " + std::strerror(errno));
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(descriptor, 0666 & ~mask);
+    ::close(descriptor);
+    try {
+        const TftpPortRange range = tftpPortRange();
+        TFTPConnection connection(*address, range.minPort, range.maxPort, invocation.tftpPort);
+        connection.read(temporary, remote);
+    } catch (const TFTPConnection::TFTPError& error) {
+        std::filesystem::remove(temporary);
+        return fail(error.text);
+    }
+    std::error_code renameError;
+    std::filesystem::rename(temporary, local, renameError);
+    if (renameError) {
+        std::filesystem::remove(temporary);
+        return fail("cannot replace " + local.string() + ": " + renameError.message());
+    }
+    if (::isatty(STDERR_FILENO))
+        std::fprintf(stderr, "%s: %ju bytes received\n", local.c_str(),
+                     static_cast<std::uintmax_t>(std::filesystem::file_size(local)));
+    return 0;
+}
+
+int filePut(const Invocation& invocation) {
+    const std::string& local = invocation.arguments[1];
+    const std::string& remote = invocation.arguments[2];
+    const std::optional<std::string> address = serverAddress(invocation.arguments[0]);
+    if (!address)
+        return fail("not an IPv4 or IPv6 address: " + invocation.arguments[0]);
+    // With an observer the connection ends quietly on a missing file, so the
+    // file is checked here first.
+    if (std::FILE* file = std::fopen(local.c_str(), "rb"))
+        std::fclose(file);
+    else
+        return fail("cannot read " + local + ": " + std::strerror(errno));
+    ProgressLine progress;
+    const bool showProgress = ::isatty(STDERR_FILENO);
+    try {
+        const TftpPortRange range = tftpPortRange();
+        TFTPConnection connection(*address, range.minPort, range.maxPort, invocation.tftpPort);
+        connection.write(local, remote, showProgress ? &progress : nullptr, 0);
+    } catch (const TFTPConnection::TFTPError& error) {
+        if (showProgress)
+            progress.finish();
+        return fail(error.text);
+    }
+    if (showProgress)
+        progress.finish();
+    return 0;
+}
+
+const Subcommand kSubcommands[] = {
+    {"file", "get", 3, "file get ADDRESS REMOTE LOCAL   fetch REMOTE from the TFTP server at ADDRESS",
+     fileGet},
+    {"file", "put", 3, "file put ADDRESS LOCAL REMOTE   send LOCAL to the TFTP server at ADDRESS", filePut},
+};
+
+void usage() {
+    std::fprintf(stderr, "usage: kestrix-cli [--port TFTP-PORT] SUBCOMMAND ...\n");
+    for (const Subcommand& subcommand : kSubcommands)
+        std::fprintf(stderr, "  kestrix-cli %s\n", subcommand.usage);
+}
+
+const Subcommand* findSubcommand(std::span<char*> words) {
+    for (const Subcommand& subcommand : kSubcommands) {
+        const std::size_t nameWords = subcommand.name == nullptr ? 1 : 2;
+        if (words.size() != nameWords + subcommand.arguments ||
+            words[0] != std::string_view(subcommand.group))
+            continue;
+        if (subcommand.name == nullptr || words[1] == std::string_view(subcommand.name))
+            return &subcommand;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::span<char*> words(argv + 1, static_cast<std::size_t>(argc - 1));
+    Invocation invocation;
+    if (words.size() >= 2 && words[0] == std::string_view("--port")) {
+        char* end = nullptr;
+        const long port = std::strtol(words[1], &end, 10);
+        if (*end != '\0' || port < 1 || port > 65535)
+            return fail("the TFTP port must be 1 to 65535");
+        invocation.tftpPort = static_cast<std::uint16_t>(port);
+        words = words.subspan(2);
+    }
+    const Subcommand* subcommand = findSubcommand(words);
+    if (subcommand == nullptr) {
+        usage();
+        return 2;
+    }
+    const std::size_t nameWords = subcommand->name == nullptr ? 1 : 2;
+    for (char* word : words.subspan(nameWords))
+        invocation.arguments.emplace_back(word);
+
+    CToolBoxLang language(localeIdFromEnvironment());
+    if (!initStartDirectory())
+        return fail("the current directory cannot be read");
+    const TraceFileOutcome traceOutcome = openTraceFile(startDirectory(), language);
+    if (traceOutcome.state == TraceFileState::NotWritable)
+        std::fprintf(stderr, "kestrix-cli: %s\n", traceOutcome.warning.c_str());
+    int result = 1;
+    try {
+        setTftpPortRange(portRangeFromSettings());
+        result = subcommand->run(invocation);
+    } catch (const std::exception& error) {
+        result = fail(error.what());
+    }
+    closeTraceFile();
+    return result;
+}
