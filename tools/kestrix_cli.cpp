@@ -3,6 +3,11 @@
 //
 //   kestrix-cli file get ADDRESS REMOTE LOCAL   fetches a file by TFTP
 //   kestrix-cli file put ADDRESS LOCAL REMOTE   sends a file by TFTP
+//   kestrix-cli [--group N] info TERMINAL       what the terminal tells of itself
+//
+// TERMINAL is what a line of a terminal list holds: an address, a DNS name,
+// or "SN;IP;DNS" (the serial number alone as "SN;;"). --group gives the
+// maintenance group for the authenticated requests (0 without it).
 //
 // The file commands talk to a plain IPv4 or IPv6 address (no locating, so any
 // TFTP server will do) and send the remote name exactly as given. The local
@@ -12,7 +17,10 @@
 #include "mainwindow/toolbox_lang.h"
 #include "mainwindow/trace_file.h"
 #include "platform/ip_address.h"
+#include "protocol/t7000ip.h"
 #include "settings_files/ini_file.h"
+#include "terminal/lan_interfaces.h"
+#include "terminal/terminal.h"
 #include "tftp/tftp_connection.h"
 #include "tftp/tftp_port_range.h"
 
@@ -38,6 +46,7 @@ namespace {
 struct Invocation {
     std::vector<std::string> arguments;
     std::uint16_t tftpPort = TFTPConnection::kServerPort;
+    std::uint16_t maintenanceGroup = 0;
 };
 
 struct Subcommand {
@@ -171,7 +180,59 @@ int filePut(const Invocation& invocation) {
     return 0;
 }
 
+// Locates the terminal and prints what the command set learns of it. Asks
+// nothing that restarts the terminal: the monitor version is shown only when
+// the terminal has told it already.
+int terminalInfo(const Invocation& invocation) {
+    enumerateLanInterfaces();
+    if (lanInterfaces().count() == 0)
+        return fail(CToolBoxLang(localeIdFromEnvironment()).GetText(81));
+    static const CToolBoxLang language(localeIdFromEnvironment());
+    T7000ip& engine = T7000ip::getT7000ip(&language);
+    engine.setT7000ipMaintGroup(invocation.maintenanceGroup);
+    int result = 0;
+    try {
+        Terminal terminal(engine, invocation.arguments[0]);
+        std::printf("terminal        %s %s (%s)\n", terminal.ProductName.c_str(), terminal.SerialNumber.c_str(),
+                    terminal.cpuName(CpuNameForm::Long).c_str());
+        std::printf("address         %s%s%s\n", terminal.displayAddress(AddressDisplay::DottedIPv4).c_str(),
+                    terminal.DNSNameInUse.empty() ? "" : "  ", terminal.DNSNameInUse.c_str());
+        std::printf("running         %s%s\n", terminal.kindPrefix().c_str(),
+                    terminal.isMonitorMode() ? terminal.MonitorVersion.c_str() : terminal.FirmwareVersion.c_str());
+        std::printf("authentication  %s, %s\n", terminal.IDBasedAuth ? "ID-based" : "IP-based",
+                    terminal.AuthOK ? "accepted" : "not accepted");
+        std::string host = terminal.T7000ipGetHostInfo();
+        std::printf("TCL host        %s (port %u, %s%s)\n", host.empty() ? "offline" : host.c_str(),
+                    static_cast<unsigned>(terminal.TclPort), terminal.PassiveConnect ? "passive" : "active",
+                    terminal.Encrypt ? ", encrypted" : "");
+        if (terminal.T7000ipGetSysInfo())
+            std::printf("system          SRAM %u, Wiegand %s, root file system %d\n", terminal.getSramParameter(),
+                        terminal.hasWiegandInterface() ? "yes" : "no", terminal.RootFileSystemVersion);
+        else
+            std::printf("system          no answer\n");
+        std::printf("monitor         %s\n", terminal.MonitorVersion.empty()
+                                                 ? "not known without restarting the terminal into its monitor"
+                                                 : terminal.MonitorVersion.c_str());
+        if (terminal.T7000ipGetEeprom())
+            std::printf("EEPROM          keyboard %s, display type %d\n",
+                        terminal.getKeyboardType() ? "matrix" : "other", terminal.getDisplayType());
+        else
+            std::printf("EEPROM          cannot be read\n");
+        if (terminal.getAutoexec())
+            std::printf("autoexec.bat    keyboard '%s', network '%s', reader '%s'\n", terminal.KeyboardFile.c_str(),
+                        terminal.NetDriver.c_str(), terminal.ReaderDriver.c_str());
+        else
+            std::printf("autoexec.bat    not read (only platform group 1 has one)\n");
+    } catch (const Terminal::TerminalError& error) {
+        result = fail("terminal " + invocation.arguments[0] + ": " + error.text);
+    }
+    T7000ip::releaseT7000ip();
+    return result;
+}
+
 const Subcommand kSubcommands[] = {
+    {"info", nullptr, 1, "[--group N] info TERMINAL       what TERMINAL (address, name or SN;;) tells of itself",
+     terminalInfo},
     {"file", "get", 3, "file get ADDRESS REMOTE LOCAL   fetch REMOTE from the TFTP server at ADDRESS",
      fileGet},
     {"file", "put", 3, "file put ADDRESS LOCAL REMOTE   send LOCAL to the TFTP server at ADDRESS", filePut},
@@ -206,6 +267,14 @@ int main(int argc, char** argv) {
         if (*end != '\0' || port < 1 || port > 65535)
             return fail("the TFTP port must be 1 to 65535");
         invocation.tftpPort = static_cast<std::uint16_t>(port);
+        words = words.subspan(2);
+    }
+    if (words.size() >= 2 && words[0] == std::string_view("--group")) {
+        char* end = nullptr;
+        const long group = std::strtol(words[1], &end, 10);
+        if (*end != '\0' || group < 0 || group > 65535)
+            return fail("the maintenance group must be 0 to 65535");
+        invocation.maintenanceGroup = static_cast<std::uint16_t>(group);
         words = words.subspan(2);
     }
     const Subcommand* subcommand = findSubcommand(words);
