@@ -25,6 +25,10 @@
 #include "tftp/tftp_port_range.h"
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -111,6 +115,50 @@ private:
     std::uint64_t total_ = 0;
 };
 
+// The progress of a file fetch on a terminal screen: the reading side of the
+// TFTP client reports nothing while it runs, so this watches the growing file
+// and rewrites one line four times a second until it is destroyed.
+class ReceiveProgressLine {
+public:
+    ReceiveProgressLine(std::string file, std::string label)
+        : file_(std::move(file)), label_(std::move(label)), shown_(::isatty(STDERR_FILENO) == 1) {
+        if (shown_)
+            watcher_ = std::thread([this] { watch(); });
+    }
+    ~ReceiveProgressLine() {
+        if (!shown_)
+            return;
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        ended_.notify_one();
+        watcher_.join();
+        std::fprintf(stderr, "\n");
+    }
+    ReceiveProgressLine(const ReceiveProgressLine&) = delete;
+    ReceiveProgressLine& operator=(const ReceiveProgressLine&) = delete;
+
+private:
+    void watch() {
+        std::unique_lock lock(mutex_);
+        while (!ended_.wait_for(lock, std::chrono::milliseconds(250), [this] { return done_; })) {
+            std::error_code error;
+            const auto size = std::filesystem::file_size(file_, error);
+            if (!error)
+                std::fprintf(stderr, "\r%s: %ju KiB received", label_.c_str(), static_cast<std::uintmax_t>(size / 1024));
+        }
+    }
+
+    const std::string file_;
+    const std::string label_;
+    const bool shown_;
+    std::mutex mutex_;
+    std::condition_variable ended_;
+    bool done_ = false;
+    std::thread watcher_;
+};
+
 int fail(const std::string& text) {
     std::fprintf(stderr, "kestrix-cli: %s\n", text.c_str());
     return 1;
@@ -135,6 +183,7 @@ int fileGet(const Invocation& invocation) {
     try {
         const TftpPortRange range = tftpPortRange();
         TFTPConnection connection(*address, range.minPort, range.maxPort, invocation.tftpPort);
+        ReceiveProgressLine progress(temporary, remote);
         connection.read(temporary, remote);
     } catch (const TFTPConnection::TFTPError& error) {
         std::filesystem::remove(temporary);
