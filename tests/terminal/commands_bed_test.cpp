@@ -109,5 +109,46 @@ TEST_F(CommandsOnBed, ATerminalThatDoesNotComeBackEndsTheWaitAtTheDeadline) {
     }));
 }
 
+TEST_F(CommandsOnBed, AfterARestartWithAnotherTclFindDecidesTheAuthenticationAndAPzeIsAskedTwice) {
+    NetworkBed bed(oneTerminal({{"kind", "PZE"}, {"product", "TALMO 7460"}}));
+    EXPECT_TRUE(bed.runOnPc([] {
+        asTheProgram([](Terminal& terminal) {
+            ASSERT_TRUE(terminal.T7000ipReset(ResetBoot::Application, "cold"));
+            terminal.waitOnReboot(RebootWait::Normal);
+            TraceCapture trace;
+            terminal.IDBasedAuth = false; // whatever it was: the new TCL's answer decides
+            terminal.isStartedDiffTCL(60, StartExpectation::Application);
+            EXPECT_TRUE(terminal.IDBasedAuth);
+            EXPECT_TRUE(terminal.AuthOK);
+            EXPECT_TRUE(trace.contains("Terminal::isStartedDiffTCL(100101): Ok, aber PZE, deshalb wdh.\n"));
+        });
+    }));
+}
+
+TEST_F(CommandsOnBed, AfterARestartWithAnotherTclThatAnswersOnlyEchoTheIPBasedSearchRuns) {
+    NetworkBed bed(oneTerminal({{"authentication", "ip"}, {"answers_find", "0"}}));
+    EXPECT_TRUE(bed.runOnPc([] {
+        enumerateLanInterfaces();
+        static const CToolBoxLang language(kLocaleIdEnglishUnitedStates);
+        T7000ip& engine = T7000ip::getT7000ip(&language);
+        engine.setT7000ipMaintGroup(4711);
+        try {
+            Terminal terminal(engine, AuthenticationMode::IPBased, "10.77.0.11", "", -1);
+            ASSERT_TRUE(terminal.AuthOK);
+            ASSERT_TRUE(terminal.T7000ipReset(ResetBoot::Application, "cold"));
+            terminal.waitOnReboot(RebootWait::Normal);
+            terminal.IDBasedAuth = true;
+            terminal.setLanIf(-1);
+            terminal.isStartedDiffTCL(60, StartExpectation::Application);
+            EXPECT_FALSE(terminal.IDBasedAuth);
+            EXPECT_TRUE(terminal.AuthOK);
+            EXPECT_EQ(terminal.HostIfAddr, "10.77.0.1");
+        } catch (const Terminal::TerminalError& error) {
+            ADD_FAILURE() << "TerminalError " << error.code << ": " << error.text;
+        }
+        T7000ip::releaseT7000ip();
+    }));
+}
+
 } // namespace
 } // namespace kestrix
