@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     }
     test::BedLayout layout;
     for (int i = 0; i < terminals; ++i) {
-        test::TerminalSpec terminal;
+        test::TerminalSetup terminal;
         terminal.ipv4 = "10.77.0." + std::to_string(10 + i) + "/24";
         terminal.terminalSection = {{"serial_number", std::to_string(200000 + i)},
                                     {"security_id", "A1B2C3D4"},

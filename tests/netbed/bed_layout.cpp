@@ -92,12 +92,12 @@ std::string layoutFileText(const BedLayout& layout) {
         throw std::invalid_argument("the layout has no bridge");
     std::string text;
     for (std::size_t index = 0; index < layout.bridges.size(); ++index) {
-        const BridgeSpec& bridge = layout.bridges[index];
+        const BridgeSetup& bridge = layout.bridges[index];
         text += "bridge " + std::to_string(index) + " " + ipv4Word(bridge.ipv4) + " " +
                 ipv6Word(bridge.ipv6LinkLocal, "") + " " + ipv6Word(bridge.ipv6Global, "/64") + "\n";
     }
     for (std::size_t index = 0; index < layout.terminals.size(); ++index) {
-        const TerminalSpec& terminal = layout.terminals[index];
+        const TerminalSetup& terminal = layout.terminals[index];
         if (terminal.bridge >= layout.bridges.size())
             throw std::invalid_argument("terminal " + std::to_string(index) + " is on bridge " +
                                         std::to_string(terminal.bridge) + ", which does not exist");
@@ -114,31 +114,31 @@ std::string layoutFileText(const BedLayout& layout) {
 }
 
 IniData simConfiguration(const BedLayout& layout, std::size_t terminal, const std::string& tftpDirectory) {
-    const TerminalSpec& spec = layout.terminals.at(terminal);
+    const TerminalSetup& setup = layout.terminals.at(terminal);
     IniData configuration;
     std::string address;
     std::string mask;
-    if (!spec.ipv4.empty()) {
-        const Ipv4WithPrefix ipv4 = parseIpv4WithPrefix(spec.ipv4);
+    if (!setup.ipv4.empty()) {
+        const Ipv4WithPrefix ipv4 = parseIpv4WithPrefix(setup.ipv4);
         address = ipv4.address;
         mask = maskText(ipv4.prefixLength);
     }
     configuration.setValue("network", "interface", "eth0");
     configuration.setValue("network", "ipv4", address);
     configuration.setValue("network", "mask", mask);
-    configuration.setValue("network", "gateway", spec.gateway);
-    configuration.setValue("network", "dhcp", spec.dhcp == Dhcp::On ? "1" : "0");
-    configuration.setValue("network", "dhcp_name", spec.dhcpName);
-    configuration.setValue("network", "ipv6_linklocal", spec.ipv6LinkLocal);
-    configuration.setValue("network", "ipv6_global", spec.ipv6Global);
+    configuration.setValue("network", "gateway", setup.gateway);
+    configuration.setValue("network", "dhcp", setup.dhcp == Dhcp::On ? "1" : "0");
+    configuration.setValue("network", "dhcp_name", setup.dhcpName);
+    configuration.setValue("network", "ipv6_linklocal", setup.ipv6LinkLocal);
+    configuration.setValue("network", "ipv6_global", setup.ipv6Global);
     const std::pair<const char*, const IniSection*> sections[] = {
-        {"terminal", &spec.terminalSection}, {"tftp", &spec.tftpSection}, {"faults", &spec.faultsSection}};
+        {"terminal", &setup.terminalSection}, {"tftp", &setup.tftpSection}, {"faults", &setup.faultsSection}};
     for (const auto& [name, section] : sections) {
         configuration.addSection(name);
         for (const auto& [key, value] : *section)
             configuration.setValue(name, key, value);
     }
-    if (!spec.tftpSection.contains("directory"))
+    if (!setup.tftpSection.contains("directory"))
         configuration.setValue("tftp", "directory", tftpDirectory);
     return configuration;
 }

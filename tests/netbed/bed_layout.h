@@ -26,22 +26,22 @@ struct LinkFaults {
 // What runs in a terminal's namespace.
 enum class TerminalProgram {
     TalmoSim, // talmo-sim with the configuration the bed writes (the default)
-    Command,  // TerminalSpec::command, e.g. udp-answer
-    Function, // TerminalSpec::function, in a forked child of the test process
+    Command,  // TerminalSetup::command, e.g. udp-answer
+    Function, // TerminalSetup::function, in a forked child of the test process
     Nothing,  // no process; the namespace only
 };
 
 enum class Dhcp { Off, On };
 
 // One LAN interface of the PC: a bridge in the PC's namespace.
-struct BridgeSpec {
+struct BridgeSetup {
     std::string ipv4 = "10.77.0.1/24";     // address/prefix length; empty: no IPv4
     std::string ipv6LinkLocal = "fe80::1"; // prefix length 64; empty: none
     std::string ipv6Global;                // prefix length 64; empty: none
 };
 
 // One terminal: a namespace joined to a bridge by a veth pair (eth0 inside).
-struct TerminalSpec {
+struct TerminalSetup {
     std::size_t bridge = 0;
     std::string ipv4;                    // "10.77.0.11/24"; empty: an IPv6-only terminal
     std::string gateway;                 // only handed to talmo-sim
@@ -69,8 +69,8 @@ struct TerminalSpec {
 
 // The whole private LAN: the PC's bridges and the terminals.
 struct BedLayout {
-    std::vector<BridgeSpec> bridges{BridgeSpec{}};
-    std::vector<TerminalSpec> terminals;
+    std::vector<BridgeSetup> bridges{BridgeSetup{}};
+    std::vector<TerminalSetup> terminals;
     std::vector<std::string> pcHostsLines; // the PC namespace's hosts file ("ADDRESS NAME...")
 };
 
@@ -84,8 +84,8 @@ std::string layoutFileText(const BedLayout& layout);
 std::string terminalMacAddress(std::size_t terminal);
 
 // talmo-sim's configuration of one terminal: [network] from the layout, the
-// spec's [terminal], [tftp] and [faults] as they stand, and tftpDirectory as
-// [tftp] directory when the spec names none.
+// terminal's own [terminal], [tftp] and [faults] sections as they stand, and
+// tftpDirectory as [tftp] directory when the terminal names none.
 IniData simConfiguration(const BedLayout& layout, std::size_t terminal, const std::string& tftpDirectory);
 
 } // namespace kestrix::test

@@ -14,18 +14,18 @@ namespace {
 BedLayout twoBridgeLayout() {
     BedLayout layout;
     layout.bridges = {{"10.77.0.1/24", "fe80::1", "2001:db8:77::1"}, {"10.78.0.1/16", "", ""}};
-    TerminalSpec inSubnet;
+    TerminalSetup inSubnet;
     inSubnet.ipv4 = "10.77.0.11/24";
     inSubnet.ipv6LinkLocal = "fe80::11";
     inSubnet.ipv6Global = "2001:db8:77::11";
-    TerminalSpec foreign;
+    TerminalSetup foreign;
     foreign.bridge = 1;
     foreign.ipv4 = "192.168.99.5/20";
     foreign.gateway = "192.168.96.1";
     foreign.dhcp = Dhcp::On;
     foreign.dhcpName = "talmo-100102";
     foreign.hostsLines = {"10.78.0.1 pc.bed.test"};
-    TerminalSpec linkLocalOnly;
+    TerminalSetup linkLocalOnly;
     linkLocalOnly.ipv6LinkLocal = "fe80::13";
     layout.terminals = {inSubnet, foreign, linkLocalOnly};
     layout.pcHostsLines = {"10.77.0.11 t0.bed.test t0", "2001:db8:77::11 t0v6.bed.test"};
@@ -118,11 +118,11 @@ TEST(NetbedSimConfiguration, TestSectionsPassUnchanged) {
         simConfiguration(layout, terminal, "/files/default").writeToFile(file.string());
         const IniFile readBack(file.string(), " is missing");
         std::filesystem::remove(file);
-        const TerminalSpec& spec = layout.terminals[terminal];
+        const TerminalSetup& setup = layout.terminals[terminal];
         EXPECT_EQ(readBack.getSections(),
                   (std::vector<std::string>{"faults", "network", "terminal", "tftp"}));
         for (const auto& [name, section] :
-             {std::pair{"terminal", &spec.terminalSection}, std::pair{"faults", &spec.faultsSection}}) {
+             {std::pair{"terminal", &setup.terminalSection}, std::pair{"faults", &setup.faultsSection}}) {
             EXPECT_EQ(readBack.getKeys(name).size(), section->size()) << name;
             for (const auto& [key, value] : *section)
                 EXPECT_EQ(readBack.getValue(name, key, "(missing)"), value) << name << " " << key;

@@ -296,11 +296,11 @@ void NetworkBed::setLinkFaults(std::size_t terminal, const LinkFaults& faults) {
 }
 
 void NetworkBed::launchTerminal(std::size_t terminal) {
-    const TerminalSpec& spec = layout_.terminals.at(terminal);
+    const TerminalSetup& setup = layout_.terminals.at(terminal);
     Link& link = links_.at(terminal);
     const std::string ns = terminalNamespace(terminal);
     const std::filesystem::path log = logFile(terminal);
-    switch (spec.program) {
+    switch (setup.program) {
     case TerminalProgram::TalmoSim: {
         if (talmoSimProgram().empty() || ::access(talmoSimProgram().c_str(), X_OK) != 0)
             throw NetworkBedError("talmo-sim is not built in this tree (" + talmoSimProgram() + ")");
@@ -316,17 +316,17 @@ void NetworkBed::launchTerminal(std::size_t terminal) {
         break;
     }
     case TerminalProgram::Command: {
-        if (spec.command.empty())
+        if (setup.command.empty())
             throw NetworkBedError("terminal " + std::to_string(terminal) + " has no command");
         std::vector<std::string> argv{toolPath("ip"), "netns", "exec", ns};
-        argv.insert(argv.end(), spec.command.begin(), spec.command.end());
+        argv.insert(argv.end(), setup.command.begin(), setup.command.end());
         link.program = BackgroundProcess::startProgram(argv, log);
         break;
     }
     case TerminalProgram::Function: {
-        if (!spec.function)
+        if (!setup.function)
             throw NetworkBedError("terminal " + std::to_string(terminal) + " has no function");
-        const std::function<int()> function = spec.function;
+        const std::function<int()> function = setup.function;
         link.program = BackgroundProcess::startFunction(
             [ns, function] {
                 const std::string failure = enterNamedNamespace(ns);
@@ -345,15 +345,15 @@ void NetworkBed::launchTerminal(std::size_t terminal) {
 }
 
 bool NetworkBed::terminalReady(std::size_t terminal) {
-    const TerminalSpec& spec = layout_.terminals[terminal];
+    const TerminalSetup& setup = layout_.terminals[terminal];
     const Link& link = links_[terminal];
-    switch (spec.program) {
+    switch (setup.program) {
     case TerminalProgram::TalmoSim:
         return std::filesystem::exists(runDirectory_ / ("t" + std::to_string(terminal) + ".ready"));
     case TerminalProgram::Command:
     case TerminalProgram::Function:
-        return spec.readyPort == 0 ||
-               udpPortBound(link.program.pid(), terminalNamespace(terminal), spec.readyPort);
+        return setup.readyPort == 0 ||
+               udpPortBound(link.program.pid(), terminalNamespace(terminal), setup.readyPort);
     case TerminalProgram::Nothing:
         return true;
     }

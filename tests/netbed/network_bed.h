@@ -25,7 +25,7 @@ struct NetworkBedError : std::runtime_error {
 //
 // The constructor builds the LAN, sets the link faults, starts every
 // terminal's program and waits until each is ready (talmo-sim: its ready file;
-// others: a UDP socket on the spec's ready port); it throws NetworkBedError
+// others: a UDP socket on the terminal's readyPort); it throws NetworkBedError
 // with the reason, leaving nothing behind. The destructor ends the programs
 // and removes everything: namespaces, links, rules, helper processes,
 // /etc/netns entries and the run directory. A terminal program that ended on

@@ -16,11 +16,11 @@ namespace {
 
 using test::BedLayout;
 using test::NetworkBed;
-using test::TerminalSpec;
+using test::TerminalSetup;
 using test::TraceCapture;
 
 BedLayout oneTerminal(std::map<std::string, std::string> extra) {
-    TerminalSpec terminal;
+    TerminalSetup terminal;
     terminal.ipv4 = "10.77.0.11/24";
     terminal.ipv6LinkLocal = "fe80::11";
     terminal.terminalSection = {{"serial_number", "100101"},

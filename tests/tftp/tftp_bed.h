@@ -42,7 +42,7 @@ struct TftpBed {
     static BedLayout layout(const std::filesystem::path& served, const LinkFaults& faults) {
         std::filesystem::create_directories(served);
         std::filesystem::permissions(served, std::filesystem::perms::all);
-        TerminalSpec terminal;
+        TerminalSetup terminal;
         terminal.ipv4 = "10.77.0.11/24";
         terminal.program = TerminalProgram::Command;
         terminal.command = {

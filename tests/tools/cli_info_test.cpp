@@ -13,13 +13,13 @@ namespace {
 
 using test::BedLayout;
 using test::NetworkBed;
-using test::TerminalSpec;
+using test::TerminalSetup;
 
 class CliInfo : public test::NetworkBedTest {};
 
 TEST_F(CliInfo, PrintsWhatTheTerminalTellsAndFailsClearlyForNoTerminal) {
     BedLayout layout;
-    TerminalSpec terminal;
+    TerminalSetup terminal;
     terminal.ipv4 = "10.77.0.11/24";
     terminal.terminalSection = {{"serial_number", "100101"},   {"product", "TALMO 7460"},
                                 {"kind", "PZE"},               {"firmware_version", "6.20"},
