@@ -128,63 +128,68 @@ bool read(std::vector<RouteRow>& rows, int& error) {
     return true;
 }
 
-RouteChangeResult addHostRoute(std::uint32_t destination, std::uint32_t interfaceIndex,
-                               std::uint32_t preferredSource, std::uint32_t metric) {
-    int error = 0;
-    Socket socket = connect(error);
-    if (!socket)
-        return {RouteChange::Failed, error, std::strerror(error)};
+namespace {
+
+// A route of the main IPv4 table to destination/prefixLength through one
+// interface (and a gateway, unless 0); nullptr when memory runs out.
+Route mainTableRoute(std::uint32_t destination, int prefixLength, int protocol, int scope, std::uint32_t metric,
+                     std::uint32_t interfaceIndex, std::uint32_t gateway) {
     Route route(rtnl_route_alloc());
-    Address target = ipv4Address(destination, 32);
-    Address source = ipv4Address(preferredSource, 32);
+    Address target = ipv4Address(destination, prefixLength);
+    Address gatewayAddress = gateway != 0 ? ipv4Address(gateway, 32) : nullptr;
     rtnl_nexthop* nextHop = rtnl_route_nh_alloc();
-    if (!route || !target || !source || nextHop == nullptr) {
+    if (!route || !target || (gateway != 0 && !gatewayAddress) || nextHop == nullptr) {
         if (nextHop != nullptr)
             rtnl_route_nh_free(nextHop);
-        return {RouteChange::Failed, ENOMEM, std::strerror(ENOMEM)};
+        return nullptr;
     }
     rtnl_route_set_family(route.get(), AF_INET);
     rtnl_route_set_dst(route.get(), target.get());
     rtnl_route_set_table(route.get(), RT_TABLE_MAIN);
-    rtnl_route_set_protocol(route.get(), RTPROT_STATIC);
-    rtnl_route_set_scope(route.get(), RT_SCOPE_LINK);
-    rtnl_route_set_type(route.get(), RTN_UNICAST);
+    rtnl_route_set_protocol(route.get(), static_cast<std::uint8_t>(protocol));
+    rtnl_route_set_scope(route.get(), static_cast<std::uint8_t>(scope));
     rtnl_route_set_priority(route.get(), metric);
-    if (preferredSource != 0)
-        rtnl_route_set_pref_src(route.get(), source.get());
     rtnl_route_nh_set_ifindex(nextHop, static_cast<int>(interfaceIndex));
+    if (gatewayAddress)
+        rtnl_route_nh_set_gateway(nextHop, gatewayAddress.get());
     rtnl_route_add_nexthop(route.get(), nextHop); // the route owns it now
-    return outcome(rtnl_route_add(socket.get(), route.get(), NLM_F_EXCL));
+    return route;
+}
+
+// Sends one change of the routing table: adding or deleting the route.
+enum class Change { Add, Delete };
+RouteChangeResult changeTable(Change change, const Route& route) {
+    if (!route)
+        return {RouteChange::Failed, ENOMEM, std::strerror(ENOMEM)};
+    int error = 0;
+    Socket socket = connect(error);
+    if (!socket)
+        return {RouteChange::Failed, error, std::strerror(error)};
+    return outcome(change == Change::Add ? rtnl_route_add(socket.get(), route.get(), NLM_F_EXCL)
+                                         : rtnl_route_delete(socket.get(), route.get(), 0));
+}
+
+} // namespace
+
+RouteChangeResult addHostRoute(std::uint32_t destination, std::uint32_t interfaceIndex,
+                               std::uint32_t preferredSource, std::uint32_t metric) {
+    Route route = mainTableRoute(destination, 32, RTPROT_STATIC, RT_SCOPE_LINK, metric, interfaceIndex, 0);
+    if (route) {
+        rtnl_route_set_type(route.get(), RTN_UNICAST);
+        if (preferredSource != 0) {
+            Address source = ipv4Address(preferredSource, 32);
+            if (!source)
+                return {RouteChange::Failed, ENOMEM, std::strerror(ENOMEM)};
+            rtnl_route_set_pref_src(route.get(), source.get());
+        }
+    }
+    return changeTable(Change::Add, route);
 }
 
 RouteChangeResult remove(const RouteRow& row) {
-    int error = 0;
-    Socket socket = connect(error);
-    if (!socket)
-        return {RouteChange::Failed, error, std::strerror(error)};
-    Route route(rtnl_route_alloc());
-    Address target = ipv4Address(row.destination, row.prefixLength);
-    rtnl_nexthop* nextHop = rtnl_route_nh_alloc();
-    if (!route || !target || nextHop == nullptr) {
-        if (nextHop != nullptr)
-            rtnl_route_nh_free(nextHop);
-        return {RouteChange::Failed, ENOMEM, std::strerror(ENOMEM)};
-    }
     // The row as the system holds it; any scope matches.
-    rtnl_route_set_family(route.get(), AF_INET);
-    rtnl_route_set_dst(route.get(), target.get());
-    rtnl_route_set_table(route.get(), RT_TABLE_MAIN);
-    rtnl_route_set_protocol(route.get(), static_cast<std::uint8_t>(row.protocol));
-    rtnl_route_set_scope(route.get(), RT_SCOPE_NOWHERE);
-    rtnl_route_set_priority(route.get(), row.metric);
-    rtnl_route_nh_set_ifindex(nextHop, static_cast<int>(row.interfaceIndex));
-    if (row.nextHop != 0) {
-        Address gateway = ipv4Address(row.nextHop, 32);
-        if (gateway)
-            rtnl_route_nh_set_gateway(nextHop, gateway.get());
-    }
-    rtnl_route_add_nexthop(route.get(), nextHop);
-    return outcome(rtnl_route_delete(socket.get(), route.get(), 0));
+    return changeTable(Change::Delete, mainTableRoute(row.destination, row.prefixLength, row.protocol, RT_SCOPE_NOWHERE,
+                                                row.metric, row.interfaceIndex, row.nextHop));
 }
 
 bool interfaceMetric(std::uint32_t interfaceIndex, int family, std::uint32_t& metric, int& error) {

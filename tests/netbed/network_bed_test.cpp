@@ -1,6 +1,7 @@
 // The network bed itself, as root: what the PC's namespace reaches by
 // broadcast, directed datagram and ff02::1, its hosts file, the link faults,
 // the speed of a large bed, and that nothing is left behind.
+#include "support/sockets.h"
 #include "netbed/bed_availability.h"
 #include "netbed/network_bed.h"
 
@@ -107,8 +108,8 @@ std::set<std::string> senders(const std::vector<Reply>& replies) {
     return result;
 }
 
-TerminalSpec standIn(const std::string& ipv4, const std::string& serialNumber, std::size_t bridge = 0) {
-    TerminalSpec terminal;
+TerminalSetup standIn(const std::string& ipv4, const std::string& serialNumber, std::size_t bridge = 0) {
+    TerminalSetup terminal;
     terminal.bridge = bridge;
     terminal.ipv4 = ipv4;
     terminal.program = TerminalProgram::Command;
@@ -119,13 +120,8 @@ TerminalSpec standIn(const std::string& ipv4, const std::string& serialNumber, s
 // A terminal's function: answers every datagram to [::]:0xdead (IPv4 and
 // IPv6) with the reply; ends with SIGTERM.
 int answerOnBothFamilies(const std::string& reply) {
-    const int descriptor = ::socket(AF_INET6, SOCK_DGRAM, 0);
-    const int off = 0;
-    ::setsockopt(descriptor, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
-    sockaddr_in6 local{};
-    local.sin6_family = AF_INET6;
-    local.sin6_port = htons(kMaintenancePort);
-    if (::bind(descriptor, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+    const int descriptor = bindDualStackUdp(kMaintenancePort);
+    if (descriptor < 0) {
         std::perror("bind");
         return 1;
     }
@@ -215,7 +211,7 @@ TEST_F(NetworkBedLan, BroadcastReachesForeignSubnetDirectedNeedsHostRoute) {
 // only an IPv6 link-local address; a terminal without IPv6 stays silent.
 TEST_F(NetworkBedLan, AllNodesMulticastReachesLinkLocalTerminal) {
     BedLayout layout;
-    TerminalSpec linkLocal;
+    TerminalSetup linkLocal;
     linkLocal.ipv6LinkLocal = "fe80::11";
     linkLocal.program = TerminalProgram::Function;
     linkLocal.function = [] { return answerOnBothFamilies("TALMO DCU8 1 100101"); };
@@ -459,7 +455,7 @@ TEST_F(NetworkBedLan, FiftyTerminals) {
 // talmo-sim starts from the configuration the bed writes and answers.
 TEST_F(NetworkBedLan, StartsTalmoSim) {
     BedLayout layout;
-    TerminalSpec terminal;
+    TerminalSetup terminal;
     terminal.ipv4 = "10.77.0.11/24";
     terminal.ipv6LinkLocal = "fe80::11";
     terminal.terminalSection = {{"serial_number", "100101"}};

@@ -1,3 +1,4 @@
+#include "support/sockets.h"
 #include "mainwindow/toolbox_lang.h"
 #include "protocol/t7000ip.h"
 #include "terminal/lan_interfaces.h"
@@ -84,16 +85,9 @@ TEST_F(Engine, AnImmediateReplyFindsItsJob) {
 }
 
 TEST_F(Engine, BothPortsTakenFailsWithMessage84) {
-    int sockets[2];
-    for (int i = 0; i < 2; ++i) {
-        sockets[i] = ::socket(AF_INET6, SOCK_DGRAM, 0);
-        int off = 0;
-        setsockopt(sockets[i], IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
-        sockaddr_in6 local{};
-        local.sin6_family = AF_INET6;
-        local.sin6_port = htons(i == 0 ? 0xdead : 0xbeef);
-        ASSERT_EQ(bind(sockets[i], reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
-    }
+    const int sockets[2] = {test::bindDualStackUdp(0xdead), test::bindDualStackUdp(0xbeef)};
+    ASSERT_GE(sockets[0], 0);
+    ASSERT_GE(sockets[1], 0);
     try {
         T7000ip::getT7000ip(&english());
         ADD_FAILURE() << "the engine started although both ports are taken";

@@ -1,3 +1,4 @@
+#include "support/capabilities.h"
 #include "mainwindow/toolbox_lang.h"
 #include "protocol/t7000ip.h"
 #include "support/trace_capture.h"
@@ -9,8 +10,6 @@
 
 #include <arpa/inet.h>
 #include <cstdlib>
-#include <linux/capability.h>
-#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 
@@ -39,15 +38,6 @@ std::vector<RouteRow> routesTo(const char* address) {
     return matching;
 }
 
-// Drops CAP_NET_ADMIN from the calling thread only (capabilities are per thread).
-bool dropNetworkAdministration() {
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[2] = {};
-    if (syscall(SYS_capget, &header, data) != 0)
-        return false;
-    data[CAP_NET_ADMIN / 32].effective &= ~(1u << (CAP_NET_ADMIN % 32));
-    return syscall(SYS_capset, &header, data) == 0;
-}
 
 class HostRoutes : public ::testing::Test {
 protected:
@@ -100,7 +90,7 @@ TEST_F(HostRoutes, WithoutTheRightToChangeRoutesAddRouteFails) {
     TraceCapture trace;
     bool added = true;
     std::thread unprivileged([&] {
-        ASSERT_TRUE(dropNetworkAdministration());
+        ASSERT_TRUE(test::dropNetworkAdministration());
         added = terminal.addRoute("10.98.0.6", kxraRow());
     });
     unprivileged.join();

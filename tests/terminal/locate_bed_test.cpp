@@ -1,3 +1,4 @@
+#include "support/capabilities.h"
 #include "mainwindow/toolbox_lang.h"
 #include "netbed/bed_availability.h"
 #include "netbed/network_bed.h"
@@ -9,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <linux/capability.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 // Locating simulated terminals on a private LAN: the PC's bridge br0 is
@@ -22,12 +21,12 @@ namespace {
 
 using test::BedLayout;
 using test::NetworkBed;
-using test::TerminalSpec;
+using test::TerminalSetup;
 using test::TraceCapture;
 
-TerminalSpec simulated(const std::string& serialNumber, const std::string& ipv4, const std::string& linkLocal,
+TerminalSetup simulated(const std::string& serialNumber, const std::string& ipv4, const std::string& linkLocal,
                        const std::string& authentication = "id") {
-    TerminalSpec terminal;
+    TerminalSetup terminal;
     terminal.ipv4 = ipv4;
     terminal.ipv6LinkLocal = linkLocal;
     terminal.terminalSection = {{"serial_number", serialNumber},
@@ -62,14 +61,6 @@ bool routeTo(const char* dotted) {
     return false;
 }
 
-bool dropNetworkAdministration() {
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[2] = {};
-    if (syscall(SYS_capget, &header, data) != 0)
-        return false;
-    data[CAP_NET_ADMIN / 32].effective &= ~(1u << (CAP_NET_ADMIN % 32));
-    return syscall(SYS_capset, &header, data) == 0;
-}
 
 class LocateOnTheBed : public test::NetworkBedTest {};
 
@@ -153,7 +144,7 @@ TEST_F(LocateOnTheBed, WithoutTheRightToAddRoutesAForeignTerminalGivesCode4) {
     layout.terminals = {simulated("100104", "192.168.99.6/24", "")};
     NetworkBed bed(layout);
     EXPECT_TRUE(bed.runOnPc([] {
-        ASSERT_TRUE(dropNetworkAdministration());
+        ASSERT_TRUE(test::dropNetworkAdministration());
         asTheProgram([](T7000ip& engine) {
             try {
                 Terminal record(engine, AuthenticationMode::IDBased, "192.168.99.6", "", -1);
@@ -185,8 +176,8 @@ TEST_F(LocateOnTheBed, ALinkLocalOnlyTerminalBySerialNumberOverIPv6) {
 
 TEST_F(LocateOnTheBed, TheIPBasedSearchPicksTheInterfaceTheTerminalAccepts) {
     BedLayout layout;
-    layout.bridges = {test::BridgeSpec{"10.77.0.1/24", "fe80::1", ""}, test::BridgeSpec{"10.78.0.1/24", "fe80::2", ""}};
-    TerminalSpec terminal = simulated("100106", "10.78.0.16/24", "", "ip");
+    layout.bridges = {test::BridgeSetup{"10.77.0.1/24", "fe80::1", ""}, test::BridgeSetup{"10.78.0.1/24", "fe80::2", ""}};
+    TerminalSetup terminal = simulated("100106", "10.78.0.16/24", "", "ip");
     terminal.bridge = 1;
     layout.terminals = {terminal};
     NetworkBed bed(layout);
@@ -229,8 +220,8 @@ TEST_F(LocateOnTheBed, TheRouteGoesWithTheRecordAlsoWhenItIsFoundAgainElsewhere)
 
 TEST_F(LocateOnTheBed, ALinkLocalTerminalBehindTheSecondInterfaceIsAuthenticated) {
     BedLayout layout;
-    layout.bridges = {test::BridgeSpec{"10.77.0.1/24", "fe80::1", ""}, test::BridgeSpec{"10.78.0.1/24", "fe80::2", ""}};
-    TerminalSpec terminal = simulated("100108", "", "fe80::28");
+    layout.bridges = {test::BridgeSetup{"10.77.0.1/24", "fe80::1", ""}, test::BridgeSetup{"10.78.0.1/24", "fe80::2", ""}};
+    TerminalSetup terminal = simulated("100108", "", "fe80::28");
     terminal.bridge = 1;
     layout.terminals = {terminal};
     NetworkBed bed(layout);

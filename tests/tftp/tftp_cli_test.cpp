@@ -1,5 +1,6 @@
 // kestrix-cli file get/put against tftpd-hpa on loopback (own namespace):
 // exit codes, error texts, and that LOCAL is replaced only by a whole file.
+#include "support/sockets.h"
 #include "netbed/child_process.h"
 #include "tftp/tftp_packets.h"
 #include "tftp/tftpd_hpa.h"
@@ -121,13 +122,8 @@ TEST(KestrixCliSettings, PortRangeComesFromKestrixIni) {
         std::filesystem::temp_directory_path() / ("kestrix-cli-ini-" + std::to_string(::getpid()));
     std::filesystem::create_directories(work);
     std::ofstream(work / "Kestrix.ini") << "[TFTP]\nminPort=40000\nmaxPort=40000\n";
-    const int holder = ::socket(AF_INET6, SOCK_DGRAM, 0);
-    const int off = 0;
-    ::setsockopt(holder, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
-    sockaddr_in6 local{};
-    local.sin6_family = AF_INET6;
-    local.sin6_port = htons(40000);
-    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    const int holder = test::bindDualStackUdp(40000);
+    ASSERT_GE(holder, 0);
     const CommandResult result = runCommand(
         {"sh", "-c",
          "cd '" + work.string() + "' && exec '" KESTRIX_CLI "' file get 127.0.0.1 remote.bin local.bin"});

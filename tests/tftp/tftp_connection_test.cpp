@@ -1,6 +1,7 @@
 // TFTPConnection against a scripted server on loopback: the exact packets it
 // sends and how it takes duplicates, strays, runts and errors. Runs in a
 // network namespace of its own (fixed ports).
+#include "support/sockets.h"
 #include "tftp/tftp_connection.h"
 
 #include "support/scripted_peer.h"
@@ -413,13 +414,8 @@ TEST(TftpConstruction, DottedAddressIsRejectedItsMappedFormTaken) {
 
 // A dual-stack socket bound to a port, as another connection would hold it.
 int holdPort(std::uint16_t port) {
-    const int descriptor = ::socket(AF_INET6, SOCK_DGRAM, 0);
-    const int off = 0;
-    ::setsockopt(descriptor, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
-    sockaddr_in6 local{};
-    local.sin6_family = AF_INET6;
-    local.sin6_port = htons(port);
-    EXPECT_EQ(::bind(descriptor, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    const int descriptor = test::bindDualStackUdp(port);
+    EXPECT_GE(descriptor, 0);
     return descriptor;
 }
 

@@ -1,3 +1,4 @@
+#include "support/sockets.h"
 #include "tftp/tftpd_hpa.h"
 
 #include <chrono>
@@ -16,15 +17,11 @@ namespace {
 
 // True once something holds the UDP port (the server is listening).
 bool portTaken(std::uint16_t port) {
-    const int descriptor = ::socket(AF_INET6, SOCK_DGRAM, 0);
-    const int off = 0;
-    ::setsockopt(descriptor, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
-    sockaddr_in6 local{};
-    local.sin6_family = AF_INET6;
-    local.sin6_port = htons(port);
-    const bool taken = ::bind(descriptor, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0;
+    const int descriptor = bindDualStackUdp(port);
+    if (descriptor < 0)
+        return true;
     ::close(descriptor);
-    return taken;
+    return false;
 }
 
 } // namespace
