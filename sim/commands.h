@@ -6,6 +6,7 @@
 #include "sim/request_check.h"
 #include "sim/terminal_config.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -20,6 +21,9 @@ struct TerminalState {
     Ipv4Settings ipv4;
     std::optional<Ipv4Settings> pendingIpv4; // taken at the next restart ("ip")
     std::uint16_t maintenanceGroup = 0;
+    // After a restart the monitor runs first and starts the application at
+    // this time (monitor_pass_ms); nothing when no start is pending.
+    std::optional<std::chrono::steady_clock::time_point> applicationStartsAt;
 };
 
 // Whether a restart keeps the configuration or falls back to the factory one.

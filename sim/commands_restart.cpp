@@ -13,8 +13,11 @@ RunMode applicationIfAny(const TerminalConfig& config) {
 }
 
 std::optional<std::vector<std::string>> monitor(CommandContext& context) {
-    if (context.state.runMode == RunMode::Monitor)
+    if (context.state.runMode == RunMode::Monitor) {
+        // Asked in time, the monitor does not go on to start the application.
+        context.state.applicationStartsAt.reset();
         return std::vector<std::string>{"remains"};
+    }
     context.restart =
         RestartOrder{context.config.monitorRestartMilliseconds, RunMode::Monitor, RestartConfiguration::Kept};
     return std::vector<std::string>{"reset."};

@@ -41,6 +41,7 @@ std::optional<std::string> Responder::answer(std::span<const std::uint8_t> datag
     std::lock_guard lock(mutex_);
     if (restarting_ || stopping_)
         return std::nullopt;
+    startApplicationWhenDue(state_);
     auto entry = commands_.find(request->command());
     if (entry == commands_.end())
         return std::nullopt;
@@ -103,14 +104,29 @@ void Responder::runRestart(RestartOrder order) {
     }
     state_.ipv4 = next;
     state_.runMode = order.comesBackIn;
+    state_.applicationStartsAt.reset();
+    if (order.comesBackIn == RunMode::Application && config_.monitorPassMilliseconds > 0) {
+        state_.runMode = RunMode::Monitor;
+        state_.applicationStartsAt =
+            std::chrono::steady_clock::now() + scaledPause(config_.monitorPassMilliseconds);
+    }
     restarting_ = false;
     lock.unlock();
     changed_.notify_all();
 }
 
+void Responder::startApplicationWhenDue(TerminalState& state) {
+    if (state.applicationStartsAt && std::chrono::steady_clock::now() >= *state.applicationStartsAt) {
+        state.runMode = RunMode::Application;
+        state.applicationStartsAt.reset();
+    }
+}
+
 TerminalState Responder::state() const {
     std::lock_guard lock(mutex_);
-    return state_;
+    TerminalState current = state_;
+    startApplicationWhenDue(current);
+    return current;
 }
 
 bool Responder::restarting() const {

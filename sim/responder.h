@@ -46,6 +46,8 @@ public:
 private:
     void startRestart(const RestartOrder& order);
     void runRestart(RestartOrder order);
+    // Ends the monitor's pass after a restart once its time has come.
+    static void startApplicationWhenDue(TerminalState& state);
 
     const TerminalConfig config_;
     InterfaceAddress& interfaceAddress_;

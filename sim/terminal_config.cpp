@@ -184,7 +184,9 @@ void readAuthentication(SectionReader& terminal, TerminalConfig& config) {
     static const AuthenticationMode modes[] = {AuthenticationMode::IDBased, AuthenticationMode::IPBased,
                                                AuthenticationMode::None};
     config.authentication = modes[terminal.choice("authentication", {"id", "ip", "none"})];
-    for (auto& request : terminal.words("secured_requests", "reset ip monitor eeread rfwdlexecute rfwdlstatus rparadlexecute rparadlstatus rkeytrans rcardcfg"))
+    for (auto& request :
+         terminal.words("secured_requests", "reset ip monitor eeread rfwdlexecute rfwdlstatus rparadlexecute "
+                                            "rparadlstatus rkeytrans rcardcfg"))
         config.securedRequests.insert(request);
     config.answersFind = terminal.flag("answers_find", true);
     config.securityId = static_cast<std::uint32_t>(terminal.number("security_id", 0, 0, 0xFFFFFFFFLL, 16));
@@ -246,6 +248,7 @@ void readTiming(SectionReader& terminal, TerminalConfig& config) {
         static_cast<int>(terminal.number("sysboot_ms", 2LL * config.rebootMilliseconds, 0, kHour));
     config.monitorRestartMilliseconds =
         static_cast<int>(terminal.number("monitor_restart_ms", 1000, 0, kHour));
+    config.monitorPassMilliseconds = static_cast<int>(terminal.number("monitor_pass_ms", 0, 0, kHour));
 }
 
 void readFaults(SectionReader& faults, TerminalConfig& config) {

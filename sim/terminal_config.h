@@ -83,6 +83,7 @@ struct TerminalConfig {
     int rebootMilliseconds = 5000;
     int sysbootMilliseconds = 10000;
     int monitorRestartMilliseconds = 1000;
+    int monitorPassMilliseconds = 0; // monitor mode after a restart before the application runs
 
     FaultSettings faults;
 };

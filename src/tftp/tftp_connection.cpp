@@ -23,6 +23,16 @@ using Clock = std::chrono::steady_clock;
 // A repeated ACK this soon after our DATA block is no resend of the server's.
 constexpr std::chrono::milliseconds kRepeatQuietTime{20};
 
+// The last DATA block of a write is repeated early when its ACK does not come:
+// the server has taken the file and sends no ACK again by itself; it answers a
+// repeated last block only for a short time before it closes its transfer
+// port (tftpd-hpa: its retransmit time-out, one second unless set otherwise).
+// Without the early repeats a lost final ACK would fail a complete write after
+// the regular waits. The waits double, so that short and long lingers are
+// both met with a few packets; the repeats come on top of the regular ones, so
+// a dead server still fails after the regular waits.
+constexpr int kLastBlockEarlyWaitMilliseconds[] = {50, 100, 200, 400};
+
 // The client's texts for the TFTP error codes it may send.
 constexpr const char* kErrorCodeTexts[] = {
     "Undefined error code",   "File not found",
@@ -157,18 +167,31 @@ bool TFTPConnection::sendOutgoing(const TftpOperation& operation) {
 // Sends the outgoing packet and waits for the packet of the expected type and
 // block; a time-out sends it again as often as the operation allows.
 TFTPConnection::Exchange TFTPConnection::exchange(const TftpOperation& operation, std::uint16_t expectedBlock,
-                                                  int& timeouts) {
+                                                  int& timeouts, Outgoing outgoing) {
     if (!sendOutgoing(operation))
         return Exchange::Failed;
+    const std::size_t earlyRepeats =
+        outgoing == Outgoing::LastBlock ? std::size(kLastBlockEarlyWaitMilliseconds) : 0;
+    std::size_t earlyRepeatsDone = 0;
     for (;;) {
         sockaddr_in6 sender{};
         int length = 0;
         try {
-            length = receiveWithTimeout(operation.waitMilliseconds, sender);
+            length = receiveWithTimeout(earlyRepeatsDone < earlyRepeats
+                                            ? kLastBlockEarlyWaitMilliseconds[earlyRepeatsDone]
+                                            : operation.waitMilliseconds,
+                                        sender);
         } catch (const TFTPError& error) {
             record("%s: receive failed: %s (%d)%s", operation.prefix, error.text.c_str(), error.code,
                    operation.receiveFailedEnd);
             return Exchange::Failed;
+        }
+        if (length == 0 && earlyRepeatsDone < earlyRepeats) {
+            ++earlyRepeatsDone;
+            trace("%s: no ACK of the last block yet, resend data\n", operation.prefix);
+            if (!sendOutgoing(operation))
+                return Exchange::Failed;
+            continue;
         }
         if (length == 0) {
             if (++timeouts > operation.resends) {

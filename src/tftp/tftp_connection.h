@@ -78,7 +78,10 @@ private:
 
     int receiveWithTimeout(int milliseconds, sockaddr_in6& sender);
     bool sendOutgoing(const TftpOperation& operation);
-    Exchange exchange(const TftpOperation& operation, std::uint16_t expectedBlock, int& timeouts);
+    // Whether the outgoing packet is the last DATA block of a write.
+    enum class Outgoing { Other, LastBlock };
+    Exchange exchange(const TftpOperation& operation, std::uint16_t expectedBlock, int& timeouts,
+                      Outgoing outgoing = Outgoing::Other);
     void record(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void buildRequest(std::uint16_t opcode, const std::string& remoteName);
     bool requestFits(const TftpOperation& operation, const std::string& remoteName);

@@ -108,7 +108,9 @@ bool TFTPConnection::sendBlocks(const TftpOperation& operation, std::FILE* file,
     std::uint64_t reportedKiB = 0;
     int timeouts = 0;
     for (;;) {
-        if (exchange(operation, block, timeouts) == Exchange::Failed)
+        const Outgoing outgoing =
+            dataOutstanding && outstandingData < kBlockSize ? Outgoing::LastBlock : Outgoing::Other;
+        if (exchange(operation, block, timeouts, outgoing) == Exchange::Failed)
             return false;
         timeouts = 0;
         if (dataOutstanding) {

@@ -77,6 +77,29 @@ TEST(SimRestart, MonitorAndBack) {
     EXPECT_EQ(terminal.responder.state().runMode, RunMode::Application);
 }
 
+// After a restart the monitor answers first and starts the application after
+// monitor_pass_ms (time-scaled: 2000 ms last 20 ms here); a "monitor" request
+// in that time keeps the terminal in its monitor.
+TEST(SimRestart, MonitorPassesBeforeTheApplicationStarts) {
+    ASSERT_TRUE(kTimeScaleSet);
+    for (const bool keepInMonitor : {false, true}) {
+        TestTerminal terminal({{"terminal", "reboot_ms", "0"}, {"terminal", "monitor_pass_ms", "2000"}});
+        ASSERT_NE(terminal.ask(withSid("reset 100101"), pcAddress()), "");
+        ASSERT_TRUE(terminal.responder.waitUntilRunning(std::chrono::seconds(10)));
+        EXPECT_EQ(terminal.responder.state().runMode, RunMode::Monitor);
+        EXPECT_EQ(terminal.ask("find 100101", pcAddress()).find(replyBytes("ACM|6.12")), std::string::npos);
+        if (keepInMonitor) {
+            EXPECT_EQ(terminal.ask(withSid("monitor 100101"), pcAddress()),
+                      replyBytes("TALMO|7450|IP|100101|remains"));
+        }
+        std::this_thread::sleep_for(kestrix::scaledPause(2000) + std::chrono::milliseconds(10));
+        EXPECT_EQ(terminal.responder.state().runMode,
+                  keepInMonitor ? RunMode::Monitor : RunMode::Application);
+        EXPECT_EQ(terminal.ask("find 100101", pcAddress()).find(replyBytes("ACM|6.12")) != std::string::npos,
+                  !keepInMonitor);
+    }
+}
+
 TEST(SimRestart, IpTakesEffectAtTheNextRestart) {
     TestTerminal terminal({{"terminal", "reboot_ms", "0"}, {"network", "dhcp", "1"}});
     ASSERT_EQ(terminal.ask(withSid("ip 100101 addr=192.168.99.5 mask=255.255.0.0 gateway=192.168.0.1"),

@@ -109,6 +109,28 @@ TEST_F(CommandsOnBed, ATerminalThatDoesNotComeBackEndsTheWaitAtTheDeadline) {
     }));
 }
 
+// The terminal comes back in its monitor, which starts the application some
+// seconds later (3 s at this time scale): a wait that expects the
+// application goes on asking until the application answers.
+TEST_F(CommandsOnBed, AWaitForTheApplicationGoesOnWhileTheMonitorAnswers) {
+    NetworkBed bed(oneTerminal({{"monitor_pass_ms", "60000"}}));
+    EXPECT_TRUE(bed.runOnPc([] {
+        asTheProgram([](Terminal& terminal) {
+            ASSERT_TRUE(terminal.T7000ipReset(ResetBoot::Application, "cold"));
+            terminal.waitOnReboot(RebootWait::Normal);
+            TraceCapture trace;
+            terminal.isStartedSameTCL(60, StartExpectation::Application);
+            EXPECT_FALSE(terminal.isMonitorMode());
+            EXPECT_TRUE(terminal.AuthOK);
+            EXPECT_FALSE(trace.contains("Ok, System im Monitor"));
+            const std::string text = trace.text();
+            const auto monitorAnswer = text.find("Antwort: TALMO 7450 IP 100101 MONITOR 2.05");
+            EXPECT_NE(monitorAnswer, std::string::npos) << "the monitor was never seen";
+            EXPECT_NE(text.find("Antwort: TALMO 7450 IP 100101 ACM 6.12", monitorAnswer), std::string::npos);
+        });
+    }));
+}
+
 TEST_F(CommandsOnBed, AfterARestartWithAnotherTclFindDecidesTheAuthenticationAndAPzeIsAskedTwice) {
     NetworkBed bed(oneTerminal({{"kind", "PZE"}, {"product", "TALMO 7460"}}));
     EXPECT_TRUE(bed.runOnPc([] {

@@ -1,7 +1,7 @@
 // kestrix-cli file get/put against tftpd-hpa on loopback (own namespace):
 // exit codes, error texts, and that LOCAL is replaced only by a whole file.
-#include "support/sockets.h"
 #include "netbed/child_process.h"
+#include "support/sockets.h"
 #include "tftp/tftp_packets.h"
 #include "tftp/tftpd_hpa.h"
 

@@ -1,5 +1,5 @@
-#include "support/sockets.h"
 #include "tftp/tftpd_hpa.h"
+#include "support/sockets.h"
 
 #include <chrono>
 #include <fstream>
