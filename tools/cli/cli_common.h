@@ -1,0 +1,49 @@
+#pragma once
+
+// What every subcommand of kestrix-cli shares: the invocation, the failure
+// line on standard error and the exit codes.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kestrix::cli {
+
+// Exit codes of every subcommand.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1; // the work failed (or found nothing)
+inline constexpr int kExitUsage = 2;   // the command line was wrong
+
+// What a subcommand works with: its own words (options included) after the
+// subcommand's name, and the options that stand before the subcommand.
+struct Invocation {
+    std::vector<std::string> arguments;
+    std::uint16_t tftpPort = 69;        // --port
+    std::uint16_t maintenanceGroup = 0; // --group
+    bool groupGiven = false;
+    std::string usage; // the subcommand's usage line, for its own usage errors
+};
+
+// Writes "kestrix-cli: TEXT" to standard error and answers kExitFailure.
+int fail(const std::string& text);
+// Writes "kestrix-cli: TEXT" and the usage line to standard error and answers kExitUsage.
+int usageError(const Invocation& invocation, const std::string& text);
+
+// The address as the TFTP client takes it (IPv4 in its mapped form, a scope
+// kept), or nothing when the text is no IPv4 or IPv6 address.
+bool tftpServerAddress(const std::string& text, std::string& address);
+
+// One subcommand: "group name" (name may be null for one word), its usage
+// line and help text, and the function that runs it.
+struct Subcommand {
+    const char* group;
+    const char* name;
+    const char* usage; // after "kestrix-cli "
+    const char* help;  // what --help prints below the usage line
+    int (*run)(const Invocation&);
+};
+
+// The subcommands of each source file.
+std::vector<Subcommand> fileSubcommands();     // file get, file put
+std::vector<Subcommand> terminalSubcommands(); // info
+
+} // namespace kestrix::cli

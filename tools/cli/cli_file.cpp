@@ -1,0 +1,168 @@
+// kestrix-cli file get|put: one TFTP transfer to a plain IPv4 or IPv6
+// address (no locating, so any TFTP server will do), the remote name exactly
+// as given.
+#include "cli_common.h"
+
+#include "tftp/tftp_connection.h"
+#include "tftp/tftp_port_range.h"
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace kestrix::cli {
+namespace {
+
+// One progress line on standard error, rewritten in place.
+class ProgressLine : public TransferProgress {
+public:
+    void slotLabel(int, const std::string& text) override { label_ = text; }
+    void slotValue(int, ProgressValue kind, std::uint64_t kibibytes) override {
+        if (kind == ProgressValue::TotalKiB)
+            total_ = kibibytes;
+        else
+            std::fprintf(stderr, "\r%s %llu of %llu KiB", label_.c_str(),
+                         static_cast<unsigned long long>(kibibytes), static_cast<unsigned long long>(total_));
+    }
+    void finish() const { std::fprintf(stderr, "\n"); }
+
+private:
+    std::string label_;
+    std::uint64_t total_ = 0;
+};
+
+// The progress of a file fetch on a terminal screen: the reading side of the
+// TFTP client reports nothing while it runs, so this watches the growing file
+// and rewrites one line four times a second until it is destroyed.
+class ReceiveProgressLine {
+public:
+    ReceiveProgressLine(std::string file, std::string label)
+        : file_(std::move(file)), label_(std::move(label)), shown_(::isatty(STDERR_FILENO) == 1) {
+        if (shown_)
+            watcher_ = std::thread([this] { watch(); });
+    }
+    ~ReceiveProgressLine() {
+        if (!shown_)
+            return;
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        ended_.notify_one();
+        watcher_.join();
+        std::fprintf(stderr, "\n");
+    }
+    ReceiveProgressLine(const ReceiveProgressLine&) = delete;
+    ReceiveProgressLine& operator=(const ReceiveProgressLine&) = delete;
+
+private:
+    void watch() {
+        std::unique_lock lock(mutex_);
+        while (!ended_.wait_for(lock, std::chrono::milliseconds(250), [this] { return done_; })) {
+            std::error_code error;
+            const auto size = std::filesystem::file_size(file_, error);
+            if (!error)
+                std::fprintf(stderr, "\r%s: %ju KiB received", label_.c_str(),
+                             static_cast<std::uintmax_t>(size / 1024));
+        }
+    }
+
+    const std::string file_;
+    const std::string label_;
+    const bool shown_;
+    std::mutex mutex_;
+    std::condition_variable ended_;
+    bool done_ = false;
+    std::thread watcher_;
+};
+
+int fileGet(const Invocation& invocation) {
+    if (invocation.arguments.size() != 3)
+        return usageError(invocation, "file get needs ADDRESS, REMOTE and LOCAL");
+    const std::string& remote = invocation.arguments[1];
+    const std::filesystem::path local = invocation.arguments[2];
+    std::string address;
+    if (!tftpServerAddress(invocation.arguments[0], address))
+        return fail("not an IPv4 or IPv6 address: " + invocation.arguments[0]);
+    // The transfer goes into a file beside LOCAL, which replaces LOCAL only
+    // once it is complete.
+    std::string temporary = local.string() + ".kestrix-XXXXXX";
+    const int descriptor = ::mkstemp(temporary.data());
+    if (descriptor < 0)
+        return fail("cannot create a file beside " + local.string() + ": " + std::strerror(errno));
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(descriptor, 0666 & ~mask);
+    ::close(descriptor);
+    try {
+        const TftpPortRange range = tftpPortRange();
+        TFTPConnection connection(address, range.minPort, range.maxPort, invocation.tftpPort);
+        ReceiveProgressLine progress(temporary, remote);
+        connection.read(temporary, remote);
+    } catch (const TFTPConnection::TFTPError& error) {
+        std::filesystem::remove(temporary);
+        return fail(error.text);
+    }
+    std::error_code renameError;
+    std::filesystem::rename(temporary, local, renameError);
+    if (renameError) {
+        std::filesystem::remove(temporary);
+        return fail("cannot replace " + local.string() + ": " + renameError.message());
+    }
+    if (::isatty(STDERR_FILENO))
+        std::fprintf(stderr, "%s: %ju bytes received\n", local.c_str(),
+                     static_cast<std::uintmax_t>(std::filesystem::file_size(local)));
+    return 0;
+}
+
+int filePut(const Invocation& invocation) {
+    if (invocation.arguments.size() != 3)
+        return usageError(invocation, "file put needs ADDRESS, LOCAL and REMOTE");
+    const std::string& local = invocation.arguments[1];
+    const std::string& remote = invocation.arguments[2];
+    std::string address;
+    if (!tftpServerAddress(invocation.arguments[0], address))
+        return fail("not an IPv4 or IPv6 address: " + invocation.arguments[0]);
+    // With an observer the connection ends quietly on a missing file, so the
+    // file is checked here first.
+    if (std::FILE* file = std::fopen(local.c_str(), "rb"))
+        std::fclose(file);
+    else
+        return fail("cannot read " + local + ": " + std::strerror(errno));
+    ProgressLine progress;
+    const bool showProgress = ::isatty(STDERR_FILENO);
+    try {
+        const TftpPortRange range = tftpPortRange();
+        TFTPConnection connection(address, range.minPort, range.maxPort, invocation.tftpPort);
+        connection.write(local, remote, showProgress ? &progress : nullptr, 0);
+    } catch (const TFTPConnection::TFTPError& error) {
+        if (showProgress)
+            progress.finish();
+        return fail(error.text);
+    }
+    if (showProgress)
+        progress.finish();
+    return 0;
+}
+
+} // namespace
+
+std::vector<Subcommand> fileSubcommands() {
+    return {
+        {"file", "get", "file get ADDRESS REMOTE LOCAL",
+         "  Fetches REMOTE from the TFTP server at ADDRESS into LOCAL. LOCAL is replaced\n"
+         "  only by a complete file.\n",
+         fileGet},
+        {"file", "put", "file put ADDRESS LOCAL REMOTE",
+         "  Sends LOCAL to the TFTP server at ADDRESS as REMOTE.\n", filePut},
+    };
+}
+
+} // namespace kestrix::cli

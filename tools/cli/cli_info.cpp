@@ -1,0 +1,80 @@
+// kestrix-cli info: what the command set learns of one terminal.
+#include "cli_common.h"
+
+#include "mainwindow/toolbox_lang.h"
+#include "protocol/t7000ip.h"
+#include "terminal/lan_interfaces.h"
+#include "terminal/terminal.h"
+
+#include <cstdio>
+
+namespace kestrix::cli {
+namespace {
+
+// Locates the terminal and prints what the command set learns of it. Asks
+// nothing that restarts the terminal: the monitor version is shown only when
+// the terminal has told it already.
+int terminalInfo(const Invocation& invocation) {
+    if (invocation.arguments.size() != 1)
+        return usageError(invocation, "info needs one TERMINAL");
+    enumerateLanInterfaces();
+    if (lanInterfaces().count() == 0)
+        return fail(CToolBoxLang(localeIdFromEnvironment()).GetText(81));
+    static const CToolBoxLang language(localeIdFromEnvironment());
+    T7000ip& engine = T7000ip::getT7000ip(&language);
+    engine.setT7000ipMaintGroup(invocation.maintenanceGroup);
+    int result = 0;
+    try {
+        Terminal terminal(engine, invocation.arguments[0]);
+        std::printf("terminal        %s %s (%s)\n", terminal.ProductName.c_str(),
+                    terminal.SerialNumber.c_str(), terminal.cpuName(CpuNameForm::Long).c_str());
+        std::printf("address         %s%s%s\n", terminal.displayAddress(AddressDisplay::DottedIPv4).c_str(),
+                    terminal.DNSNameInUse.empty() ? "" : "  ", terminal.DNSNameInUse.c_str());
+        std::printf("running         %s%s\n", terminal.kindPrefix().c_str(),
+                    terminal.isMonitorMode() ? terminal.MonitorVersion.c_str()
+                                             : terminal.FirmwareVersion.c_str());
+        std::printf("authentication  %s, %s\n", terminal.IDBasedAuth ? "ID-based" : "IP-based",
+                    terminal.AuthOK ? "accepted" : "not accepted");
+        std::string host = terminal.T7000ipGetHostInfo();
+        std::printf("TCL host        %s (port %u, %s%s)\n", host.empty() ? "offline" : host.c_str(),
+                    static_cast<unsigned>(terminal.TclPort), terminal.PassiveConnect ? "passive" : "active",
+                    terminal.Encrypt ? ", encrypted" : "");
+        if (terminal.T7000ipGetSysInfo())
+            std::printf("system          SRAM %u, Wiegand %s, root file system %d\n",
+                        terminal.getSramParameter(), terminal.hasWiegandInterface() ? "yes" : "no",
+                        terminal.RootFileSystemVersion);
+        else
+            std::printf("system          no answer\n");
+        std::printf("monitor         %s\n", terminal.MonitorVersion.empty()
+                                                ? "not known without restarting the terminal into its monitor"
+                                                : terminal.MonitorVersion.c_str());
+        if (terminal.T7000ipGetEeprom())
+            std::printf("EEPROM          keyboard %s, display type %d\n",
+                        terminal.getKeyboardType() ? "matrix" : "other", terminal.getDisplayType());
+        else
+            std::printf("EEPROM          cannot be read\n");
+        if (terminal.getAutoexec())
+            std::printf("autoexec.bat    keyboard '%s', network '%s', reader '%s'\n",
+                        terminal.KeyboardFile.c_str(), terminal.NetDriver.c_str(),
+                        terminal.ReaderDriver.c_str());
+        else
+            std::printf("autoexec.bat    not read (only platform group 1 has one)\n");
+    } catch (const Terminal::TerminalError& error) {
+        result = fail("terminal " + invocation.arguments[0] + ": " + error.text);
+    }
+    T7000ip::releaseT7000ip();
+    return result;
+}
+
+} // namespace
+
+std::vector<Subcommand> terminalSubcommands() {
+    return {
+        {"info", nullptr, "[--group N] info TERMINAL",
+         "  Locates TERMINAL (an address, a DNS name, \"SN;IP;DNS\" or \"SN;;\") and prints what\n"
+         "  it tells of itself: host, system, EEPROM and autoexec information.\n",
+         terminalInfo},
+    };
+}
+
+} // namespace kestrix::cli
