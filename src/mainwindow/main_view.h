@@ -1,0 +1,120 @@
+#pragma once
+
+// The seam between the main window's logic (CToolBoxDlg) and its look: the Qt
+// window implements MainDialogView, tests implement it with a recording fake.
+// The logic calls it from the thread it runs on; a Qt implementation that runs
+// long operations off its UI thread forwards each call to that thread and
+// waits for it. Message boxes go through MessageBoxes (platform/message_box.h).
+#include "mainwindow/list_presentation.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrix {
+
+class CToolBoxLang;
+class T7000ip;
+
+// What one entry of the terminal list shows (four lines high): the product
+// icon, line one in three columns, the address line and the DNS line.
+struct TerminalRow {
+    int iconIndex = 0;          // 0..13, 0 for an unknown product
+    std::string productColumn;  // " " + ProductName (110 pixels)
+    std::string versionColumn;  // kind prefix + version (220 pixels)
+    std::string serialColumn;   // "SN: " + SerialNumber (300 pixels)
+    std::string addressLine;    // by the address form
+    std::string dnsLine;        // DNSNameInUse ("   " when empty), cut at its first "." when short
+
+    bool operator==(const TerminalRow&) const = default;
+};
+
+// What CShowTerminal shows of the one selected terminal.
+struct ShowTerminalText {
+    int iconIndex = 0;
+    std::string headline; // SerialNumber + " " + ProductName
+    std::string ipv4Text; // "addr / mask (DHCP)\tname", empty without IPv4 address
+    std::string ipv6Text; // link-local and global addresses, one per line
+
+    bool operator==(const ShowTerminalText&) const = default;
+};
+
+// The size of the dialog's font, for the start-up check of large fonts.
+struct DialogFontSize {
+    long height = 0;
+    long maximumCharWidth = 0;
+    long averageCharWidth = 0;
+};
+
+// The three texts of the start-up warning dialog (entries 76, 77, 78).
+struct StartWarningTexts {
+    std::string attention;
+    std::string text;
+    std::string ownRisk;
+};
+
+// The about box: caption, the line with product and version, the maker's
+// notice and the licence page (a file URL).
+struct AboutTexts {
+    std::string caption;
+    std::string productLine; // "Kestrix IPv4+IPv6 V4.00.00"
+    std::string notice;
+    std::string licenceUrl;
+};
+
+class MainDialogView {
+public:
+    virtual ~MainDialogView() = default;
+
+    // --- Start-up ---
+    // Shows the warning dialog modally; its result does not matter.
+    virtual void showStartWarning(const StartWarningTexts& texts) = 0;
+    // Places the window (top left, 1084 x 725), sets the control texts and
+    // tool tips from the language and shows it.
+    virtual void showMainWindow(const CToolBoxLang& language) = 0;
+    virtual DialogFontSize dialogFontSize() const = 0;
+    // The interface and list-file selector: its entries and the current one.
+    virtual void setSelectorEntries(const std::vector<std::string>& entries, int current) = 0;
+    // The state of the sort radio buttons and the two check boxes.
+    virtual void setPresentation(const ListPresentation& presentation) = 0;
+
+    // --- Terminal list ---
+    // The list shows these rows, in this order, with these entries selected
+    // (indexes into rows). Called after every change of the list; the view
+    // keeps its own copy and never reads the logic's records.
+    virtual void showRows(const std::vector<TerminalRow>& rows, const std::vector<std::size_t>& selected) = 0;
+
+    // --- Controls ---
+    // The controls that an action disables while it runs: selector, sort
+    // buttons, search, clear, remove, add and maintenance-group buttons, the
+    // name/address field (and the list itself).
+    virtual void setControlsEnabled(bool enabled) = 0;
+    // The action buttons that work on the selected terminals.
+    virtual void setActionButtonsEnabled(bool enabled) = 0;
+    virtual void setWaitCursor(bool waiting) = 0;
+
+    // --- Detail pane ---
+    virtual void showIdlePicture() = 0;
+    virtual void showTerminalDetails(const ShowTerminalText& text) = 0;
+    // The wait window of a search: two fixed lines and a progress line.
+    virtual void showWaitWindow(const std::string& title, const std::string& pleaseWait) = 0;
+    // Sets the wait window's progress line; the window is repainted at once.
+    virtual void setProgressLine(const std::string& text) = 0;
+    // Shows a page (file URL) in the detail pane; false when it cannot.
+    virtual bool showPage(const std::string& url) = 0;
+
+    // --- Other windows ---
+    virtual void showAbout(const AboutTexts& texts) = 0;
+    // Opens the address in the desktop's browser; false when that fails.
+    virtual bool openInBrowser(const std::string& address) = 0;
+    // Runs the maintenance group dialog modally; true when it ended with OK.
+    virtual bool runMaintenanceGroupDialog(T7000ip& engine, const CToolBoxLang& language) = 0;
+    // The save-file dialog for a terminal list: starts in directory with the
+    // name "*.rch" and the filter; answers the chosen path, nothing on cancel.
+    virtual std::optional<std::string> askListFileName(const std::string& directory,
+                                                       const std::string& filterText) = 0;
+    // Ends the program's window (after start-up failures and at shutdown).
+    virtual void closeWindow() = 0;
+};
+
+} // namespace kestrix

@@ -1,0 +1,126 @@
+#pragma once
+
+// A MainDialogView and MessageBoxes for tests: records what the logic shows
+// and answers message boxes and dialogs as the test scripts them.
+#include "mainwindow/main_view.h"
+#include "platform/message_box.h"
+
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrix::test {
+
+class RecordingMessageBoxes : public MessageBoxes {
+public:
+    MessageAnswer show(const MessageBoxRequest& request) override {
+        std::lock_guard lock(mutex_);
+        shown.push_back(request);
+        if (answers.empty())
+            return request.buttons == MessageButtons::YesNo || request.buttons == MessageButtons::YesNoCancel
+                       ? MessageAnswer::Yes
+                       : MessageAnswer::Ok;
+        const MessageAnswer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    // The texts of the boxes shown so far.
+    std::vector<std::string> texts() const {
+        std::lock_guard lock(mutex_);
+        std::vector<std::string> result;
+        for (const MessageBoxRequest& request : shown)
+            result.push_back(request.text);
+        return result;
+    }
+
+    std::vector<MessageBoxRequest> shown;
+    std::deque<MessageAnswer> answers; // the next boxes' answers; Yes/Ok when empty
+
+private:
+    mutable std::mutex mutex_;
+};
+
+class RecordingView : public MainDialogView {
+public:
+    void showStartWarning(const StartWarningTexts& texts) override { warnings.push_back(texts); }
+    void showMainWindow(const CToolBoxLang&) override { ++mainWindowShown; }
+    DialogFontSize dialogFontSize() const override { return fontSize; }
+    void setSelectorEntries(const std::vector<std::string>& entries, int current) override {
+        selectorEntries = entries;
+        selectorCurrent = current;
+    }
+    void setPresentation(const ListPresentation& value) override { presentation = value; }
+    void showRows(const std::vector<TerminalRow>& value, const std::vector<std::size_t>& selection) override {
+        rows = value;
+        selected = selection;
+    }
+    void setControlsEnabled(bool enabled) override { controlsEnabled = enabled; }
+    void setActionButtonsEnabled(bool enabled) override { actionButtonsEnabled = enabled; }
+    void setWaitCursor(bool waiting) override { waitCursor = waiting; }
+    void showIdlePicture() override { detail = "idle"; }
+    void showTerminalDetails(const ShowTerminalText& text) override {
+        detail = "terminal";
+        details = text;
+    }
+    void showWaitWindow(const std::string& title, const std::string& pleaseWait) override {
+        detail = "wait";
+        waitTitle = title;
+        waitPleaseWait = pleaseWait;
+    }
+    void setProgressLine(const std::string& text) override { progressLines.push_back(text); }
+    bool showPage(const std::string& url) override {
+        pages.push_back(url);
+        detail = "page";
+        return pageShown;
+    }
+    void showAbout(const AboutTexts& texts) override { about = texts; }
+    bool openInBrowser(const std::string& address) override {
+        browserAddresses.push_back(address);
+        return browserOpens;
+    }
+    bool runMaintenanceGroupDialog(T7000ip&, const CToolBoxLang&) override {
+        ++maintenanceGroupDialogs;
+        return maintenanceGroupAccepted;
+    }
+    std::optional<std::string> askListFileName(const std::string& directory, const std::string& filter) override {
+        listFileDirectory = directory;
+        listFileFilter = filter;
+        return listFileAnswer;
+    }
+    void closeWindow() override { ++closed; }
+
+    // What was shown.
+    std::vector<StartWarningTexts> warnings;
+    int mainWindowShown = 0;
+    std::vector<std::string> selectorEntries;
+    int selectorCurrent = -1;
+    ListPresentation presentation;
+    std::vector<TerminalRow> rows;
+    std::vector<std::size_t> selected;
+    bool controlsEnabled = true;
+    bool actionButtonsEnabled = true;
+    bool waitCursor = false;
+    std::string detail; // "idle", "terminal", "wait", "page"
+    ShowTerminalText details;
+    std::string waitTitle;
+    std::string waitPleaseWait;
+    std::vector<std::string> progressLines;
+    std::vector<std::string> pages;
+    std::optional<AboutTexts> about;
+    std::vector<std::string> browserAddresses;
+    int maintenanceGroupDialogs = 0;
+    std::string listFileDirectory;
+    std::string listFileFilter;
+    int closed = 0;
+
+    // How the fake answers.
+    DialogFontSize fontSize{13, 7, 6};
+    bool pageShown = true;
+    bool browserOpens = true;
+    bool maintenanceGroupAccepted = false;
+    std::optional<std::string> listFileAnswer;
+};
+
+} // namespace kestrix::test
