@@ -91,6 +91,12 @@ public:
     void OnSortOrder(SortOrder order);
     void OnShowIPv6(bool shown);
     void OnGroupFilter(GroupFilter filter);
+    // Host names fully qualified or short (the settings file's choice; the
+    // command line's --short-names).
+    void OnHostNameDisplay(HostNameDisplay display) {
+        settings_.list.hostNames = display;
+        publishRows();
+    }
 
     // --- Buttons without a terminal action dialog ---
 

@@ -1,0 +1,17 @@
+#include "config/config_block.h"
+
+#include "terminal/terminal_fields.h"
+
+namespace kestrix {
+
+BlockOwner blockOwnerOf(const TerminalFields& terminal) {
+    BlockOwner owner;
+    owner.isServer = terminal.TclKind == tcl_kind::Server || terminal.TclKind == tcl_kind::ServerMonitor;
+    owner.platformGroup = terminal.PlatformGroup;
+    owner.productType = terminal.ProductType;
+    owner.serialNumber = terminal.SerialNumber;
+    owner.versionKey = terminal.sortVersion();
+    return owner;
+}
+
+} // namespace kestrix
