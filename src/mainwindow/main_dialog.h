@@ -15,6 +15,7 @@
 #include "mainwindow/program_settings.h"
 #include "mainwindow/terminal_list.h"
 #include "mainwindow/toolbox_lang.h"
+#include "platform/message_box.h"
 
 #include <memory>
 #include <optional>
@@ -129,6 +130,13 @@ private:
     // Inserts a record found by a search, an add or a list file (refused
     // records are deleted); true when it was inserted.
     bool insertTerminal(std::unique_ptr<Terminal> terminal);
+    // The request of a search broadcast: find (records located by find,
+    // ID-based) or echo (located by echo, IP-based through the interface).
+    enum class BroadcastRequest { Find, Echo };
+    // Lists the terminals that answered a broadcast; false when a routing
+    // failure occurred.
+    bool checkBroadcastReplies(std::vector<std::string> replies, BroadcastRequest request, GroupFilter filter,
+                               int interfaceIndex);
     // Fills the selector: all connections, the interfaces, the "*.rch" files.
     void fillSelector();
     // Enables the action buttons unless a selected terminal supports

@@ -29,8 +29,8 @@ enum class SettingsResult {
 // `GetIniFile`: sets the defaults, reads the file (a relative name is taken
 // from the current directory) and fills settings from its sections "TFTP"
 // and "Terminallist", with the trace lines of each key. A wrong port range
-// (one of the two 0, maxPort below minPort, minPort below 1024) is reset to 0
-// and 0 and reported with message 83; a malformed file is shown with the
+// (one of the two 0, maxPort below minPort, minPort below 1024, maxPort above
+// 65535) is reset to 0 and 0 and reported with message 83; a malformed file is shown with the
 // parser's text. Sets the process-wide TFTP port range from the result.
 // The boxes carry the caption "Kestrix IPv4+IPv6".
 SettingsResult GetIniFile(const std::string& fileName, const CToolBoxLang& language, MessageBoxes& messageBoxes,

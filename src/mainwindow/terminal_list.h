@@ -18,6 +18,9 @@ class TerminalFields;
 
 // The system's string comparison of list entries, the one comparison that
 // decides where an entry is inserted: negative, 0 or positive like strcmp.
+// Letters A to Z count as their lower-case forms, every other byte by its
+// unsigned value; texts equal that way are ordered by their bytes, so only
+// identical texts compare equal ("a" < "B", "ABC" < "abc").
 int compareListKeys(std::string_view left, std::string_view right);
 
 // The product key of a terminal ("TALMO7450", "ServerTALMO7460", "TALMODCU",

@@ -82,6 +82,7 @@ public:
     }
     bool runMaintenanceGroupDialog(T7000ip&, const CToolBoxLang&) override {
         ++maintenanceGroupDialogs;
+        controlsEnabledInGroupDialog = controlsEnabled;
         return maintenanceGroupAccepted;
     }
     std::optional<std::string> askListFileName(const std::string& directory, const std::string& filter) override {
@@ -111,6 +112,7 @@ public:
     std::optional<AboutTexts> about;
     std::vector<std::string> browserAddresses;
     int maintenanceGroupDialogs = 0;
+    bool controlsEnabledInGroupDialog = true; // the controls' state while the group dialog ran
     std::string listFileDirectory;
     std::string listFileFilter;
     int closed = 0;

@@ -1,0 +1,268 @@
+#include "mainwindow/terminal_list.h"
+#include "mainwindow/toolbox_lang.h"
+#include "protocol/t7000ip.h"
+#include "terminal/terminal.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+// The terminal list's keys, order and rows, with records of known values (no
+// terminal is asked). The records need the engine, so this runs in a network
+// namespace of its own.
+
+namespace kestrix {
+
+namespace {
+
+int sign(int value) {
+    return (value > 0) - (value < 0);
+}
+
+TEST(ListKeys, CaseFoldedFirstThenByBytes) {
+    struct Case {
+        const char* left;
+        const char* right;
+        int expected;
+    };
+    const Case cases[] = {
+        {"a", "B", -1},     // letters by their lower-case form, not by byte value
+        {"_", "A", -1},     // "_" lies between "Z" and "a": it compares with "a"
+        {"ABC", "abc", -1}, // equal but for case: the bytes decide
+        {"abc", "abd", -1}, //
+        {"ab", "abc", -1},  // a beginning before the longer text
+        {"TCL 6_12~", "tcl 6_12a", 1},
+        {"\xc3\xa4", "z", 1}, // bytes above 127 count unsigned
+        {"x", "x", 0},        //
+        {"", "", 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(sign(compareListKeys(c.left, c.right)), c.expected) << c.left << " : " << c.right;
+        EXPECT_EQ(sign(compareListKeys(c.right, c.left)), -c.expected) << c.right << " : " << c.left;
+    }
+}
+
+TEST(ListKeys, ProductKeyOfEveryProductAndKind) {
+    using namespace product;
+    using namespace tcl_kind;
+    const int kinds[] = {Pze, Acm, Server, Monitor, ServerMonitor};
+    // The key of each kind above.
+    std::map<int, std::vector<std::string>> keys = {
+        {Talmo7000, {"TALMO7300", "TALMODCU", "ServerTALMO7000", "TALMO7300", "TALMO7300"}},
+        {Talmo7450, {"TALMO7450", "TALMO7450", "ServerTALMO7450", "TALMO7450", "ServerTALMO7450"}},
+        {Talmo7460, {"TALMO7460", "TALMO7460", "ServerTALMO7460", "TALMO7460", "ServerTALMO7460"}}};
+    // The products whose key is the same for every kind.
+    const int products[] = {Talmo7400, Talmo7600, Talmo7660, Talmo9300, Talmo7100, Talmo7105,
+                            Talmo7200, Dcu4II,    Dcu4,      Dcu40,     Dcu8,      Dcu8eR,
+                            Dcu8eW,    Dcu8iR,    Dcu8iW,    None,      0,         19};
+    const char* productKeys[] = {
+        "TALMO7400",   "TALMO7600",   "TALMO7660",   "TALMO9300",  "TALMO7100",  "TALMO7105",
+        "TALMO7200",   "TALMODCU42",  "TALMODCU41",  "TALMODCU43", "TALMODCU81", "TALMODCU82R",
+        "TALMODCU82W", "TALMODCU83R", "TALMODCU83W", "?",          "?",          "?"};
+    for (std::size_t index = 0; index < std::size(products); ++index)
+        keys[products[index]] = std::vector<std::string>(std::size(kinds), productKeys[index]);
+    for (const auto& [code, expected] : keys) {
+        for (std::size_t kind = 0; kind < std::size(kinds); ++kind) {
+            TerminalFields fields;
+            fields.ProductType = code;
+            fields.TclKind = kinds[kind];
+            EXPECT_EQ(productKey(fields), expected[kind]) << "product " << code << ", kind " << kinds[kind];
+        }
+    }
+}
+
+TerminalFields sample() {
+    TerminalFields fields;
+    fields.SerialNumber = "100101";
+    fields.ProductType = product::Talmo7450;
+    fields.TclKind = tcl_kind::Acm;
+    fields.ProductName = "TALMO 7450";
+    fields.FirmwareVersion = "6.12";
+    fields.MonitorVersion = "2.05";
+    fields.AddrInUse = *addressFromText("::ffff:10.77.0.11");
+    fields.IPAddrInUse = "::ffff:10.77.0.11";
+    fields.DNSNameInUse = "t11.bed.test";
+    fields.IPv4Addr = "10.77.0.11";
+    fields.IPv4Mask = "255.255.255.0";
+    return fields;
+}
+
+TEST(ListKeys, TheFiveOrders) {
+    TerminalFields fields = sample();
+    EXPECT_EQ(sortKey(fields, SortOrder::Product), "TALMO7450");
+    EXPECT_EQ(sortKey(fields, SortOrder::SerialNumber), "100101");
+    EXPECT_EQ(sortKey(fields, SortOrder::IPAddress), "0000:0000:0000:0000:0000:ffff:0a4d:000b");
+    EXPECT_EQ(sortKey(fields, SortOrder::DNSName), "t11.bed.test");
+    EXPECT_EQ(sortKey(fields, SortOrder::Firmware), "TCL 6_12~");
+
+    // The first global address counts before the address in use.
+    fields.IPv6Addresses = {{"2001:db8:77::11", "64", false, true, ""},
+                            {"2001:db8:77::12", "64", false, false, ""}};
+    EXPECT_EQ(sortKey(fields, SortOrder::IPAddress), "2001:0db8:0077:0000:0000:0000:0000:0011");
+
+    fields.TclKind = tcl_kind::Monitor;
+    fields.FirmwareVersion.clear();
+    EXPECT_EQ(sortKey(fields, SortOrder::Firmware), "MON 2_05~");
+    fields.TclKind = tcl_kind::Server;
+    fields.FirmwareVersion = "5a52";
+    EXPECT_EQ(sortKey(fields, SortOrder::Firmware), "SRV 5_52a");
+}
+
+class ListWithEngine : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { engine_ = &T7000ip::getT7000ip(&language_); }
+    static void TearDownTestSuite() { T7000ip::releaseT7000ip(); }
+
+    static std::unique_ptr<Terminal> record(const std::string& serialNumber, const std::string& dnsName) {
+        TerminalFields fields = sample();
+        fields.SerialNumber = serialNumber;
+        fields.DNSNameInUse = dnsName;
+        return std::make_unique<Terminal>(*engine_, std::move(fields));
+    }
+    static std::vector<std::string> serialNumbers(const TerminalList& list) {
+        std::vector<std::string> result;
+        for (std::size_t index = 0; index < list.size(); ++index)
+            result.push_back(list.at(index).SerialNumber);
+        return result;
+    }
+
+    static inline const CToolBoxLang language_{kLocaleIdEnglishUnitedStates};
+    static inline T7000ip* engine_ = nullptr;
+};
+
+TEST_F(ListWithEngine, SortedPlaceAfterEqualKeysAndNoSerialNumberTwice) {
+    TerminalList list;
+    for (auto [serialNumber, name] : std::vector<std::pair<const char*, const char*>>{
+             {"1", "x.test"}, {"2", "X.test"}, {"3", "x.test"}, {"4", "a.test"}, {"5", "Y.test"}})
+        ASSERT_TRUE(list.insert(record(serialNumber, name), SortOrder::DNSName).index);
+    EXPECT_EQ(serialNumbers(list), (std::vector<std::string>{"4", "2", "1", "3", "5"}));
+
+    Terminal* again = record("3", "b.test").release();
+    TerminalList::InsertResult refused = list.insert(std::unique_ptr<Terminal>(again), SortOrder::DNSName);
+    EXPECT_FALSE(refused.index);
+    EXPECT_EQ(refused.refused.get(), again) << "the refused record goes back to the caller";
+    EXPECT_EQ(list.findSerialNumber("3"), 3u);
+    EXPECT_FALSE(list.findSerialNumber("6"));
+
+    // Another order sorts only the records inserted from now on.
+    EXPECT_EQ(list.insert(record("0", "z.test"), SortOrder::SerialNumber).index, 0u);
+    EXPECT_EQ(list.insert(record("7", "m.test"), SortOrder::SerialNumber).index, 1u);
+    EXPECT_EQ(serialNumbers(list), (std::vector<std::string>{"0", "7", "4", "2", "1", "3", "5"}));
+    EXPECT_EQ(list.keyAt(2), "a.test");
+
+    // Replacing keeps place and key.
+    std::unique_ptr<Terminal> old = list.replace(4, record("1", "elsewhere.test"));
+    EXPECT_EQ(old->DNSNameInUse, "x.test");
+    EXPECT_EQ(list.at(4).DNSNameInUse, "elsewhere.test");
+    EXPECT_EQ(list.keyAt(4), "x.test");
+
+    list.remove({6, 0, 6, 2, 99});
+    EXPECT_EQ(serialNumbers(list), (std::vector<std::string>{"7", "2", "1", "3"}));
+    list.clear();
+    EXPECT_TRUE(list.empty());
+}
+
+TEST_F(ListWithEngine, RowsByPresentation) {
+    TerminalFields overIPv6 = sample();
+    overIPv6.SerialNumber = "100102";
+    overIPv6.AddrInUse = *addressFromText("fe80::12");
+    overIPv6.IPAddrInUse = "fe80::12";
+    overIPv6.DNSNameInUse.clear();
+    overIPv6.TclKind = tcl_kind::ServerMonitor;
+    overIPv6.ProductName = "TALMO 7450 Server";
+    TerminalFields withGlobal = overIPv6;
+    withGlobal.SerialNumber = "100103";
+    withGlobal.IPv6Addresses = {{"2001:db8:77::13", "64", false, true, ""}};
+    withGlobal.DNSNameInUse = "t13";
+
+    const ListPresentation ipv4{}; // dotted addresses, full names
+    const ListPresentation ipv6Short{SortOrder::Product, GroupFilter::AllGroups, HostNameDisplay::Short,
+                                     AddressForm::IPv6};
+    struct Case {
+        TerminalFields fields;
+        ListPresentation presentation;
+        TerminalRow row;
+    };
+    const Case cases[] = {
+        {sample(), ipv4, {5, " TALMO 7450", "TCL 6.12", "SN: 100101", "10.77.0.11", "t11.bed.test"}},
+        {sample(), ipv6Short, {5, " TALMO 7450", "TCL 6.12", "SN: 100101", "::ffff:10.77.0.11", "t11"}},
+        {overIPv6, ipv4, {13, " TALMO 7450 Server", "MON 2.05", "SN: 100102", "fe80::12", "   "}},
+        {withGlobal, ipv4, {13, " TALMO 7450 Server", "MON 2.05", "SN: 100103", "2001:db8:77::13", "t13"}},
+        {withGlobal,
+         ipv6Short,
+         {13, " TALMO 7450 Server", "MON 2.05", "SN: 100103", "2001:db8:77::13", "t13"}},
+    };
+    for (const Case& c : cases) {
+        Terminal terminal(*engine_, c.fields);
+        EXPECT_EQ(terminalRow(terminal, c.presentation), c.row) << c.fields.SerialNumber;
+    }
+
+    TerminalList list;
+    list.insert(std::make_unique<Terminal>(*engine_, overIPv6), SortOrder::SerialNumber);
+    list.insert(std::make_unique<Terminal>(*engine_, sample()), SortOrder::SerialNumber);
+    std::vector<TerminalRow> rows = list.rows(ipv4);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].serialColumn, "SN: 100101");
+    EXPECT_EQ(rows[1].addressLine, "fe80::12");
+}
+
+// Answers look-ups from a table of address texts and names.
+class TableResolver : public NameResolver {
+public:
+    explicit TableResolver(std::map<std::string, std::string> names) : names_(std::move(names)) {}
+    std::optional<std::string> IPAddrResolution(const std::string& addressText) const override {
+        ++reverseLookUps;
+        auto found = names_.find(addressText);
+        return found == names_.end() ? std::nullopt : std::optional(found->second);
+    }
+    std::optional<ResolvedAddress> DNSNameResolution(const std::string& name) const override {
+        for (const auto& [addressText, known] : names_)
+            if (known == name)
+                return ResolvedAddress{addressText, *addressFromText(addressText)};
+        return std::nullopt;
+    }
+    mutable int reverseLookUps = 0;
+
+private:
+    std::map<std::string, std::string> names_;
+};
+
+TEST_F(ListWithEngine, DetailsTextLooksUpTheIPv4NameOnlyForATerminalReachedByIPv6) {
+    TableResolver resolver(std::map<std::string, std::string>{{"10.77.0.11", "t11.bed.test"}});
+    TerminalFields fields = sample();
+    fields.setNameResolver(resolver);
+    fields.IPv4Dhcp = true;
+    fields.IPv6LinkLocal = "fe80::11";
+    fields.IPv6LinkLocalPrefix = "64";
+    fields.IPv6Addresses = {{"2001:db8:77::11", "64", false, true, "g11.bed.test"},
+                            {"2001:db8:77::12", "", true, false, ""},
+                            {"2001:db8:77::13", "48", false, false, ""}};
+
+    Terminal overIPv4(*engine_, fields);
+    ShowTerminalText text = showTerminalText(overIPv4);
+    EXPECT_EQ(text.iconIndex, 5);
+    EXPECT_EQ(text.headline, "100101 TALMO 7450");
+    EXPECT_EQ(text.ipv4Text, "10.77.0.11 / 255.255.255.0 (DHCP)");
+    EXPECT_EQ(text.ipv6Text, "fe80::11 / 64\n\n"
+                             "2001:db8:77::11 / 64 (RADV)\tg11.bed.test\n"
+                             "2001:db8:77::12 /  (DHCP)\n"
+                             "2001:db8:77::13 / 48\n");
+    EXPECT_EQ(resolver.reverseLookUps, 0);
+
+    fields.AddrInUse = *addressFromText("fe80::11");
+    fields.IPAddrInUse = "fe80::11";
+    Terminal overIPv6(*engine_, fields);
+    EXPECT_EQ(showTerminalText(overIPv6).ipv4Text, "10.77.0.11 / 255.255.255.0 (DHCP)\tt11.bed.test");
+    EXPECT_EQ(overIPv6.IPv4DNSName, "t11.bed.test") << "the name learned is kept";
+
+    // Without IPv4 and link-local address both texts stay empty.
+    fields.IPv4Addr.clear();
+    fields.IPv6LinkLocal.clear();
+    Terminal bare(*engine_, fields);
+    text = showTerminalText(bare);
+    EXPECT_EQ(text.ipv4Text, "");
+    EXPECT_EQ(text.ipv6Text, "");
+}
+
+} // namespace
+} // namespace kestrix
