@@ -54,6 +54,13 @@ kestrix::sim::TftpServerOptions tftpOptions(const kestrix::IniData& ini, const s
     if (error != std::errc() || end != port.data() + port.size() || value > 65535)
         throw std::runtime_error("[tftp] tftp_port: must be a port number from 0 to 65535");
     options.port = static_cast<std::uint16_t>(value);
+    const std::string limit = ini.getValue("tftp", "maximum_write_size", "");
+    if (!limit.empty()) {
+        auto [limitEnd, limitError] =
+            std::from_chars(limit.data(), limit.data() + limit.size(), options.maximumWriteSize);
+        if (limitError != std::errc() || limitEnd != limit.data() + limit.size())
+            throw std::runtime_error("[tftp] maximum_write_size: must be a number of bytes");
+    }
     return options;
 }
 

@@ -2,6 +2,8 @@
 
 // What every subcommand of kestrix-cli shares: the invocation, the failure
 // line on standard error and the exit codes.
+#include "mainwindow/list_presentation.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,6 +22,8 @@ struct Invocation {
     std::uint16_t tftpPort = 69;        // --port
     std::uint16_t maintenanceGroup = 0; // --group
     bool groupGiven = false;
+    // -a: the alternative adding mode of the terminal list
+    AddingMode adding = AddingMode::Normal;
     std::string usage; // the subcommand's usage line, for its own usage errors
 };
 
@@ -32,6 +36,12 @@ int usageError(const Invocation& invocation, const std::string& text);
 // kept), or nothing when the text is no IPv4 or IPv6 address.
 bool tftpServerAddress(const std::string& text, std::string& address);
 
+// What kestrix-cli does before a subcommand runs.
+enum class Startup {
+    Tool,       // opens the trace file and reads the settings file (TFTP port range)
+    MainDialog, // nothing: the subcommand starts the main window's logic, which does both
+};
+
 // One subcommand: "group name" (name may be null for one word), its usage
 // line and help text, and the function that runs it.
 struct Subcommand {
@@ -40,10 +50,13 @@ struct Subcommand {
     const char* usage; // after "kestrix-cli "
     const char* help;  // what --help prints below the usage line
     int (*run)(const Invocation&);
+    Startup startup = Startup::Tool;
 };
 
 // The subcommands of each source file.
 std::vector<Subcommand> fileSubcommands();     // file get, file put
 std::vector<Subcommand> terminalSubcommands(); // info
+std::vector<Subcommand> configSubcommands();   // config fetch, info, convert
+std::vector<Subcommand> listSubcommands();     // search, add, read
 
 } // namespace kestrix::cli

@@ -4,18 +4,19 @@
 //
 // TERMINAL is what a line of a terminal list holds: an address, a DNS name,
 // or "SN;IP;DNS" (the serial number alone as "SN;;"). --group gives the
-// maintenance group for the authenticated requests (0 without it). The local
+// maintenance group for the authenticated requests (0 without it); -a sets
+// the alternative adding mode of the terminal list. The local
 // TFTP port range comes from "Kestrix.ini" in the current directory. With a
 // file "KestrixTrace.txt" in the current directory the run is traced into it.
 //
 // Exit codes: 0 success, 1 the work failed or found nothing, 2 usage error.
 #include "cli_common.h"
 
+#include "console_view.h"
+#include "mainwindow/program_settings.h"
 #include "mainwindow/start_directory.h"
 #include "mainwindow/toolbox_lang.h"
 #include "mainwindow/trace_file.h"
-#include "settings_files/ini_file.h"
-#include "tftp/tftp_port_range.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -34,39 +35,28 @@ namespace {
 
 std::vector<Subcommand> allSubcommands() {
     std::vector<Subcommand> result;
-    for (auto* group : {terminalSubcommands, fileSubcommands})
+    for (auto* group : {terminalSubcommands, listSubcommands, fileSubcommands, configSubcommands})
         for (Subcommand& subcommand : group())
             result.push_back(subcommand);
     return result;
 }
 
-// Reads the TFTP port range from "Kestrix.ini" in the current directory the
-// way the program does at start-up: a missing file or section means 0 and 0;
-// a range that is not 1024 <= minPort <= maxPort (unless both are 0) is not used.
-TftpPortRange portRangeFromSettings() {
-    TftpPortRange range;
-    if (!std::filesystem::exists("Kestrix.ini"))
-        return range;
-    const IniFile settings("Kestrix.ini", " not found");
-    const auto number = [&](const char* key) {
-        const std::string text = settings.getValue("TFTP", key, "");
-        int value = 0;
-        return std::sscanf(text.c_str(), "%d", &value) == 1 ? value : 0;
-    };
-    range.minPort = number("minPort");
-    range.maxPort = number("maxPort");
-    if ((range.minPort != 0 || range.maxPort != 0) &&
-        (range.minPort == 0 || range.maxPort == 0 || range.maxPort < range.minPort || range.minPort < 1024 ||
-         range.maxPort > 65535)) {
-        std::fprintf(stderr,
-                     "kestrix-cli: the TFTP port numbers in Kestrix.ini are wrong and are not used\n");
-        return {};
-    }
-    return range;
+// What the program does at start-up before a tool subcommand: the trace file
+// and the settings file "Kestrix.ini" of the current directory (the TFTP port
+// range), their warnings on standard error. False when the settings file is
+// malformed (its text has been shown).
+bool startTool(const CToolBoxLang& language) {
+    const TraceFileOutcome traceOutcome = openTraceFile(startDirectory(), language);
+    if (traceOutcome.state == TraceFileState::NotWritable)
+        std::fprintf(stderr, "kestrix-cli: %s\n", traceOutcome.warning.c_str());
+    ConsoleProgressLine progress;
+    ConsoleMessageBoxes messageBoxes(progress);
+    ProgramSettings settings;
+    return GetIniFile(kSettingsFileName, language, messageBoxes, settings) == SettingsResult::Read;
 }
 
 void usage(std::FILE* out) {
-    std::fprintf(out, "usage: kestrix-cli [--port TFTP-PORT] [--group N] SUBCOMMAND ...\n");
+    std::fprintf(out, "usage: kestrix-cli [--port TFTP-PORT] [--group N] [-a] SUBCOMMAND ...\n");
     for (const Subcommand& subcommand : allSubcommands())
         std::fprintf(out, "  kestrix-cli %s\n", subcommand.usage);
     std::fprintf(out, "\"kestrix-cli SUBCOMMAND --help\" explains one subcommand.\n");
@@ -104,6 +94,11 @@ int main(int argc, char** argv) {
     Invocation invocation;
     while (words.size() >= 2) {
         long value = 0;
+        if (words[0] == std::string_view("-a")) {
+            invocation.adding = AddingMode::Alternative;
+            words = words.subspan(1);
+            continue;
+        }
         if (words[0] == std::string_view("--port")) {
             if (!optionNumber(words[1], 1, 65535, value))
                 return fail("the TFTP port must be 1 to 65535");
@@ -141,12 +136,12 @@ int main(int argc, char** argv) {
     CToolBoxLang language(localeIdFromEnvironment());
     if (!initStartDirectory())
         return fail("the current directory cannot be read");
-    const TraceFileOutcome traceOutcome = openTraceFile(startDirectory(), language);
-    if (traceOutcome.state == TraceFileState::NotWritable)
-        std::fprintf(stderr, "kestrix-cli: %s\n", traceOutcome.warning.c_str());
     int result = kExitFailure;
     try {
-        setTftpPortRange(portRangeFromSettings());
+        if (subcommand->startup == Startup::Tool && !startTool(language)) {
+            closeTraceFile();
+            return kExitFailure;
+        }
         result = subcommand->run(invocation);
     } catch (const std::exception& error) {
         result = fail(error.what());

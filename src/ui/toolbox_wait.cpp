@@ -1,0 +1,51 @@
+#include "ui/toolbox_wait.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+namespace kestrix {
+namespace {
+
+QLabel* textLine(QWidget* parent, const char* name) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    return label;
+}
+
+} // namespace
+
+CToolBoxWait::CToolBoxWait(QWidget* parent)
+    : QWidget(parent), title_(textLine(this, "waitTitle")), pleaseWait_(textLine(this, "pleaseWait")),
+      progress_(textLine(this, "progressLine")) {
+    QFont titleFont = title_->font();
+    titleFont.setBold(true);
+    title_->setFont(titleFont);
+    auto* busy = new QProgressBar(this);
+    busy->setRange(0, 0); // no known end: the bar moves while the search runs
+    busy->setTextVisible(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(12, 14, 12, 12);
+    layout->setSpacing(10);
+    layout->addWidget(title_);
+    layout->addWidget(pleaseWait_);
+    layout->addWidget(busy);
+    layout->addWidget(progress_);
+    layout->addStretch(1);
+}
+
+void CToolBoxWait::setTexts(const std::string& title, const std::string& pleaseWait) {
+    title_->setText(QString::fromStdString(title));
+    pleaseWait_->setText(QString::fromStdString(pleaseWait));
+    progress_->clear();
+}
+
+void CToolBoxWait::setProgressLine(const std::string& text) {
+    progress_->setText(QString::fromStdString(text));
+    progress_->repaint();
+}
+
+} // namespace kestrix

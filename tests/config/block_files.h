@@ -1,0 +1,62 @@
+#pragma once
+
+// Blocks built byte by byte in the tests (not by the program's own code), and
+// the files and directories they go into.
+#include "config/config_block.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrix::test {
+
+// CRC-16/ARC computed bit by bit (reflected polynomial 0xA001, start 0),
+// written here apart from the program's table-driven one.
+std::uint16_t bitwiseCrc16(std::span<const std::uint8_t> bytes);
+
+// The index of a version text in the version table; fails the test when unknown.
+int versionIndex(std::string_view version);
+
+// A block of the version at index: its version characters, then a byte
+// pattern that differs from byte to byte and from seed to seed, and the CRC
+// over the version's length in the version's own byte order (big-endian for
+// an odd fourth character). Bytes beyond the version's length are zero.
+UserParamBlock patternBlock(int index, std::uint8_t seed = 0);
+// Recomputes the CRC of a block of the version at index in the version's byte order.
+void storeCrc(UserParamBlock& block, int index);
+// The first length bytes of a block.
+std::vector<std::uint8_t> firstBytes(const UserParamBlock& block, std::size_t length);
+
+// A directory of its own for one test, removed with everything in it.
+class ScratchDirectory {
+public:
+    ScratchDirectory();
+    ~ScratchDirectory();
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    // The names of the directory's entries, sorted.
+    std::vector<std::string> entries() const;
+
+private:
+    std::filesystem::path path_;
+};
+
+void writeBytes(const std::string& path, std::span<const std::uint8_t> bytes);
+std::vector<std::uint8_t> readBytes(const std::string& path);
+
+// A test name for a version index parameter: "v6_20" for "6.20".
+inline std::string versionName(const ::testing::TestParamInfo<int>& info) {
+    std::string name(kConfigVersions[static_cast<std::size_t>(info.param)].text);
+    name[1] = '_';
+    return "v" + name;
+}
+
+} // namespace kestrix::test

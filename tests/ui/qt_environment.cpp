@@ -1,0 +1,51 @@
+#include "ui/qt_environment.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+
+#include <thread>
+
+namespace kestrix::test {
+
+QtApplication::QtApplication() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    application_ = std::make_unique<QApplication>(argc_, argv_);
+}
+
+QtApplication::~QtApplication() = default;
+
+bool processEventsUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+struct MessageBoxWatcher::Timer {
+    QTimer timer;
+};
+
+MessageBoxWatcher::MessageBoxWatcher(Answer answer) : timer_(std::make_unique<Timer>()) {
+    QObject::connect(&timer_->timer, &QTimer::timeout, [this, answer = std::move(answer)] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible())
+            return;
+        texts_.push_back(box->text().toStdString());
+        if (QAbstractButton* button = answer(*box))
+            button->click();
+        else
+            box->close();
+    });
+    timer_->timer.start(20);
+}
+
+MessageBoxWatcher::~MessageBoxWatcher() = default;
+
+} // namespace kestrix::test

@@ -1,0 +1,185 @@
+#include "ui/local_page.h"
+#include "ui/product_icons.h"
+#include "ui/qt_environment.h"
+#include "ui/qt_message_boxes.h"
+#include "ui/terminal_row_delegate.h"
+#include "ui/terminal_row_model.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QImage>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyleOptionViewItem>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <thread>
+
+// The parts of the main window that can be looked at without a network: the
+// entries' size and drawing, the icon set, message boxes asked for from a
+// worker thread, and the page addresses the logic hands over.
+
+namespace kestrix {
+namespace {
+
+using test::MessageBoxWatcher;
+using test::processEventsUntil;
+
+class UiParts : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { application_ = new test::QtApplication; }
+    static void TearDownTestSuite() {
+        delete application_;
+        application_ = nullptr;
+    }
+
+    static test::QtApplication* application_;
+};
+
+test::QtApplication* UiParts::application_ = nullptr;
+
+TerminalRow sampleRow() {
+    return {5, " TALMO 7450", "ACM 6.12", "SN: 100101", "10.77.0.11", "t450.bed.test"};
+}
+
+TEST_F(UiParts, AnEntryIsFourLinesOfItsFontHighAndAlwaysHoldsTheIcon) {
+    const ProductIcons icons;
+    TerminalRowDelegate delegate(icons, nullptr);
+    TerminalRowModel model;
+    model.setRows({sampleRow()});
+    for (int pixels : {4, 9, 12, 20}) {
+        QFont font;
+        font.setPixelSize(pixels);
+        QStyleOptionViewItem option;
+        option.font = font;
+        option.fontMetrics = QFontMetrics(font);
+        const QSize size = delegate.sizeHint(option, model.index(0));
+        const int lineHeight = option.fontMetrics.height();
+        EXPECT_GE(size.height(), ProductIcons::kSize) << pixels << " px";
+        if (4 * lineHeight > ProductIcons::kSize + 8) {
+            EXPECT_GE(size.height(), 4 * lineHeight) << pixels << " px";
+            EXPECT_LT(size.height(), 5 * lineHeight) << pixels << " px";
+        }
+        EXPECT_GE(size.width(), ProductIcons::kSize + TerminalRowDelegate::kProductWidth +
+                                    TerminalRowDelegate::kVersionWidth + TerminalRowDelegate::kSerialWidth);
+    }
+}
+
+QImage paintedEntry(const TerminalRowDelegate& delegate, const TerminalRowModel& model, QStyle::State state) {
+    QWidget widget;
+    QStyleOptionViewItem option;
+    option.initFrom(&widget);
+    option.widget = &widget;
+    option.state = state;
+    option.rect = QRect(0, 0, 600, delegate.sizeHint(option, model.index(0)).height());
+    QImage image(option.rect.size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    delegate.paint(&painter, option, model.index(0));
+    return image;
+}
+
+TEST_F(UiParts, ASelectedEntryIsDrawnInverted) {
+    const ProductIcons icons;
+    TerminalRowDelegate delegate(icons, nullptr);
+    TerminalRowModel model;
+    model.setRows({sampleRow()});
+    const QImage normal = paintedEntry(delegate, model, QStyle::State_Enabled);
+    const QImage selected = paintedEntry(delegate, model, QStyle::State_Enabled | QStyle::State_Selected);
+    ASSERT_EQ(normal.size(), selected.size());
+    int differentPixels = 0;
+    for (int y = 0; y < normal.height(); ++y)
+        for (int x = 0; x < normal.width(); ++x)
+            if ((normal.pixel(x, y) & 0xFFFFFF) != (~selected.pixel(x, y) & 0xFFFFFF))
+                ++differentPixels;
+    EXPECT_EQ(differentPixels, 0);
+    // Something was drawn: the entry is not one plain colour.
+    EXPECT_NE(normal.pixel(0, 0), normal.pixel(ProductIcons::kSize / 2, normal.height() / 2));
+}
+
+TEST_F(UiParts, EveryProductFamilyHasAnIconOfItsOwn) {
+    const ProductIcons icons;
+    std::vector<QImage> images;
+    for (int index = 0; index < ProductIcons::kCount; ++index) {
+        const QPixmap& icon = icons.icon(index);
+        EXPECT_EQ(icon.size(), QSize(ProductIcons::kSize, ProductIcons::kSize)) << index;
+        images.push_back(icon.toImage());
+    }
+    for (std::size_t first = 0; first < images.size(); ++first)
+        for (std::size_t second = first + 1; second < images.size(); ++second)
+            EXPECT_NE(images[first], images[second]) << "icons " << first << " and " << second;
+    // An index the table does not have shows the unknown product.
+    EXPECT_EQ(icons.icon(-1).toImage(), images[0]);
+    EXPECT_EQ(icons.icon(ProductIcons::kCount).toImage(), images[0]);
+}
+
+TEST_F(UiParts, ABoxAskedForOnAWorkerThreadIsShownHereAndItsAnswerGoesBack) {
+    QWidget window;
+    QtMessageBoxes boxes(window);
+    MessageBoxRequest seen;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    MessageBoxWatcher watcher([&](QMessageBox& box) {
+        seen = {box.windowTitle().toStdString(), box.text().toStdString(), MessageIcon::Information,
+                MessageButtons::YesNoCancel, 0};
+        defaultButton = box.standardButton(box.defaultButton());
+        EXPECT_EQ(box.icon(), QMessageBox::Question);
+        return box.button(QMessageBox::No);
+    });
+
+    MessageAnswer answer = MessageAnswer::Ok;
+    std::atomic<bool> answered = false;
+    std::thread worker([&] {
+        answer = boxes.show({"Kestrix IPv4+IPv6 endet", "Terminalliste sichern?", MessageIcon::Question,
+                             MessageButtons::YesNoCancel, 1});
+        answered = true;
+    });
+    const bool done = processEventsUntil([&] { return answered.load(); }, std::chrono::seconds(20));
+    worker.join();
+    ASSERT_TRUE(done);
+    EXPECT_EQ(answer, MessageAnswer::No);
+    EXPECT_EQ(seen.caption, "Kestrix IPv4+IPv6 endet");
+    EXPECT_EQ(seen.text, "Terminalliste sichern?");
+    EXPECT_EQ(defaultButton, QMessageBox::No);
+}
+
+TEST_F(UiParts, ABoxClosedWithoutAButtonAnswersItsEscapeButton) {
+    QWidget window;
+    QtMessageBoxes boxes(window);
+    const MessageBoxWatcher watcher([](QMessageBox&) { return nullptr; });
+    EXPECT_EQ(boxes.show({"c", "t", MessageIcon::Question, MessageButtons::YesNoCancel, 0}),
+              MessageAnswer::Cancel);
+    EXPECT_EQ(boxes.show({"c", "t", MessageIcon::Question, MessageButtons::YesNo, 0}), MessageAnswer::No);
+    EXPECT_EQ(boxes.show({"c", "t", MessageIcon::Error, MessageButtons::Ok, 0}), MessageAnswer::Ok);
+}
+
+TEST_F(UiParts, APageAddressNamesAnExistingLocalFileOrNothing) {
+    QTemporaryDir directory(QDir::tempPath() + QStringLiteral("/kestrix page #1 XXXXXX"));
+    ASSERT_TRUE(directory.isValid());
+    const std::string path = directory.filePath(QStringLiteral("Kestrix_E.htm")).toStdString();
+    std::ofstream(path) << "<html></html>";
+    const QUrl expected = QUrl::fromLocalFile(QString::fromStdString(path));
+
+    struct Case {
+        std::string address;
+        std::optional<QUrl> page;
+    };
+    const std::vector<Case> cases = {
+        {"file://" + path, expected}, // as the logic writes it: the plain path, blanks and "#" included
+        {expected.toString(QUrl::FullyEncoded).toStdString(), expected},
+        {path, expected},
+        {"file://" + path + ".missing", std::nullopt},
+        {"http://10.77.0.11/", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const Case& entry : cases)
+        EXPECT_EQ(existingLocalPage(entry.address), entry.page) << entry.address;
+}
+
+} // namespace
+} // namespace kestrix

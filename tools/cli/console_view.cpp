@@ -1,0 +1,105 @@
+#include "console_view.h"
+
+#include <cstdio>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace kestrix::cli {
+namespace {
+
+// The columns of the terminal on standard error; 80 when it does not tell.
+std::size_t terminalColumns() {
+    winsize size{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
+}
+
+// The text cut to at most limit bytes, never inside a UTF-8 sequence.
+std::string cutToBytes(const std::string& text, std::size_t limit) {
+    if (text.size() <= limit)
+        return text;
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
+const char* answerWord(MessageAnswer answer) {
+    switch (answer) {
+    case MessageAnswer::Ok:
+        return "OK";
+    case MessageAnswer::Cancel:
+        return "Cancel";
+    case MessageAnswer::Yes:
+        return "Yes";
+    case MessageAnswer::No:
+        return "No";
+    }
+    return "?";
+}
+
+} // namespace
+
+ConsoleProgressLine::ConsoleProgressLine() : shown_(::isatty(STDERR_FILENO) == 1) {}
+
+void ConsoleProgressLine::show(const std::string& text) {
+    if (!shown_)
+        return;
+    // One column stays free, so that the cursor never wraps to the next line.
+    std::fprintf(stderr, "\r%s\033[K", cutToBytes(text, terminalColumns() - 1).c_str());
+    std::fflush(stderr);
+    visible_ = true;
+}
+
+void ConsoleProgressLine::clear() {
+    if (!visible_)
+        return;
+    std::fprintf(stderr, "\r\033[K");
+    std::fflush(stderr);
+    visible_ = false;
+}
+
+MessageAnswer ConsoleMessageBoxes::show(const MessageBoxRequest& request) {
+    progress_.clear();
+    if (request.icon == MessageIcon::Error)
+        ++failures_;
+    else if (request.icon == MessageIcon::Exclamation)
+        ++warnings_;
+    MessageAnswer answer = MessageAnswer::Ok;
+    switch (request.buttons) {
+    case MessageButtons::Ok:
+        answer = MessageAnswer::Ok;
+        break;
+    case MessageButtons::OkCancel:
+    case MessageButtons::YesNoCancel:
+        answer = MessageAnswer::Cancel;
+        break;
+    case MessageButtons::YesNo:
+        answer = MessageAnswer::No;
+        break;
+    }
+    const std::string subject = subject_.empty() ? "" : subject_ + ": ";
+    if (request.buttons == MessageButtons::Ok)
+        std::fprintf(stderr, "kestrix-cli: %s%s\n", subject.c_str(), request.text.c_str());
+    else
+        std::fprintf(stderr, "kestrix-cli: %s%s (answered %s)\n", subject.c_str(), request.text.c_str(),
+                     answerWord(answer));
+    return answer;
+}
+
+DialogFontSize ConsoleView::dialogFontSize() const {
+    // The console has no dialog font; these are the sizes the window is laid out for.
+    return DialogFontSize{13, 7, 6};
+}
+
+void ConsoleView::setWaitCursor(bool waiting) {
+    if (!waiting)
+        progress_.clear();
+}
+
+void ConsoleView::showWaitWindow(const std::string& title, const std::string& pleaseWait) {
+    progress_.show(title + " " + pleaseWait);
+}
+
+} // namespace kestrix::cli

@@ -1,0 +1,100 @@
+#pragma once
+
+// The main window's view and message boxes for kestrix-cli: the logic of
+// CToolBoxDlg runs unchanged, and what it would show in the window goes to the
+// console instead.
+#include "mainwindow/main_view.h"
+#include "platform/message_box.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrix::cli {
+
+// The wait window's progress line on standard error, rewritten in place. It is
+// shown only when standard error is a terminal; redirected, it stays silent.
+class ConsoleProgressLine {
+public:
+    ConsoleProgressLine();
+    // Replaces the line (cut to the terminal's width).
+    void show(const std::string& text);
+    // Removes the line, so that other output starts at the left margin.
+    void clear();
+
+private:
+    const bool shown_;
+    bool visible_ = false;
+};
+
+// The message boxes of the logic as lines on standard error:
+// "kestrix-cli: TEXT", or "kestrix-cli: SUBJECT: TEXT" while a subject is set
+// (the terminal that the user named). A box that asks a question is answered
+// without asking: Cancel where the box offers it, else No, so that nothing
+// more happens than the command asked for; the line says which answer was
+// given. It counts the boxes with the error icon, the failures the program
+// reports.
+class ConsoleMessageBoxes : public MessageBoxes {
+public:
+    explicit ConsoleMessageBoxes(ConsoleProgressLine& progress) : progress_(progress) {}
+
+    MessageAnswer show(const MessageBoxRequest& request) override;
+
+    void setSubject(std::string subject) { subject_ = std::move(subject); }
+    int failuresShown() const { return failures_; }
+    int warningsShown() const { return warnings_; }
+
+private:
+    ConsoleProgressLine& progress_;
+    std::string subject_;
+    int failures_ = 0; // boxes with the error icon
+    int warnings_ = 0; // boxes with the exclamation icon
+};
+
+// The main window as kestrix-cli needs it: it keeps the rows the logic shows
+// (printed once the command's work is done), puts the wait window's progress
+// on the console's progress line and answers the save-file dialog with the
+// path given on the command line.
+//
+// It has no window: placing, enabling and the detail pane change nothing; the
+// start-up warning, the maintenance group dialog, pages, the browser and the
+// about box are never asked for by the subcommands and answer "not shown".
+class ConsoleView : public MainDialogView {
+public:
+    explicit ConsoleView(ConsoleProgressLine& progress) : progress_(progress) {}
+
+    // The path the save-file dialog answers; nothing: the dialog is cancelled.
+    void setListFileAnswer(std::optional<std::string> path) { listFileAnswer_ = std::move(path); }
+    const std::vector<TerminalRow>& rows() const { return rows_; }
+
+    void showStartWarning(const StartWarningTexts&) override {}
+    void showMainWindow(const CToolBoxLang&) override {}
+    DialogFontSize dialogFontSize() const override;
+    void setSelectorEntries(const std::vector<std::string>&, int) override {}
+    void setPresentation(const ListPresentation&) override {}
+    void showRows(const std::vector<TerminalRow>& rows, const std::vector<std::size_t>&) override {
+        rows_ = rows;
+    }
+    void setControlsEnabled(bool) override {}
+    void setActionButtonsEnabled(bool) override {}
+    void setWaitCursor(bool waiting) override;
+    void showIdlePicture() override { progress_.clear(); }
+    void showTerminalDetails(const ShowTerminalText&) override { progress_.clear(); }
+    void showWaitWindow(const std::string& title, const std::string& pleaseWait) override;
+    void setProgressLine(const std::string& text) override { progress_.show(text); }
+    bool showPage(const std::string&) override { return false; }
+    void showAbout(const AboutTexts&) override {}
+    bool openInBrowser(const std::string&) override { return false; }
+    bool runMaintenanceGroupDialog(T7000ip&, const CToolBoxLang&) override { return false; }
+    std::optional<std::string> askListFileName(const std::string&, const std::string&) override {
+        return listFileAnswer_;
+    }
+    void closeWindow() override { progress_.clear(); }
+
+private:
+    ConsoleProgressLine& progress_;
+    std::vector<TerminalRow> rows_;
+    std::optional<std::string> listFileAnswer_;
+};
+
+} // namespace kestrix::cli
