@@ -195,8 +195,10 @@ void CToolBoxDlg::OnClearList() {
 void CToolBoxDlg::OnRemoveSelected() {
     list_.remove(selection_);
     selection_.clear();
-    view_.setActionButtonsEnabled(true);
     publishRows();
+    // The detail pane showed a terminal that is no longer listed.
+    ShowIdleWindow();
+    view_.setActionButtonsEnabled(true);
 }
 
 } // namespace kestrix

@@ -6,6 +6,7 @@
 #include "terminal/terminal_fields.h"
 
 #include <charconv>
+#include <string_view>
 
 namespace kestrix {
 
@@ -13,6 +14,8 @@ namespace {
 
 using reply_words::beginsWith;
 using reply_words::readAssignedValue;
+
+constexpr std::string_view kNoIPv4Address = "0.0.0.0";
 
 enum class EchoName { None, Port, Connect, Auth, Encrypt, Address, Mask, Gateway };
 
@@ -89,6 +92,10 @@ bool TerminalFields::parseEchoReply(std::string_view reply, std::string_view exp
             std::string& field = name == EchoName::Address ? IPv4Addr
                                  : name == EchoName::Mask  ? IPv4Mask
                                                            : IPv4Gateway;
+            // A terminal without an IPv4 address reports it as 0.0.0.0: the
+            // record then holds none (nothing to save, show or route to).
+            if (name == EchoName::Address && *value == kNoIPv4Address)
+                value->clear();
             field = std::move(*value);
             break;
         }

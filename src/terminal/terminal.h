@@ -117,7 +117,8 @@ public:
     // An on-link host route to the IPv4 address (dotted) through a row of the
     // LAN interface table.
     bool addRoute(const std::string& address, int entry);
-    // Deletes every IPv4 route whose destination is the address.
+    // Deletes every IPv4 host route (/32) whose destination is the address,
+    // also one this program did not add; other routes (default, subnets) stay.
     bool deleteRoute(const std::string& address);
     // Prepares record and routing for the address the terminal is about to get.
     bool prepareForNewAddr(const std::string& newAddress, const std::string& newDnsName);

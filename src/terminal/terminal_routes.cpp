@@ -13,6 +13,8 @@ namespace {
 
 // The metric used when the interface's own cannot be found.
 constexpr std::uint32_t kDefaultRouteMetric = 51;
+// The prefix length of a route to one address.
+constexpr int kHostRoutePrefixLength = 32;
 
 std::optional<std::uint32_t> dottedIPv4(const std::string& text) {
     in_addr value{};
@@ -130,7 +132,10 @@ bool Terminal::deleteRoute(const std::string& address) {
     std::optional<std::uint32_t> destination = dottedIPv4(address);
     bool allDeleted = true;
     for (const RouteRow& row : rows) {
-        if (!destination || row.destination != *destination)
+        // Host routes only: the default route (destination 0.0.0.0) and a
+        // subnet's route (its own address) have the same destination but are
+        // the PC's, never a terminal's.
+        if (!destination || row.destination != *destination || row.prefixLength != kHostRoutePrefixLength)
             continue;
         RouteChangeResult result = route_table::remove(row);
         if (result.change == RouteChange::Done) {

@@ -181,6 +181,32 @@ TEST_F(DialogButtons, SelectionShowsDetailsAndGatesTheActionButtons) {
     EXPECT_TRUE(boxes_.shown.empty());
 }
 
+TEST_F(DialogButtons, RemovingTheSelectedEntriesLeavesNoDetailsOfThem) {
+    auto dialog = start();
+    for (const char* serialNumber : {"1001", "1002", "1003", "1004"})
+        add(*dialog, ipv4Terminal(serialNumber, "10.77.70.20"));
+    TerminalFields otherGroup = ipv4Terminal("1005", "10.77.70.21");
+    otherGroup.AuthOK = false;
+    add(*dialog, otherGroup);
+
+    dialog->OnSelectionChange({3, 1, 4});
+    EXPECT_FALSE(view_.actionButtonsEnabled);
+    dialog->OnRemoveSelected();
+    ASSERT_EQ(dialog->terminalList().size(), 2u);
+    EXPECT_EQ(dialog->terminalList().at(0).SerialNumber, "1001");
+    EXPECT_EQ(dialog->terminalList().at(1).SerialNumber, "1003");
+    EXPECT_EQ(view_.rows.size(), 2u);
+    EXPECT_TRUE(view_.selected.empty());
+    EXPECT_TRUE(view_.actionButtonsEnabled);
+
+    dialog->OnSelectionChange({1});
+    EXPECT_EQ(view_.detail, "terminal");
+    dialog->OnRemoveSelected();
+    EXPECT_EQ(dialog->terminalList().size(), 1u);
+    EXPECT_EQ(view_.detail, "idle");
+    EXPECT_EQ(dialog->detailContents(), DetailContents::IdlePicture);
+}
+
 TEST_F(DialogButtons, MaintenanceGroupDialogRebuildsTheListOnlyWhenAccepted) {
     auto dialog = start();
     add(*dialog, ipv4Terminal("1001", "10.77.70.20"));

@@ -6,6 +6,7 @@
 #include "protocol/t7000ip.h"
 #include "support/capabilities.h"
 #include "support/trace_capture.h"
+#include "terminal/route_table.h"
 #include "terminal/terminal.h"
 
 #include <gtest/gtest.h>
@@ -83,6 +84,17 @@ void asTheProgram(const NetworkBed& bed, AddingMode adding, const std::function<
         program.dialog.engine().setT7000ipMaintGroup(kGroup);
         body(program);
     }));
+}
+
+// Whether the PC's routing table holds a route to the dotted address.
+bool routeTo(const std::string& dotted) {
+    std::vector<RouteRow> rows;
+    int error = 0;
+    EXPECT_TRUE(route_table::read(rows, error));
+    for (const RouteRow& row : rows)
+        if (addressToText(Ip6Address::fromIPv4(row.destination), MappedForm::DottedOnly) == dotted)
+            return true;
+    return false;
 }
 
 class SearchOnTheBed : public test::NetworkBedTest {};
@@ -205,6 +217,30 @@ TEST_F(SearchOnTheBed, TheAlternativeModeTakesTheIPBasedRecordOfATerminalThatRef
             EXPECT_TRUE(program.boxes.shown.empty());
         });
     }
+}
+
+TEST_F(SearchOnTheBed, TheRecordThatReplacesAnotherKeepsTheHostRouteItWasFoundThrough) {
+    BedLayout layout;
+    // In a foreign subnet: the find broadcast's record adds a host route, and
+    // the IP-based record of the echo broadcast reaches the terminal through it.
+    layout.terminals = {simulated("100402", "192.168.99.42/24", "", {{"authentication", "ip"}})};
+    NetworkBed bed(layout);
+    asTheProgram(bed, AddingMode::Alternative, [](Program& program) {
+        TraceCapture trace;
+        program.dialog.OnNewTerminalList();
+        ASSERT_EQ(program.serialNumbers(), std::vector<std::string>{"100402"});
+        ASSERT_TRUE(trace.contains("CToolBoxDlg::DoEchoBroadcast(): Einstellung 'alternativ' suchen"));
+        Terminal& listed = program.dialog.terminalList().at(0);
+        EXPECT_TRUE(listed.AuthOK);
+        EXPECT_FALSE(listed.IDBasedAuth);
+        EXPECT_TRUE(routeTo("192.168.99.42")) << "the replaced record took the route along";
+        EXPECT_NO_THROW(
+            listed.T7000ipLocateByEcho("::ffff:192.168.99.42", "", "100402", RouteUse::NotAllowed));
+        EXPECT_TRUE(program.boxes.shown.empty());
+
+        program.dialog.OnClearList();
+        EXPECT_FALSE(routeTo("192.168.99.42")) << "the route ends with the record that holds it";
+    });
 }
 
 TEST_F(SearchOnTheBed, AddingByAddressNameAndLineAndTheMessagesWhenThatFails) {

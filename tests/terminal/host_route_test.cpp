@@ -118,6 +118,20 @@ TEST_F(HostRoutes, DeleteRouteRemovesEveryRouteToTheAddressAlsoOnesItDidNotAdd) 
               true);
 }
 
+TEST_F(HostRoutes, DeleteRouteLeavesTheDefaultRouteAndSubnetRoutes) {
+    ASSERT_EQ(std::system("ip route add default via 10.99.0.2 dev kxra"), 0);
+    Terminal terminal(*engine_, TerminalFields{});
+    // The address of a terminal without IPv4, and a subnet's own address.
+    for (const char* address : {"0.0.0.0", "10.99.0.0"}) {
+        SCOPED_TRACE(address);
+        EXPECT_TRUE(terminal.deleteRoute(address));
+        const std::vector<RouteRow> kept = routesTo(address);
+        ASSERT_EQ(kept.size(), 1u);
+        EXPECT_LT(kept[0].prefixLength, 32);
+    }
+    std::system("ip route del default 2>/dev/null");
+}
+
 TEST_F(HostRoutes, TryToRouteLeavesAnIPv6TerminalAlone) {
     TerminalFields fields;
     fields.AddrInUse = *addressFromText("fe80::5");

@@ -236,6 +236,23 @@ TEST(ParseEchoReply, DhcpForms) {
     }
 }
 
+TEST(ParseEchoReply, TheAddressZeroMeansTheTerminalHasNoIPv4Address) {
+    struct Case {
+        const char* values;
+        const char* expected;
+    } cases[] = {
+        {"addr=0.0.0.0 mask=0.0.0.0 gateway=0.0.0.0", " 0.0.0.0 0.0.0.0"},
+        {"addr=DHCP: 0.0.0.0 mask=DHCP: 0.0.0.0 gateway=DHCP: 0.0.0.0", " 0.0.0.0 0.0.0.0 dhcp"},
+        {"addr=0.0.0.01", "0.0.0.01 old old"}, // another text is taken as it stands
+    };
+    for (const auto& c : cases) {
+        TerminalFields record;
+        record.IPv4Addr = record.IPv4Mask = record.IPv4Gateway = "old";
+        ASSERT_TRUE(record.parseEchoReply(kIdent + c.values, "")) << c.values;
+        EXPECT_EQ(ipv4(record), c.expected) << c.values;
+    }
+}
+
 TEST(ParseEchoReply, MalformedValues) {
     struct Case {
         const char* values;
