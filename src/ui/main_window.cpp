@@ -15,6 +15,8 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -30,6 +32,21 @@ namespace {
 void setTexts(QAbstractButton& button, const CToolBoxLang& language, int textId, int toolTipId) {
     button.setText(QString::fromStdString(language.GetText(textId)));
     button.setToolTip(QString::fromStdString(language.GetText(toolTipId)));
+}
+
+// The search button's picture: a magnifying glass. The message table has a
+// tool tip for the search but no short button text in both languages.
+QIcon magnifierIcon() {
+    QPixmap pixmap(20, 20);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(40, 40, 40), 2.2));
+    painter.setBrush(QColor(190, 220, 255));
+    painter.drawEllipse(QRectF(2.5, 2.5, 10.5, 10.5));
+    painter.setPen(QPen(QColor(40, 40, 40), 3.2, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(12.5, 12.5), QPointF(17.5, 17.5));
+    return QIcon(pixmap);
 }
 
 } // namespace
@@ -50,7 +67,9 @@ MainWindow::~MainWindow() {
 
 void MainWindow::applyTexts(const CToolBoxLang& language) {
     setWindowTitle(QString::fromUtf8(kProductCaption));
-    setTexts(*search_, language, 74, 37);
+    search_->setIcon(magnifierIcon());
+    search_->setText({});
+    search_->setToolTip(QString::fromStdString(language.GetText(37)));
     constexpr std::array<std::pair<SortOrder, int>, 5> sortTexts = {{{SortOrder::Product, 30},
                                                                      {SortOrder::SerialNumber, 2},
                                                                      {SortOrder::IPAddress, 4},
