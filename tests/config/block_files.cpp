@@ -1,7 +1,5 @@
 #include "block_files.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -20,34 +18,29 @@ std::uint16_t bitwiseCrc16(std::span<const std::uint8_t> bytes) {
     return static_cast<std::uint16_t>(crc);
 }
 
-int versionIndex(std::string_view version) {
-    for (std::size_t index = 0; index < kConfigVersions.size(); ++index)
-        if (kConfigVersions[index].text == version)
-            return static_cast<int>(index);
-    ADD_FAILURE() << "no version " << version;
-    return 0;
-}
-
 void storeCrc(UserParamBlock& block, int index) {
-    const ConfigVersion& version = kConfigVersions[static_cast<std::size_t>(index)];
-    const std::uint16_t crc = bitwiseCrc16(std::span(block).first(version.length - 2));
-    const bool bigEndian = (version.text[3] & 1) != 0;
-    block[version.length - 2] = static_cast<std::uint8_t>(bigEndian ? crc >> 8 : crc & 0xFF);
-    block[version.length - 1] = static_cast<std::uint8_t>(bigEndian ? crc & 0xFF : crc >> 8);
+    const std::size_t length = versionLength(index);
+    const std::uint16_t crc = bitwiseCrc16(std::span(block).first(length - 2));
+    block[length - 2] = static_cast<std::uint8_t>(bigEndianVersion(index) ? crc >> 8 : crc & 0xFF);
+    block[length - 1] = static_cast<std::uint8_t>(bigEndianVersion(index) ? crc & 0xFF : crc >> 8);
 }
 
 UserParamBlock patternBlock(int index, std::uint8_t seed) {
-    const ConfigVersion& version = kConfigVersions[static_cast<std::size_t>(index)];
     UserParamBlock block{};
-    for (std::size_t offset = 4; offset < version.length - 2; ++offset)
+    for (std::size_t offset = 4; offset < versionLength(index) - 2; ++offset)
         block[offset] = static_cast<std::uint8_t>(offset * 13 + offset / 256 + seed * 101 + 5);
-    std::copy(version.text.begin(), version.text.end(), block.begin());
+    const std::string_view version = kConfigVersions[static_cast<std::size_t>(index)].text;
+    std::copy(version.begin(), version.end(), block.begin());
     storeCrc(block, index);
     return block;
 }
 
 std::vector<std::uint8_t> firstBytes(const UserParamBlock& block, std::size_t length) {
     return {block.begin(), block.begin() + static_cast<std::ptrdiff_t>(length)};
+}
+
+std::vector<std::uint8_t> patternFile(int index, std::uint8_t seed) {
+    return firstBytes(patternBlock(index, seed), versionLength(index));
 }
 
 ScratchDirectory::ScratchDirectory() {
@@ -82,6 +75,12 @@ std::vector<std::uint8_t> readBytes(const std::string& path) {
     if (!file)
         throw std::runtime_error("cannot read " + path);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+bool readBlockFile(UserParam& param, const ScratchDirectory& directory, std::span<const std::uint8_t> bytes,
+                   const BlockOwner& owner) {
+    writeBytes(directory.file("in.cfg"), bytes);
+    return param.getFileUserParam(directory.file("in.cfg"), owner);
 }
 
 } // namespace kestrix::test

@@ -1,4 +1,5 @@
 #include "block_files.h"
+#include "cli_run.h"
 #include "config/secret_fields.h"
 #include "config/user_param.h"
 #include "mainwindow/toolbox_lang.h"
@@ -12,31 +13,39 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/wait.h>
 
 // Fetching and writing talmo.cfg on talmo-sim terminals of the test bed
-// (br0 10.77.0.1/24): a 7450 (files under "C@\t7000\") and a 7460 server
-// (plain names) whose flash refuses every write. The waits of a write are
-// shortened by KESTRIX_TIME_SCALE.
+// (br0 10.77.0.1/24), through UserParam and through kestrix-cli config fetch:
+// a 7450 (files under "C@\t7000\") and a 7460 server (plain names) whose flash
+// refuses every write. The waits of a write are shortened by KESTRIX_TIME_SCALE.
 
 namespace kestrix {
 namespace {
 
-using test::BedLayout;
 using test::firstBytes;
-using test::NetworkBed;
 using test::patternBlock;
 using test::ScratchDirectory;
-using test::TerminalSetup;
 using test::TraceCapture;
 
-TerminalSetup simTerminal(const std::string& address, const std::string& serialNumber,
-                          const std::filesystem::path& files) {
-    TerminalSetup terminal;
-    terminal.ipv4 = address + "/24";
-    terminal.terminalSection = {
-        {"serial_number", serialNumber}, {"security_id", "A1B2C3D4"}, {"maintenance_group", "4711"}};
-    terminal.tftpSection = {{"directory", files.string()}};
-    return terminal;
+// The two terminals, their files in "t0" and "t1" of the directory.
+test::BedLayout twoTerminals(const ScratchDirectory& files) {
+    test::BedLayout layout;
+    for (const char* serialNumber : {"100101", "100102"}) {
+        const std::filesystem::path directory =
+            files.path() / ("t" + std::to_string(layout.terminals.size()));
+        std::filesystem::create_directory(directory);
+        test::TerminalSetup terminal;
+        terminal.ipv4 = "10.77.0." + std::to_string(11 + layout.terminals.size()) + "/24";
+        terminal.terminalSection = {
+            {"serial_number", serialNumber}, {"security_id", "A1B2C3D4"}, {"maintenance_group", "4711"}};
+        terminal.tftpSection = {{"directory", directory.string()}};
+        layout.terminals.push_back(terminal);
+    }
+    layout.terminals[1].terminalSection.insert_or_assign("product", "TALMO 7460");
+    layout.terminals[1].terminalSection.insert_or_assign("kind", "BSM");
+    layout.terminals[1].tftpSection.insert_or_assign("maximum_write_size", "0");
+    return layout;
 }
 
 std::size_t occurrences(const std::string& text, const std::string& part) {
@@ -62,60 +71,42 @@ void withTerminal(const std::string& address, const std::function<void(Terminal&
     T7000ip::releaseT7000ip();
 }
 
-class UserParamOnBed : public test::NetworkBedTest {};
+class ConfigBlockOnBed : public test::NetworkBedTest {};
 
-TEST_F(UserParamOnBed, FetchAndWriteUnderBothNamesAndFourRefusedWrites) {
-    ScratchDirectory terminalFiles;
-    std::filesystem::create_directory(terminalFiles.path() / "t0");
-    std::filesystem::create_directory(terminalFiles.path() / "t1");
-    const std::string file0 = terminalFiles.file("t0/talmo.cfg");
-    const std::string file1 = terminalFiles.file("t1/talmo.cfg");
-
-    // A 7450 running a TCL: its block's TCL area is enciphered.
+// The 7450 runs a TCL: its block's TCL area is enciphered; the server's
+// big-endian block has its TCL area in clear. A failed fetch (no file) is
+// tried once and keeps the block held.
+TEST_F(ConfigBlockOnBed, FetchWriteAndFourRefusedWrites) {
+    ScratchDirectory files;
+    const test::BedLayout layout = twoTerminals(files);
     const int index610 = test::versionIndex("6.10");
-    const std::vector<std::uint8_t> stored0 = firstBytes(patternBlock(index610, 1), 1122);
-    test::writeBytes(file0, stored0);
-    UserParamBlock plain0{};
-    std::copy(stored0.begin(), stored0.end(), plain0.begin());
+    const int index621 = test::versionIndex("6.21");
+    test::writeBytes(files.file("t0/talmo.cfg"), test::patternFile(index610, 1));
+    test::writeBytes(files.file("t1/talmo.cfg"), test::patternFile(index621, 2));
+    UserParamBlock plain0 = patternBlock(index610, 1);
     cryptSecretFields(plain0, index610, BlockOwner{});
+    UserParamBlock plain1 = patternBlock(index621, 2);
+    BlockOwner server;
+    server.isServer = true;
+    cryptSecretFields(plain1, index621, server);
     // What the write sends after the editor set the maintenance group to 4712.
     UserParamBlock written0 = patternBlock(index610, 1);
     written0[60] = 0x68;
     written0[61] = 0x12;
     test::storeCrc(written0, index610);
-
-    // A 7460 server with a big-endian block: its TCL area is in clear.
-    const int index621 = test::versionIndex("6.21");
-    const std::vector<std::uint8_t> stored1 = firstBytes(patternBlock(index621, 2), 1242);
-    test::writeBytes(file1, stored1);
-    BlockOwner server;
-    server.isServer = true;
-    UserParamBlock plain1{};
-    std::copy(stored1.begin(), stored1.end(), plain1.begin());
-    cryptSecretFields(plain1, index621, server);
-
-    BedLayout layout;
-    layout.terminals = {simTerminal("10.77.0.11", "100101", terminalFiles.path() / "t0"),
-                        simTerminal("10.77.0.12", "100102", terminalFiles.path() / "t1")};
-    layout.terminals[1].terminalSection.insert_or_assign("product", "TALMO 7460");
-    layout.terminals[1].terminalSection.insert_or_assign("kind", "BSM");
-    layout.terminals[1].tftpSection.insert_or_assign("maximum_write_size", "0");
-    NetworkBed bed(layout);
+    const test::NetworkBed bed(layout);
 
     EXPECT_TRUE(bed.runOnPc([&] {
         withTerminal("10.77.0.11", [&](Terminal& terminal) {
             UserParam param;
             TraceCapture trace;
             ASSERT_TRUE(param.getTerminalUserParam(terminal));
-            EXPECT_TRUE(trace.contains("getTerminalUserParam(::ffff:10.77.0.11 == 100101) startet\n"));
-            EXPECT_TRUE(
-                trace.contains("getTerminalUserParam(::ffff:10.77.0.11 == 100101): got TFTPConnection\n"));
             EXPECT_TRUE(trace.contains("TFTPConnection::read(C@\\t7000\\talmo.cfg) startet\n"))
                 << trace.text();
             EXPECT_EQ(param.actualVersionIndex(), index610);
             EXPECT_EQ(param.block(), plain0);
             EXPECT_EQ(std::vector<std::uint8_t>(param.receivedBytes().begin(), param.receivedBytes().end()),
-                      stored0);
+                      test::patternFile(index610, 1));
 
             UserParamBlock native{};
             param.copyUserParamOut(native);
@@ -124,22 +115,9 @@ TEST_F(UserParamOnBed, FetchAndWriteUnderBothNamesAndFourRefusedWrites) {
             param.copyUserParamIn(native);
             trace.clear();
             ASSERT_TRUE(param.setTerminalUserParam(terminal));
-            EXPECT_TRUE(trace.contains("setTerminalUserParam(): m_Actual_VersionIndex 11\n"));
-            EXPECT_TRUE(trace.contains("setTerminalUserParam(): got TFTPConnection for IP Address: "
-                                       "::ffff:10.77.0.11, Seriennummer: 100101\n"));
             EXPECT_TRUE(trace.contains("TFTPConnection::write([100101]C@\\t7000\\talmo.cfg) startet\n"))
                 << trace.text();
-            EXPECT_EQ(test::readBytes(file0), firstBytes(written0, 1122));
-
-            // No file on the terminal: one attempt, and the block held stays.
-            std::filesystem::remove(file0);
-            const UserParamBlock held = param.block();
-            trace.clear();
-            EXPECT_FALSE(param.getTerminalUserParam(terminal));
-            EXPECT_EQ(occurrences(trace.text(), "getTerminalUserParam(): TFTP Read Error: ID=4, Text="), 1u)
-                << trace.text();
-            EXPECT_EQ(param.block(), held);
-            EXPECT_TRUE(param.receivedBytes().empty());
+            EXPECT_EQ(test::readBytes(files.file("t0/talmo.cfg")), firstBytes(written0, 1122));
         });
         withTerminal("10.77.0.12", [&](Terminal& terminal) {
             UserParam param;
@@ -151,15 +129,62 @@ TEST_F(UserParamOnBed, FetchAndWriteUnderBothNamesAndFourRefusedWrites) {
 
             trace.clear();
             EXPECT_FALSE(param.setTerminalUserParam(terminal));
-            EXPECT_EQ(occurrences(trace.text(), "setTerminalUserParam(): got TFTPConnection for IP Address: "
-                                                "::ffff:10.77.0.12, Seriennummer: 100102\n"),
-                      4u);
             EXPECT_EQ(occurrences(trace.text(), "setTerminalUserParam(): TFTP Write Error: ID=3, Text="), 4u)
                 << trace.text();
             EXPECT_TRUE(trace.contains("TFTPConnection::write([100102]talmo.cfg) startet\n"));
-            EXPECT_EQ(test::readBytes(file1), stored1);
+            EXPECT_EQ(test::readBytes(files.file("t1/talmo.cfg")), test::patternFile(index621, 2));
+
+            std::filesystem::remove(files.file("t1/talmo.cfg"));
+            trace.clear();
+            EXPECT_FALSE(param.getTerminalUserParam(terminal));
+            EXPECT_EQ(occurrences(trace.text(), "getTerminalUserParam(): TFTP Read Error: ID=4, Text="), 1u)
+                << trace.text();
+            EXPECT_EQ(param.block(), plain1);
+            EXPECT_TRUE(param.receivedBytes().empty());
         });
     }));
+}
+
+// kestrix-cli config fetch writes the block as the terminal sent it, and
+// nothing when the block is refused, the terminal has no file or no terminal
+// answers.
+TEST_F(ConfigBlockOnBed, CliFetchWritesTheBlockAsSentAndNothingElse) {
+    ScratchDirectory files;
+    ScratchDirectory work;
+    const test::BedLayout layout = twoTerminals(files);
+    const std::vector<std::uint8_t> good = test::patternFile(test::versionIndex("6.10"));
+    std::vector<std::uint8_t> bad = test::patternFile(test::versionIndex("6.20"));
+    bad[700] ^= 1; // the CRC no longer fits
+    test::writeBytes(files.file("t0/talmo.cfg"), good);
+    test::writeBytes(files.file("t1/talmo.cfg"), bad);
+    const test::NetworkBed bed(layout);
+    struct Fetch {
+        const char* terminal;
+        const char* file;
+        int exitCode;
+        const char* message;
+    };
+    const Fetch fetches[] = {
+        {"10.77.0.11", "fetched.cfg", 0, "fetched.cfg: version 6.10, 1122 bytes from terminal 100101"},
+        {"10.77.0.12", "refused.cfg", 1,
+         "kestrix-cli: terminal 100102: its talmo.cfg (1242 bytes) is no block the program accepts; nothing "
+         "written"},
+        {"10.77.0.99", "nobody.cfg", 1, "kestrix-cli: terminal 10.77.0.99: keine Antwort vom Netz"},
+        // The terminal has lost its file since the first fetch.
+        {"10.77.0.11", "fetched.cfg", 1, "kestrix-cli: terminal 100101: talmo.cfg cannot be fetched by TFTP"},
+    };
+    for (std::size_t index = 0; index < std::size(fetches); ++index) {
+        if (index == 3)
+            std::filesystem::remove(files.file("t0/talmo.cfg"));
+        const Fetch& fetch = fetches[index];
+        const test::CommandResult result = bed.shellOnPc(test::cliCommandLine(
+            work.path(), {"--group", "4711", "config", "fetch", fetch.terminal, fetch.file}));
+        EXPECT_EQ(WIFEXITED(result.waitStatus) ? WEXITSTATUS(result.waitStatus) : -1, fetch.exitCode)
+            << result.output;
+        EXPECT_NE(result.output.find(fetch.message), std::string::npos) << result.output;
+    }
+    EXPECT_EQ(test::readBytes(work.file("fetched.cfg")), good);
+    EXPECT_EQ(work.entries(), (std::vector<std::string>{"fetched.cfg"}));
 }
 
 } // namespace

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
-// Validation of a block as received: version, length, CRC and byte order,
-// directly and through a file read.
+// Reading a block: validation as received (version, length, CRC and byte
+// order, directly and through a file read), what the object then holds, and
+// the values read from it.
 
 namespace kestrix {
 namespace {
@@ -17,99 +19,67 @@ using test::firstBytes;
 using test::patternBlock;
 using test::ScratchDirectory;
 using test::TraceCapture;
-using test::versionName;
 
-std::size_t lengthOf(int index) {
-    return kConfigVersions[static_cast<std::size_t>(index)].length;
-}
-
-bool bigEndian(int index) {
-    return isBigEndianVersion(kConfigVersions[static_cast<std::size_t>(index)].text);
-}
-
-TEST(BlockCrc, IsCrc16ArcOverAllButTheLastTwoBytes) {
+TEST(BlockCrc, TheTestsOwnCrcIsCrc16Arc) {
     const std::string digits = "123456789";
     EXPECT_EQ(test::bitwiseCrc16({reinterpret_cast<const std::uint8_t*>(digits.data()), digits.size()}),
               0xBB3D);
-    // A "4.10" block whose CRC the test worked out bit by bit passes.
-    UserParamBlock block = patternBlock(0);
-    UserParam param;
-    EXPECT_TRUE(param.checkUserParamVersion(firstBytes(block, 450)));
-    block[448] ^= 1;
-    EXPECT_FALSE(param.checkUserParamVersion(firstBytes(block, 450)));
 }
 
 class EveryVersion : public ::testing::TestWithParam<int> {};
-INSTANTIATE_TEST_SUITE_P(AllVersions, EveryVersion, ::testing::Range(0, 15), versionName);
+INSTANTIATE_TEST_SUITE_P(AllVersions, EveryVersion, ::testing::Range(0, 15), test::versionName);
 
-// The check on its own, with the byte-order flag clear: the CRC is read
-// little-endian for every version, at the version's length also when more
-// bytes were received.
-TEST_P(EveryVersion, RightCrcAtTheTableLengthPassesWhateverTheLength) {
+// With the byte-order flag clear the check reads the CRC little-endian at the
+// version's length: more bytes pass, a wrong CRC or bytes too few to
+// hold it fail. Each input is a vector of exactly its size, so reading past it
+// would show under AddressSanitizer. Through a file, a big-endian block sets
+// the flag and its CRC is not checked.
+TEST_P(EveryVersion, TheCrcIsCheckedAtTheVersionsLength) {
     const int index = GetParam();
-    UserParamBlock block = patternBlock(index);
-    if (bigEndian(index))
-        std::swap(block[lengthOf(index) - 2], block[lengthOf(index) - 1]);
+    const std::size_t length = test::versionLength(index);
+    const bool big = test::bigEndianVersion(index);
     const std::string version(kConfigVersions[static_cast<std::size_t>(index)].text);
+    UserParamBlock block = patternBlock(index);
+    if (big)
+        std::swap(block[length - 2], block[length - 1]);
     UserParam param;
     TraceCapture trace;
-    ASSERT_TRUE(param.checkUserParamVersion(firstBytes(block, lengthOf(index))));
+    ASSERT_TRUE(param.checkUserParamVersion(firstBytes(block, length)));
     EXPECT_EQ(param.actualVersionIndex(), index);
-    EXPECT_EQ(trace.text(),
-              "checkUserParamVersion(): talmo.cfg: driver_version '" + version +
-                  "', file_len: " + std::to_string(lengthOf(index)) +
-                  ", CRC: " + std::to_string(block[lengthOf(index) - 2] | block[lengthOf(index) - 1] << 8) +
-                  "\ncheckUserParamVersion(): Ok, m_Cfg_Versions-Index: " + std::to_string(index) + " == '" +
-                  version + "'\n");
-
-    std::vector<std::uint8_t> longer = firstBytes(block, lengthOf(index));
+    EXPECT_EQ(trace.text(), "checkUserParamVersion(): talmo.cfg: driver_version '" + version +
+                                "', file_len: " + std::to_string(length) +
+                                ", CRC: " + std::to_string(block[length - 2] | block[length - 1] << 8) +
+                                "\ncheckUserParamVersion(): Ok, m_Cfg_Versions-Index: " +
+                                std::to_string(index) + " == '" + version + "'\n");
+    std::vector<std::uint8_t> longer = firstBytes(block, length);
     longer.insert(longer.end(), 9, 0xA5);
     UserParam other;
-    trace.clear();
     EXPECT_TRUE(other.checkUserParamVersion(longer));
     EXPECT_EQ(other.actualVersionIndex(), index);
-    EXPECT_TRUE(trace.contains("checkUserParamVersion(): talmo.cfg (driver_version '" + version +
-                               "') has wrong length (" + std::to_string(lengthOf(index) + 9) + " must be " +
-                               std::to_string(lengthOf(index)) + ")\n"))
-        << trace.text();
-}
 
-// A little-endian block shorter than its table length never passes: its CRC
-// lies beyond the bytes received. The short input is a vector of exactly that
-// size, so reading past it would show under AddressSanitizer.
-TEST_P(EveryVersion, ShortLittleEndianBlockFailsWithoutReadingPastTheBytes) {
-    const int index = GetParam();
-    const UserParamBlock block = patternBlock(index);
-    for (std::size_t cut : {std::size_t{1}, std::size_t{2}, std::size_t{3}, lengthOf(index) / 2}) {
-        UserParam param;
-        TraceCapture trace;
-        EXPECT_FALSE(param.checkUserParamVersion(firstBytes(block, lengthOf(index) - cut))) << cut;
-        EXPECT_EQ(param.actualVersionIndex(), 0);
+    UserParamBlock wrongCrc = block;
+    wrongCrc[length - 1] ^= 0x40;
+    for (const std::vector<std::uint8_t>& bytes :
+         {firstBytes(wrongCrc, length), firstBytes(block, length - 1), firstBytes(block, length - 2),
+          firstBytes(block, length - 3), firstBytes(block, length / 2)}) {
+        UserParam fresh;
+        trace.clear();
+        EXPECT_FALSE(fresh.checkUserParamVersion(bytes)) << bytes.size();
+        EXPECT_EQ(fresh.actualVersionIndex(), 0);
         EXPECT_TRUE(trace.contains("has CRC error\n")) << trace.text();
     }
-}
 
-TEST_P(EveryVersion, ThroughAFileTheCrcIsCheckedOnlyForLittleEndianBlocks) {
-    const int index = GetParam();
     ScratchDirectory directory;
-    UserParamBlock block = patternBlock(index);
-    block[lengthOf(index) - 1] ^= 0x40; // a wrong CRC
-    test::writeBytes(directory.file("talmo.cfg"), firstBytes(block, lengthOf(index)));
-    UserParam param;
-    TraceCapture trace;
-    const bool accepted = param.getFileUserParam(directory.file("talmo.cfg"), BlockOwner{});
-    EXPECT_EQ(accepted, bigEndian(index));
-    EXPECT_EQ(param.byteOrder(), bigEndian(index) ? BlockByteOrder::BigEndian : BlockByteOrder::LittleEndian);
-    const std::string version(kConfigVersions[static_cast<std::size_t>(index)].text);
-    EXPECT_TRUE(trace.contains("getTerminalUserParam(): talmo.cfg has driver_version: " + version +
-                               " (m_Do_Swap: " + (bigEndian(index) ? "1" : "0") + ")\n"))
-        << trace.text();
-    EXPECT_EQ(trace.contains("has CRC error"), !bigEndian(index));
+    std::vector<std::uint8_t> file = test::patternFile(index);
+    file[length - 1] ^= 0x40;
+    UserParam reader;
+    EXPECT_EQ(test::readBlockFile(reader, directory, file), big);
+    EXPECT_EQ(reader.byteOrder(), big ? BlockByteOrder::BigEndian : BlockByteOrder::LittleEndian);
 }
 
 TEST(CheckUserParamVersion, UnknownVersionsFailAndLeaveTheIndex) {
     UserParam param;
-    UserParamBlock good = patternBlock(test::versionIndex("6.10"));
+    const UserParamBlock good = patternBlock(test::versionIndex("6.10"));
     ASSERT_TRUE(param.checkUserParamVersion(firstBytes(good, 1122)));
     for (const char* version : {"6.22", "6,20", "6.2 ", "4.1\0", "    "}) {
         UserParamBlock block = good;
@@ -126,69 +96,86 @@ TEST(CheckUserParamVersion, UnknownVersionsFailAndLeaveTheIndex) {
         EXPECT_FALSE(param.checkUserParamVersion(firstBytes(good, length))) << length;
 }
 
-// A big-endian block is not CRC-checked, so a short one passes: the bytes it
-// lacks are zero in the block held, whatever the object held before.
-TEST(GetFileUserParam, ShortBigEndianBlockPassesWithTheMissingBytesZero) {
+// A file read holds exactly the version's bytes: those beyond its length are
+// dropped, and those a short big-endian file lacks (its CRC is not checked)
+// are zero whatever was held before. A failed read keeps the block held and
+// its index; the byte-order flag, once set by a big-endian block, stays set.
+TEST(GetFileUserParam, HoldsTheVersionsBytesAndFailuresKeepTheBlock) {
     ScratchDirectory directory;
     UserParam param;
-    test::writeBytes(directory.file("full.cfg"),
-                     firstBytes(patternBlock(test::versionIndex("6.21"), 1), 1242));
-    ASSERT_TRUE(param.getFileUserParam(directory.file("full.cfg"), BlockOwner{}));
-
-    const UserParamBlock block = patternBlock(test::versionIndex("6.21"), 2);
-    test::writeBytes(directory.file("short.cfg"), firstBytes(block, 700));
-    TraceCapture trace;
-    ASSERT_TRUE(param.getFileUserParam(directory.file("short.cfg"), BlockOwner{}));
-    EXPECT_TRUE(trace.contains("has wrong length (700 must be 1242)")) << trace.text();
-    EXPECT_EQ(param.receivedBytes().size(), 700u);
-    UserParamBlock expected{};
-    std::copy_n(block.begin(), 700, expected.begin());
-    cryptSecretFields(expected, test::versionIndex("6.21"), BlockOwner{}); // the fields come deciphered
-    EXPECT_EQ(param.block(), expected);
-}
-
-// A failed read keeps the block held, its index and its byte order; a file
-// longer than the version keeps none of its extra bytes.
-TEST(GetFileUserParam, FailuresKeepTheBlockHeldAndExtraBytesAreDropped) {
-    ScratchDirectory directory;
-    UserParam param;
-    const int index = test::versionIndex("6.00");
-    std::vector<std::uint8_t> longer = firstBytes(patternBlock(index), 1100);
+    EXPECT_EQ(param.getNewestVersion(), "6.20");
+    std::vector<std::uint8_t> longer = test::patternFile(test::versionIndex("6.00"));
     longer.resize(1242, 0x77);
-    test::writeBytes(directory.file("good.cfg"), longer);
-    ASSERT_TRUE(param.getFileUserParam(directory.file("good.cfg"), BlockOwner{}));
+    ASSERT_TRUE(test::readBlockFile(param, directory, longer));
     for (std::size_t offset = 1100; offset < 1242; ++offset)
         ASSERT_EQ(param.block()[offset], 0) << offset;
     const UserParamBlock held = param.block();
 
-    UserParamBlock bad = patternBlock(test::versionIndex("6.20"));
+    std::vector<std::uint8_t> bad = test::patternFile(test::versionIndex("6.20"));
     bad[100] ^= 1;
-    test::writeBytes(directory.file("bad.cfg"), firstBytes(bad, 1242));
     TraceCapture trace;
-    EXPECT_FALSE(param.getFileUserParam(directory.file("bad.cfg"), BlockOwner{}));
+    EXPECT_FALSE(test::readBlockFile(param, directory, bad));
     EXPECT_FALSE(param.getFileUserParam(directory.file("missing.cfg"), BlockOwner{}));
     EXPECT_FALSE(param.getFileUserParam(directory.path().string(), BlockOwner{}));
     EXPECT_TRUE(trace.contains("getFileUserParam(): " + directory.file("missing.cfg") + " does not exist\n"));
     EXPECT_TRUE(trace.contains("getFileUserParam(): I/O error on " + directory.path().string() + "\n"))
         << trace.text();
     EXPECT_EQ(param.block(), held);
-    EXPECT_EQ(param.actualVersionIndex(), index);
+    EXPECT_EQ(param.actualVersionIndex(), test::versionIndex("6.00"));
     EXPECT_TRUE(param.receivedBytes().empty());
+
+    const int index621 = test::versionIndex("6.21");
+    const UserParamBlock shortBlock = patternBlock(index621, 2);
+    trace.clear();
+    ASSERT_TRUE(test::readBlockFile(param, directory, firstBytes(shortBlock, 700)));
+    EXPECT_TRUE(trace.contains("has wrong length (700 must be 1242)")) << trace.text();
+    EXPECT_EQ(param.receivedBytes().size(), 700u);
+    UserParamBlock expected{};
+    std::copy_n(shortBlock.begin(), 700, expected.begin());
+    cryptSecretFields(expected, index621, BlockOwner{}); // the fields come deciphered
+    EXPECT_EQ(param.block(), expected);
+    EXPECT_EQ(param.getNewestVersion(), "6.21");
+
+    ASSERT_TRUE(test::readBlockFile(param, directory, test::patternFile(test::versionIndex("6.10"))));
+    EXPECT_EQ(param.byteOrder(), BlockByteOrder::BigEndian);
 }
 
-// The byte-order flag is set by a big-endian block and stays set.
-TEST(GetFileUserParam, TheByteOrderFlagIsNeverCleared) {
+// Passwords end at their width or first zero byte; the data key is copied up
+// to the block's end and not beyond. Blocks older than "5.50" have neither.
+TEST(UserParamValues, PasswordsAndDataKeyComeDeciphered) {
+    const int index = test::versionIndex("6.20");
+    UserParamBlock block = patternBlock(index);
+    std::memcpy(block.data() + 794, "abc123", 6);
+    std::memcpy(block.data() + 800, "12345678", 8);
+    std::memcpy(block.data() + 808, "xy\0zzzzz", 8);
+    block[816] = 'Q'; // the byte after password 3 is not part of it
+    for (std::size_t offset = 0; offset < 16; ++offset)
+        block[1072 + offset] = static_cast<std::uint8_t>(0xA0 + offset);
+    cryptSecretFields(block, index, BlockOwner{}); // as the terminal keeps it
+    test::storeCrc(block, index);
     ScratchDirectory directory;
     UserParam param;
-    EXPECT_EQ(param.byteOrder(), BlockByteOrder::LittleEndian);
-    EXPECT_EQ(param.getNewestVersion(), "6.20");
-    test::writeBytes(directory.file("big.cfg"), firstBytes(patternBlock(test::versionIndex("6.11")), 1122));
-    test::writeBytes(directory.file("little.cfg"),
-                     firstBytes(patternBlock(test::versionIndex("6.10")), 1122));
-    ASSERT_TRUE(param.getFileUserParam(directory.file("big.cfg"), BlockOwner{}));
-    EXPECT_EQ(param.getNewestVersion(), "6.21");
-    param.getFileUserParam(directory.file("little.cfg"), BlockOwner{});
-    EXPECT_EQ(param.byteOrder(), BlockByteOrder::BigEndian);
+    ASSERT_TRUE(test::readBlockFile(param, directory, test::firstBytes(block, 1242)));
+    const std::pair<int, const char*> passwords[] = {{1, "abc123"}, {2, "12345678"}, {3, "xy"},
+                                                     {0, ""},       {4, ""},         {-1, ""}};
+    for (const auto& [kind, expected] : passwords)
+        EXPECT_EQ(param.getPassword(kind), expected) << kind;
+
+    std::array<std::uint8_t, 16> key{};
+    TraceCapture trace;
+    ASSERT_TRUE(param.getDataKey(key));
+    EXPECT_EQ(trace.text(), "data_key:\na0a1a2a3a4a5a6a7a8a9aaabacadaeaf\n");
+    EXPECT_EQ(key[0], 0xA0);
+    EXPECT_EQ(key[15], 0xAF);
+    std::vector<std::uint8_t> rest(kUserParamSize - 1072);
+    EXPECT_TRUE(param.getDataKey(rest));
+    std::vector<std::uint8_t> tooLong(kUserParamSize - 1072 + 1);
+    EXPECT_FALSE(param.getDataKey(tooLong));
+
+    UserParam older;
+    ASSERT_TRUE(test::readBlockFile(older, directory, test::patternFile(test::versionIndex("5.10"))));
+    EXPECT_EQ(older.getPassword(1), "");
+    EXPECT_FALSE(older.getDataKey(key));
 }
 
 } // namespace
