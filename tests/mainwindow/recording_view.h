@@ -1,12 +1,12 @@
 #pragma once
 
 // A MainDialogView and MessageBoxes for tests: records what the logic shows
-// and answers message boxes and dialogs as the test scripts them.
+// and answers message boxes and dialogs as the test scripts them. Not thread
+// safe: the logic calls its view from one thread.
 #include "mainwindow/main_view.h"
 #include "platform/message_box.h"
 
 #include <deque>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,7 +16,6 @@ namespace kestrix::test {
 class RecordingMessageBoxes : public MessageBoxes {
 public:
     MessageAnswer show(const MessageBoxRequest& request) override {
-        std::lock_guard lock(mutex_);
         shown.push_back(request);
         if (answers.empty())
             return request.buttons == MessageButtons::YesNo || request.buttons == MessageButtons::YesNoCancel
@@ -28,7 +27,6 @@ public:
     }
     // The texts of the boxes shown so far.
     std::vector<std::string> texts() const {
-        std::lock_guard lock(mutex_);
         std::vector<std::string> result;
         for (const MessageBoxRequest& request : shown)
             result.push_back(request.text);
@@ -37,9 +35,6 @@ public:
 
     std::vector<MessageBoxRequest> shown;
     std::deque<MessageAnswer> answers; // the next boxes' answers; Yes/Ok when empty
-
-private:
-    mutable std::mutex mutex_;
 };
 
 class RecordingView : public MainDialogView {
@@ -47,9 +42,8 @@ public:
     void showStartWarning(const StartWarningTexts& texts) override { warnings.push_back(texts); }
     void showMainWindow(const CToolBoxLang&) override { ++mainWindowShown; }
     DialogFontSize dialogFontSize() const override { return fontSize; }
-    void setSelectorEntries(const std::vector<std::string>& entries, int current) override {
+    void setSelectorEntries(const std::vector<std::string>& entries, int) override {
         selectorEntries = entries;
-        selectorCurrent = current;
     }
     void setPresentation(const ListPresentation& value) override { presentation = value; }
     void showRows(const std::vector<TerminalRow>& value, const std::vector<std::size_t>& selection) override {
@@ -64,12 +58,11 @@ public:
         detail = "terminal";
         details = text;
     }
-    void showWaitWindow(const std::string& title, const std::string& pleaseWait) override {
+    void showWaitWindow(const std::string& title, const std::string&) override {
         detail = "wait";
         waitTitle = title;
-        waitPleaseWait = pleaseWait;
     }
-    void setProgressLine(const std::string& text) override { progressLines.push_back(text); }
+    void setProgressLine(const std::string&) override {}
     bool showPage(const std::string& url) override {
         pages.push_back(url);
         detail = "page";
@@ -85,9 +78,8 @@ public:
         controlsEnabledInGroupDialog = controlsEnabled;
         return maintenanceGroupAccepted;
     }
-    std::optional<std::string> askListFileName(const std::string& directory, const std::string& filter) override {
+    std::optional<std::string> askListFileName(const std::string& directory, const std::string&) override {
         listFileDirectory = directory;
-        listFileFilter = filter;
         return listFileAnswer;
     }
     void closeWindow() override { ++closed; }
@@ -96,7 +88,6 @@ public:
     std::vector<StartWarningTexts> warnings;
     int mainWindowShown = 0;
     std::vector<std::string> selectorEntries;
-    int selectorCurrent = -1;
     ListPresentation presentation;
     std::vector<TerminalRow> rows;
     std::vector<std::size_t> selected;
@@ -106,15 +97,12 @@ public:
     std::string detail; // "idle", "terminal", "wait", "page"
     ShowTerminalText details;
     std::string waitTitle;
-    std::string waitPleaseWait;
-    std::vector<std::string> progressLines;
     std::vector<std::string> pages;
     std::optional<AboutTexts> about;
     std::vector<std::string> browserAddresses;
     int maintenanceGroupDialogs = 0;
     bool controlsEnabledInGroupDialog = true; // the controls' state while the group dialog ran
-    std::string listFileDirectory;
-    std::string listFileFilter;
+    std::string listFileDirectory;            // where the file dialog started; empty: not asked
     int closed = 0;
 
     // How the fake answers.

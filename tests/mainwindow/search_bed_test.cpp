@@ -1,5 +1,4 @@
 #include "mainwindow/main_dialog.h"
-#include "mainwindow/product.h"
 #include "mainwindow/recording_view.h"
 #include "netbed/bed_availability.h"
 #include "netbed/network_bed.h"
@@ -12,17 +11,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <memory>
 #include <ostream>
+#include <set>
+#include <sstream>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-// The main window's search and add field against talmo-sim terminals on the
-// test bed: the PC's bridge br0 is 10.77.0.1/24 (fe80::1). The dialog runs in
-// the PC's namespace (runOnPc), started as the program starts it.
+// The main window's search, add field and list files against talmo-sim
+// terminals on the test bed: the PC's bridge br0 is 10.77.0.1/24 (fe80::1).
+// The dialog runs in the PC's namespace (runOnPc), whose mounts are its own,
+// started as "-e" starts it in a start directory of the test's own.
 
 namespace kestrix {
 
@@ -34,31 +37,30 @@ void PrintTo(const TerminalRow& row, std::ostream* out) {
 
 namespace {
 
+namespace fs = std::filesystem;
 using test::BedLayout;
 using test::NetworkBed;
-using test::RecordingMessageBoxes;
-using test::RecordingView;
 using test::TerminalSetup;
 using test::TraceCapture;
 
 constexpr std::uint16_t kGroup = 4711;
 
 TerminalSetup simulated(const std::string& serialNumber, const std::string& ipv4,
-                        const std::string& linkLocal, std::map<std::string, std::string> extra = {}) {
+                        const std::string& linkLocal, const std::map<std::string, std::string>& extra = {}) {
     TerminalSetup terminal;
     terminal.ipv4 = ipv4;
     terminal.ipv6LinkLocal = linkLocal;
     terminal.terminalSection = {{"serial_number", serialNumber},
                                 {"security_id", "A1B2C3D4"},
                                 {"maintenance_group", std::to_string(kGroup)}};
-    for (auto& [key, value] : extra)
+    for (const auto& [key, value] : extra)
         terminal.terminalSection.insert_or_assign(key, value);
     return terminal;
 }
 
 struct Program {
-    RecordingView view;
-    RecordingMessageBoxes boxes;
+    test::RecordingView view;
+    test::RecordingMessageBoxes boxes;
     CToolBoxDlg dialog;
     explicit Program(AddingMode adding) : dialog(view, boxes, {StartWarning::Suppressed, adding}) {}
 
@@ -71,196 +73,152 @@ struct Program {
     const std::string& text(int id) const { return dialog.language().GetText(id); }
 };
 
-// The program side: in a start directory of its own, started as "-e" starts
-// it, with the terminals' maintenance group.
-void asTheProgram(const NetworkBed& bed, AddingMode adding, const std::function<void(Program&)>& body) {
-    const std::filesystem::path directory = bed.runDirectory() / "start";
+// Whether the program may change routes (a user with or without administrator rights).
+enum class RouteRights { Granted, Dropped };
+
+// The start directory of the running test.
+fs::path startDirectory(const NetworkBed& bed) {
+    return bed.runDirectory() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+}
+
+// Runs body as the program on the PC, with the terminals' maintenance group.
+void asTheProgram(const NetworkBed& bed, AddingMode adding, const std::function<void(Program&)>& body,
+                  RouteRights rights = RouteRights::Granted) {
+    const fs::path directory = startDirectory(bed);
     EXPECT_TRUE(bed.runOnPc([&] {
-        std::filesystem::create_directories(directory);
+        if (rights == RouteRights::Dropped) {
+            ASSERT_TRUE(test::dropNetworkAdministration());
+        }
+        fs::create_directories(directory);
         ASSERT_EQ(::chdir(directory.c_str()), 0);
         ::setenv("LC_ALL", "en_US.UTF-8", 1);
-        Program program(adding);
-        ASSERT_TRUE(program.dialog.OnInitDialog());
-        program.dialog.engine().setT7000ipMaintGroup(kGroup);
-        body(program);
+        auto program = std::make_unique<Program>(adding);
+        ASSERT_TRUE(program->dialog.OnInitDialog());
+        program->dialog.engine().setT7000ipMaintGroup(kGroup);
+        body(*program);
     }));
 }
 
-// Whether the PC's routing table holds a route to the dotted address.
-bool routeTo(const std::string& dotted) {
-    std::vector<RouteRow> rows;
-    int error = 0;
-    EXPECT_TRUE(route_table::read(rows, error));
-    for (const RouteRow& row : rows)
-        if (addressToText(Ip6Address::fromIPv4(row.destination), MappedForm::DottedOnly) == dotted)
-            return true;
-    return false;
+std::string contents(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
 }
 
-class SearchOnTheBed : public test::NetworkBedTest {};
+void writeFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
 
-TEST_F(SearchOnTheBed, EveryTerminalOnceWithItsRowByFindAndByEcho) {
-    BedLayout layout;
-    TerminalSetup dualStack = simulated("100101", "10.77.0.11/24", "fe80::11");
-    dualStack.ipv6Global = "2001:db8:77::11";
-    TerminalSetup ipv4Only =
-        simulated("100102", "10.77.0.12/24", "",
-                  {{"product", "TALMO 7200"}, {"kind", "ET"}, {"firmware_version", "5a52"}});
-    // An older firmware that knows no "find", in its monitor: only the echo broadcast finds it.
-    TerminalSetup echoOnly = simulated("100103", "10.77.0.13/24", "",
-                                       {{"product", "TALMO DCU4"},
-                                        {"authentication", "ip"},
-                                        {"answers_find", "0"},
-                                        {"start_mode", "monitor"}});
-    layout.terminals = {dualStack, ipv4Only, echoOnly};
-    layout.pcHostsLines = {"2001:db8:77::11 t11.bed.test", "10.77.0.12 t12.bed.test"};
-    NetworkBed bed(layout);
+std::set<std::string> namesIn(const fs::path& directory) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(directory))
+        names.insert(entry.path().filename().string());
+    return names;
+}
 
-    asTheProgram(bed, AddingMode::Normal, [](Program& program) {
-        TraceCapture trace;
-        const auto start = std::chrono::steady_clock::now();
+// One bed for the search, the add field and the list files: terminals of
+// every way to be found, two on one IPv4 address and one of another group.
+class OnTheSearchBed : public test::NetworkBedTest {
+protected:
+    static void SetUpTestSuite() {
+        if (!test::networkBedUnavailable().empty())
+            return;
+        TerminalSetup dualStack = simulated("100101", "10.77.0.11/24", "fe80::11");
+        dualStack.ipv6Global = "2001:db8:77::11";
+        BedLayout layout;
+        layout.bridges[0].ipv6Global = "2001:db8:77::1"; // the global addresses are reached directly
+        layout.terminals = {
+            dualStack,
+            simulated("100102", "10.77.0.12/24", "",
+                      {{"product", "TALMO 7200"}, {"kind", "ET"}, {"firmware_version", "5a52"}}),
+            // An older firmware that knows no "find", in its monitor: only the echo broadcast finds it.
+            simulated("100103", "10.77.0.13/24", "",
+                      {{"product", "TALMO DCU4"},
+                       {"authentication", "ip"},
+                       {"answers_find", "0"},
+                       {"start_mode", "monitor"}}),
+            simulated("100201", "10.77.0.20/24", "fe80::21"),
+            simulated("100202", "10.77.0.20/24", "fe80::22"),
+            simulated("100203", "10.77.0.23/24", "fe80::23", {{"maintenance_group", "4712"}}),
+            // Without IPv4: its echo reports 0.0.0.0, only the IPv6 find finds it.
+            simulated("100301", "", "fe80::31"),
+        };
+        layout.pcHostsLines = {"10.77.0.11 t11.bed.test", "2001:db8:77::11 g11.bed.test",
+                               "10.77.0.12 t12.bed.test"};
+        bed_ = std::make_unique<NetworkBed>(layout);
+    }
+    static void TearDownTestSuite() { bed_.reset(); }
+    void SetUp() override {
+        NetworkBedTest::SetUp();
+        if (!IsSkipped()) {
+            ASSERT_NE(bed_, nullptr) << "the bed was not built";
+        }
+    }
+
+    static inline std::unique_ptr<NetworkBed> bed_;
+};
+
+TEST_F(OnTheSearchBed, EveryTerminalOnceWithItsRowTwoOnOneAddressAndTheGroupFilter) {
+    asTheProgram(*bed_, AddingMode::Normal, [](Program& program) {
         program.dialog.OnNewTerminalList();
-        const auto took =
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-        std::printf("[ measured ] a search with 3 terminals took %lld ms\n",
-                    static_cast<long long>(took.count()));
-
-        // By product: TALMO7200, TALMO7450, TALMODCU41.
+        // By product, equal keys in the order found.
         const std::vector<TerminalRow> expected = {
             {2, " TALMO 7200", "TCL 5a52", "SN: 100102", "10.77.0.12", "t12.bed.test"},
-            {5, " TALMO 7450-ACM", "TCL 6.12", "SN: 100101", "2001:db8:77::11", "t11.bed.test"},
+            {5, " TALMO 7450-ACM", "TCL 6.12", "SN: 100101", "2001:db8:77::11", "g11.bed.test"},
+            {5, " TALMO 7450-ACM", "TCL 6.12", "SN: 100201", "fe80::21", "   "},
+            {5, " TALMO 7450-ACM", "TCL 6.12", "SN: 100202", "fe80::22", "   "},
+            {5, " TALMO 7450-ACM", "TCL 6.12", "SN: 100203", "fe80::23", "   "},
+            {5, " TALMO 7450-ACM", "TCL 6.12", "SN: 100301", "fe80::31", "   "},
             {9, " TALMO DCU4", "MON 2.05", "SN: 100103", "10.77.0.13", "   "},
         };
         EXPECT_EQ(program.view.rows, expected);
-        EXPECT_TRUE(program.boxes.shown.empty()) << program.boxes.shown.front().text;
-        ASSERT_EQ(program.serialNumbers().size(), 3u);
-        EXPECT_TRUE(program.dialog.terminalList().at(2).AuthOK)
+        EXPECT_TRUE(program.dialog.terminalList().at(6).AuthOK)
             << "IP-based through the interface that found it";
-        EXPECT_TRUE(
-            trace.contains("CToolBoxDlg::DoFindBroadcast(): 100101 in der Terminalliste vorhanden\n"));
-        EXPECT_TRUE(
-            trace.contains("CToolBoxDlg::DoEchoBroadcast(): 100102 in der Terminalliste vorhanden\n"));
-
-        // What the user saw meanwhile, and the window as it is afterwards.
-        EXPECT_EQ(program.view.waitTitle, std::string(kProductCaption) + " " + program.text(53));
-        EXPECT_EQ(program.view.waitPleaseWait, program.text(54));
-        const std::vector<std::string>& lines = program.view.progressLines;
-        EXPECT_NE(
-            std::find(lines.begin(), lines.end(), "Broadcast 'find' " + program.text(70) + " [ff02::1]"),
-            lines.end());
-        EXPECT_NE(
-            std::find(lines.begin(), lines.end(), "Broadcast 'find' " + program.text(70) + " [10.77.0.255]"),
-            lines.end());
-        EXPECT_NE(
-            std::find(lines.begin(), lines.end(), "Broadcast 'echo' " + program.text(70) + " 10.77.0.1"),
-            lines.end());
-        EXPECT_NE(std::find(lines.begin(), lines.end(),
-                            program.text(71) + " [::ffff:10.77.0.13];100103 " + program.text(72)),
-                  lines.end());
         EXPECT_TRUE(program.view.controlsEnabled);
         EXPECT_FALSE(program.view.waitCursor);
         EXPECT_EQ(program.view.detail, "idle");
-    });
-}
 
-TEST_F(SearchOnTheBed, TwoTerminalsOnOneAddressAndTheGroupFilter) {
-    BedLayout layout;
-    TerminalSetup otherGroup = simulated("100203", "10.77.0.23/24", "fe80::23");
-    otherGroup.terminalSection.insert_or_assign("maintenance_group", "4712");
-    layout.terminals = {simulated("100201", "10.77.0.20/24", "fe80::21"),
-                        simulated("100202", "10.77.0.20/24", "fe80::22"), otherGroup};
-    NetworkBed bed(layout);
-    asTheProgram(bed, AddingMode::Normal, [](Program& program) {
-        program.dialog.OnNewTerminalList();
-        EXPECT_EQ(program.serialNumbers(), (std::vector<std::string>{"100201", "100202", "100203"}));
+        // Two on one address: once for the find broadcast and once for the echo broadcast.
         const std::string duplicate = program.text(46) + " ::ffff:10.77.0.20 " + program.text(47) +
                                       " 100201 " + program.text(48) + " 100202" + program.text(49);
-        // Once for the find broadcast and once for the echo broadcast.
-        ASSERT_EQ(program.boxes.shown.size(), 2u);
-        for (const MessageBoxRequest& box : program.boxes.shown) {
-            EXPECT_EQ(box.text, duplicate);
-            EXPECT_EQ(box.icon, MessageIcon::Error);
-        }
+        EXPECT_EQ(program.boxes.texts(), (std::vector<std::string>{duplicate, duplicate}));
+        EXPECT_EQ(program.boxes.shown.front().icon, MessageIcon::Error);
 
-        TraceCapture trace;
+        // IPv6 addresses and short names show at once.
+        program.dialog.OnShowIPv6(true);
+        EXPECT_EQ(program.view.rows.at(0).addressLine, "::ffff:10.77.0.12");
+        program.dialog.OnHostNameDisplay(HostNameDisplay::Short);
+        EXPECT_EQ(program.view.rows.at(1).dnsLine, "g11");
+        // The details look the IPv4 name up only for a terminal reached by IPv6.
+        program.dialog.OnSelectionChange({1});
+        EXPECT_EQ(program.view.details.ipv4Text, "10.77.0.11 / 255.255.255.0\tt11.bed.test");
+        EXPECT_EQ(program.view.details.ipv6Text,
+                  "fe80::11 / 64\n\n2001:db8:77::11 / 64 (RADV)\tg11.bed.test\n");
+        program.dialog.OnSelectionChange({0});
+        EXPECT_EQ(program.view.details.ipv4Text, "10.77.0.12 / 255.255.255.0");
+
+        // The other group is left out, whether found by find or by echo.
         program.dialog.OnGroupFilter(GroupFilter::CurrentGroupOnly);
         program.dialog.OnNewTerminalList();
-        EXPECT_EQ(program.serialNumbers(), (std::vector<std::string>{"100201", "100202"}));
-        EXPECT_TRUE(trace.contains("CToolBoxDlg::DoFindBroadcast(): 100203 nicht in der Wartungsgruppe\n"));
-        EXPECT_TRUE(trace.contains("CToolBoxDlg::DoEchoBroadcast(): 100203 nicht in der Wartungsgruppe\n"));
+        EXPECT_EQ(program.serialNumbers(),
+                  (std::vector<std::string>{"100102", "100101", "100201", "100202", "100301", "100103"}));
     });
 }
 
-TEST_F(SearchOnTheBed, TheAlternativeModeTakesTheIPBasedRecordOfATerminalThatRefusesIDs) {
-    BedLayout layout;
-    layout.terminals = {simulated("100401", "10.77.0.41/24", "fe80::41", {{"authentication", "ip"}})};
-    NetworkBed bed(layout);
-    for (AddingMode adding : {AddingMode::Normal, AddingMode::Alternative}) {
-        SCOPED_TRACE(adding == AddingMode::Alternative ? "alternative" : "normal");
-        const bool alternative = adding == AddingMode::Alternative;
-        asTheProgram(bed, adding, [alternative](Program& program) {
-            program.dialog.OnNewTerminalList();
-            ASSERT_EQ(program.serialNumbers(), std::vector<std::string>{"100401"});
-            const Terminal& searched = program.dialog.terminalList().at(0);
-            EXPECT_EQ(searched.AuthOK, alternative);
-            EXPECT_EQ(searched.IDBasedAuth, !alternative);
-            if (alternative) {
-                EXPECT_EQ(searched.HostIfAddr, "10.77.0.1");
-            }
-
-            program.dialog.OnClearList();
-            program.dialog.OnAddIPAddr("10.77.0.41");
-            ASSERT_EQ(program.serialNumbers(), std::vector<std::string>{"100401"});
-            const Terminal& added = program.dialog.terminalList().at(0);
-            EXPECT_EQ(added.AuthOK, alternative);
-            EXPECT_EQ(added.IDBasedAuth, !alternative);
-            EXPECT_TRUE(program.boxes.shown.empty());
-        });
-    }
-}
-
-TEST_F(SearchOnTheBed, TheRecordThatReplacesAnotherKeepsTheHostRouteItWasFoundThrough) {
-    BedLayout layout;
-    // In a foreign subnet: the find broadcast's record adds a host route, and
-    // the IP-based record of the echo broadcast reaches the terminal through it.
-    layout.terminals = {simulated("100402", "192.168.99.42/24", "", {{"authentication", "ip"}})};
-    NetworkBed bed(layout);
-    asTheProgram(bed, AddingMode::Alternative, [](Program& program) {
-        TraceCapture trace;
-        program.dialog.OnNewTerminalList();
-        ASSERT_EQ(program.serialNumbers(), std::vector<std::string>{"100402"});
-        ASSERT_TRUE(trace.contains("CToolBoxDlg::DoEchoBroadcast(): Einstellung 'alternativ' suchen"));
-        Terminal& listed = program.dialog.terminalList().at(0);
-        EXPECT_TRUE(listed.AuthOK);
-        EXPECT_FALSE(listed.IDBasedAuth);
-        EXPECT_TRUE(routeTo("192.168.99.42")) << "the replaced record took the route along";
-        EXPECT_NO_THROW(
-            listed.T7000ipLocateByEcho("::ffff:192.168.99.42", "", "100402", RouteUse::NotAllowed));
-        EXPECT_TRUE(program.boxes.shown.empty());
-
-        program.dialog.OnClearList();
-        EXPECT_FALSE(routeTo("192.168.99.42")) << "the route ends with the record that holds it";
-    });
-}
-
-TEST_F(SearchOnTheBed, AddingByAddressNameAndLineAndTheMessagesWhenThatFails) {
-    BedLayout layout;
-    layout.terminals = {simulated("100501", "10.77.0.51/24", ""),
-                        simulated("100502", "10.77.0.52/24", "fe80::52")};
-    layout.pcHostsLines = {"10.77.0.51 t51.bed.test"};
-    NetworkBed bed(layout);
-    asTheProgram(bed, AddingMode::Normal, [](Program& program) {
+TEST_F(OnTheSearchBed, AddingByAddressNameAndLineAndTheMessagesWhenThatFails) {
+    asTheProgram(*bed_, AddingMode::Normal, [](Program& program) {
         struct Case {
             const char* field;
             const char* serialNumber; // listed afterwards, or empty
             int message;              // the box shown, or -1
         };
         const Case cases[] = {
-            {"10.77.0.51", "100501", -1},
-            {"t51.bed.test", "100501", -1},
-            {"100502;10.1.2.3;elsewhere.bed.test", "100502", -1}, // located by its serial number alone
+            {"10.77.0.12", "100102", -1},
+            {"t12.bed.test", "100102", -1},
+            {"100101;10.1.2.3;elsewhere.bed.test", "100101", -1}, // located by its serial number alone
             {"nosuch.bed.test", "", 11},
-            {"100502;10.77.0.52", "", 13},
+            {"100102;10.77.0.12", "", 13},
             {"10.77.0.99", "", 12},
         };
         for (const Case& c : cases) {
@@ -270,51 +228,180 @@ TEST_F(SearchOnTheBed, AddingByAddressNameAndLineAndTheMessagesWhenThatFails) {
             program.dialog.OnAddIPAddr(c.field);
             EXPECT_EQ(program.serialNumbers(), *c.serialNumber ? std::vector<std::string>{c.serialNumber}
                                                                : std::vector<std::string>{});
-            if (c.message < 0) {
-                EXPECT_TRUE(program.boxes.shown.empty());
-                continue;
-            }
-            ASSERT_EQ(program.boxes.shown.size(), 1u);
-            EXPECT_EQ(program.boxes.shown[0].text, program.text(c.message));
-            EXPECT_EQ(program.boxes.shown[0].icon, MessageIcon::Error);
+            EXPECT_EQ(program.boxes.texts(), c.message < 0
+                                                 ? std::vector<std::string>{}
+                                                 : std::vector<std::string>{program.text(c.message)});
         }
         EXPECT_FALSE(program.view.waitCursor);
 
-        // An entry added while another is selected keeps that one selected.
+        // An entry added in front of the selected one keeps that one selected.
         program.dialog.OnClearList();
         program.dialog.OnSortOrder(SortOrder::SerialNumber);
-        program.dialog.OnAddIPAddr("10.77.0.52");
+        program.dialog.OnAddIPAddr("10.77.0.12");
         program.dialog.OnSelectionChange({0});
-        program.dialog.OnAddIPAddr("10.77.0.51");
-        EXPECT_EQ(program.serialNumbers(), (std::vector<std::string>{"100501", "100502"}));
-        EXPECT_EQ(program.dialog.selection(), std::vector<std::size_t>{1});
+        program.dialog.OnAddIPAddr("10.77.0.11");
+        EXPECT_EQ(program.serialNumbers(), (std::vector<std::string>{"100101", "100102"}));
         EXPECT_EQ(program.view.selected, std::vector<std::size_t>{1});
     });
 }
 
-TEST_F(SearchOnTheBed, WithoutTheRightToAddRoutesTheSearchReportsItOnce) {
-    BedLayout layout;
-    layout.terminals = {simulated("100601", "192.168.99.6/24", "")}; // a foreign subnet
-    NetworkBed bed(layout);
-    const std::filesystem::path directory = bed.runDirectory() / "start";
-    EXPECT_TRUE(bed.runOnPc([&] {
-        ASSERT_TRUE(test::dropNetworkAdministration());
-        std::filesystem::create_directories(directory);
-        ASSERT_EQ(::chdir(directory.c_str()), 0);
-        Program program(AddingMode::Normal);
-        ASSERT_TRUE(program.dialog.OnInitDialog());
-        TraceCapture trace;
+TEST_F(OnTheSearchBed, ListFilesAreReadBackAsSavedAndAFailedSaveKeepsTheOldFile) {
+    const fs::path directory = startDirectory(*bed_);
+    asTheProgram(*bed_, AddingMode::Normal, [&](Program& program) {
         program.dialog.OnNewTerminalList();
-        EXPECT_TRUE(program.serialNumbers().empty());
-        EXPECT_EQ(program.boxes.texts(), std::vector<std::string>{program.text(20)});
-        EXPECT_TRUE(trace.contains("CToolBoxDlg::DoFindBroadcast(): ::ffff:192.168.99.6 kein Routing "
-                                   "möglich. Administratorrechte?\n"));
+        ASSERT_EQ(program.serialNumbers().size(), 7u);
+        // The two on one address cannot be told apart by it: they go first.
+        program.dialog.OnSelectionChange({2, 3});
+        program.dialog.OnRemoveSelected();
+        program.view.listFileAnswer = (directory / "bed.rch").string();
+        program.dialog.WriteFile();
+        EXPECT_EQ(program.view.listFileDirectory, directory.string());
+    });
 
-        // Added by its address, the echo's route fails as well.
-        program.boxes.shown.clear();
-        program.dialog.OnAddIPAddr("192.168.99.6");
-        EXPECT_EQ(program.boxes.texts(), std::vector<std::string>{program.text(21)});
-    }));
+    // One CR LF line per terminal, in list order, no header.
+    const std::string saved = contents(directory / "bed.rch");
+    EXPECT_EQ(saved, "100102;10.77.0.12;;t12.bed.test;;;;\r\n"
+                     "100101;10.77.0.11;;t11.bed.test;2001:db8:77::11;fe80::11;g11.bed.test;\r\n"
+                     "100203;10.77.0.23;;;;fe80::23;;\r\n"
+                     "100301;;;;;fe80::31;;\r\n" // the echo's 0.0.0.0 is no IPv4 address
+                     "100103;10.77.0.13;10.77.0.1;;;;;\r\n");
+
+    // A later start offers the file in its selector; the search there reads it.
+    asTheProgram(*bed_, AddingMode::Normal, [&](Program& program) {
+        const std::vector<std::string>& entries = program.dialog.selectorEntries();
+        const auto listed =
+            std::find(entries.begin() + program.dialog.listFileIndex(), entries.end(), "bed.rch");
+        ASSERT_NE(listed, entries.end());
+        program.dialog.OnSelectorChange(static_cast<int>(listed - entries.begin()));
+        program.dialog.OnNewTerminalList();
+        EXPECT_EQ(program.serialNumbers(),
+                  (std::vector<std::string>{"100102", "100101", "100203", "100301", "100103"}));
+        EXPECT_TRUE(program.boxes.shown.empty());
+        program.view.listFileAnswer = (directory / "again.rch").string();
+        program.dialog.WriteFile();
+
+        const std::set<std::string> before = namesIn(directory);
+        program.view.listFileAnswer.reset(); // cancel in the file dialog
+        program.dialog.WriteFile();
+        EXPECT_EQ(namesIn(directory), before);
+
+        // A full file system under an existing list file.
+        const fs::path full = directory / "full";
+        fs::create_directories(full);
+        ASSERT_EQ(::mount("tmpfs", full.c_str(), "tmpfs", 0, "size=64k"), 0);
+        writeFile(full / "old.rch", "old line\r\n");
+        writeFile(full / "filler", std::string(64 * 1024, '\0')); // as much as fits
+        // An existing list file that may be replaced keeps its mode.
+        writeFile(directory / "list.rch", "old line\r\n");
+        ASSERT_EQ(::chmod((directory / "list.rch").c_str(), 0640), 0);
+        fs::create_directories(directory / "folder.rch");
+        for (const fs::path& target : {full / "old.rch", directory / "folder.rch", directory / "list.rch"}) {
+            SCOPED_TRACE(target.string());
+            const std::set<std::string> namesBefore = namesIn(target.parent_path());
+            program.boxes.shown.clear();
+            program.view.listFileAnswer = target.string();
+            program.dialog.WriteFile();
+            EXPECT_EQ(namesIn(target.parent_path()), namesBefore) << "no file is left beside the target";
+            if (target.filename() != "list.rch") {
+                EXPECT_EQ(program.boxes.texts(),
+                          std::vector<std::string>{target.string() + " " + program.text(22)});
+                continue;
+            }
+            EXPECT_TRUE(program.boxes.shown.empty());
+            EXPECT_EQ(contents(target), saved);
+            struct stat status {};
+            ASSERT_EQ(::stat(target.c_str(), &status), 0);
+            EXPECT_EQ(status.st_mode & 07777, 0640u);
+        }
+        EXPECT_EQ(contents(full / "old.rch"), "old line\r\n") << "the old list survives a failed save";
+        EXPECT_FALSE(program.view.waitCursor);
+        ::umount(full.c_str());
+
+        program.dialog.OnClearList();
+        program.view.listFileDirectory.clear();
+        program.dialog.WriteFile();
+        EXPECT_EQ(program.view.listFileDirectory, "") << "no file dialog for an empty list";
+
+        // Empty, malformed and overlong lines are skipped; the last line needs no line end.
+        const std::string longest(260, 'y');
+        const std::string tooLong(261, 'x');
+        writeFile("mixed.rch", "\r\n100102;10.77.0.12\r\n" + tooLong + "\r\n" + longest +
+                                   "\r\n100102;10.77.0.12;;;;;;\r\n\n100301;;;;;;;");
+        TraceCapture trace;
+        EXPECT_TRUE(program.dialog.ReadFile("mixed.rch"));
+        EXPECT_EQ(program.serialNumbers(), (std::vector<std::string>{"100102", "100301"}));
+        EXPECT_TRUE(
+            trace.contains("'100102;10.77.0.12' nicht zu finden, error: Zeile hat falsches Format\n"));
+        EXPECT_TRUE(trace.contains("'" + longest + "' nicht zu finden")) << "260 characters are a line";
+        EXPECT_FALSE(trace.contains("'" + tooLong.substr(0, 70)))
+            << "a longer line is neither shown nor used";
+        EXPECT_FALSE(trace.contains("'' nicht zu finden"));
+    });
+    EXPECT_EQ(contents(directory / "again.rch"), saved) << "the terminals read back are saved as before";
+}
+
+// Whether the PC's routing table holds a route to the dotted address.
+bool routeTo(const std::string& dotted) {
+    std::vector<RouteRow> rows;
+    int error = 0;
+    EXPECT_TRUE(route_table::read(rows, error));
+    return std::any_of(rows.begin(), rows.end(), [&](const RouteRow& row) {
+        return addressToText(Ip6Address::fromIPv4(row.destination), MappedForm::DottedOnly) == dotted;
+    });
+}
+
+class OnTheRouteBed : public test::NetworkBedTest {};
+
+TEST_F(OnTheRouteBed, TheAlternativeModeTakesTheIPBasedRecordWithItsHostRouteAndRoutesNeedTheRight) {
+    // Both refuse ID-based authentication; the second is in a foreign subnet,
+    // reached through the host route its find record adds.
+    BedLayout layout;
+    layout.terminals = {simulated("100401", "10.77.0.41/24", "fe80::41", {{"authentication", "ip"}}),
+                        simulated("100402", "192.168.99.42/24", "", {{"authentication", "ip"}})};
+    NetworkBed bed(layout);
+    asTheProgram(bed, AddingMode::Alternative, [](Program& program) {
+        program.dialog.OnNewTerminalList();
+        ASSERT_EQ(program.serialNumbers(), (std::vector<std::string>{"100401", "100402"}));
+        TerminalList& list = program.dialog.terminalList();
+        for (std::size_t index = 0; index < list.size(); ++index) {
+            EXPECT_TRUE(list.at(index).AuthOK) << index;
+            EXPECT_FALSE(list.at(index).IDBasedAuth) << index;
+        }
+        EXPECT_EQ(list.at(0).HostIfAddr, "10.77.0.1");
+        // The replacing record reaches the terminal through the route it took over.
+        EXPECT_TRUE(routeTo("192.168.99.42"));
+        EXPECT_NO_THROW(
+            list.at(1).T7000ipLocateByEcho("::ffff:192.168.99.42", "", "100402", RouteUse::NotAllowed));
+        program.dialog.OnClearList();
+        EXPECT_FALSE(routeTo("192.168.99.42")) << "the route ends with the record that holds it";
+
+        program.dialog.OnAddIPAddr("10.77.0.41");
+        ASSERT_EQ(program.serialNumbers(), std::vector<std::string>{"100401"});
+        EXPECT_TRUE(list.at(0).AuthOK);
+        EXPECT_FALSE(list.at(0).IDBasedAuth);
+        EXPECT_TRUE(program.boxes.shown.empty());
+    });
+
+    // The normal mode keeps the ID-based records; without the right to add
+    // routes the search says so once, and so does the add field.
+    asTheProgram(
+        bed, AddingMode::Normal,
+        [](Program& program) {
+            program.dialog.OnNewTerminalList();
+            ASSERT_EQ(program.serialNumbers(), std::vector<std::string>{"100401"});
+            EXPECT_FALSE(program.dialog.terminalList().at(0).AuthOK);
+            EXPECT_TRUE(program.dialog.terminalList().at(0).IDBasedAuth);
+            EXPECT_EQ(program.boxes.texts(), std::vector<std::string>{program.text(20)});
+
+            program.dialog.OnClearList();
+            program.boxes.shown.clear();
+            program.dialog.OnAddIPAddr("10.77.0.41");
+            ASSERT_EQ(program.serialNumbers(), std::vector<std::string>{"100401"});
+            EXPECT_FALSE(program.dialog.terminalList().at(0).AuthOK);
+            program.dialog.OnAddIPAddr("192.168.99.42");
+            EXPECT_EQ(program.boxes.texts(), std::vector<std::string>{program.text(21)});
+        },
+        RouteRights::Dropped);
 }
 
 } // namespace
