@@ -1,6 +1,6 @@
 // Secured requests at the responder: the suffix values are literals worked out
 // outside the program (see request_check_test.cpp), so a terminal that
-// computes them differently fails here.
+// computes them differently, or reads their format loosely, fails here.
 #include "sim/responder.h"
 
 #include "sim_test_support.h"
@@ -55,6 +55,8 @@ TEST(SimAuthentication, BothModes) {
         {&kIPBased, "echo * auth=65364", kPc, "auth=OK"},
         {&kIPBased, "echo 123", kPc, "auth=FAILED"},
         {&kIPBased, "echo 123 sid=AEEB34B0", kPc, "auth=FAILED"},
+        {&kIPBased, "echo 123 auth=062043", kPc, "auth=FAILED"}, // five digits at most
+        {&kIPBased, "echo 123 auth=+62043", kPc, "auth=FAILED"},
         {&kIPBased, "reset 123 mode=cold auth=28244", kPc, "reset."},
         {&kIPBased, "reset 123 mode=cold auth=28244", otherPc, ""},
         {&kIPBased, "reset 123 mode=cold auth=28245", kPc, ""},
@@ -63,7 +65,10 @@ TEST(SimAuthentication, BothModes) {
         // ID-based: any sender.
         {&kIDBased, "echo * sid=8A2641E8", kPc, "auth=OK"},
         {&kIDBased, "echo * sid=8A2641E8", ipv6Pc, "auth=OK"},
+        {&kIDBased, "echo * sid=8a2641e8", kPc, "auth=OK"}, // either case
         {&kIDBased, "echo * sid=8A2641E9", kPc, "auth=FAILED"},
+        {&kIDBased, "echo * sid=08A2641E8", kPc, "auth=FAILED"}, // eight digits exactly
+        {&kIDBased, "echo * sid=8A2641E", kPc, "auth=FAILED"},
         {&kIDBased, "echo * auth=65364", kPc, "auth=FAILED"},
         {&kIDBased, "reset 1234567 mode=ice sid=9F8AEDA4", ipv6Pc, "reset."},
         {&kIDBased, "reset 1234567 mode=ice sid=9F8AEDA5", kPc, ""},

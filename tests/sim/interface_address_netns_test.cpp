@@ -27,10 +27,11 @@ std::string run(const std::string& command) {
     return output;
 }
 
-Ipv4Settings settings(const char* address, int prefixLength) {
+// "address/prefix length"
+Ipv4Settings settings(const std::string& text) {
     Ipv4Settings result;
-    result.address = *ipv4FromText(address);
-    result.prefixLength = prefixLength;
+    result.address = *ipv4FromText(text.substr(0, text.find('/')));
+    result.prefixLength = std::stoi(text.substr(text.find('/') + 1));
     return result;
 }
 
@@ -55,52 +56,44 @@ protected:
     void TearDown() override { run("ip link del kxs0"); }
 
     static std::string addresses() { return run("ip -4 -o addr show dev kxs0"); }
-    static void expectTestBedRoutesKept() {
-        EXPECT_TRUE(contains(run("ip route show default"), "default dev kxs0"));
-        EXPECT_TRUE(
-            contains(run("ip route show table local type broadcast"), "broadcast 10.88.0.255 dev kxs0"));
-    }
 
     NetlinkInterfaceAddress interfaceAddress;
 };
 
 } // namespace
 
-TEST_F(SimInterfaceAddress, NewAddressInTheSameSubnet) {
-    interfaceAddress.replaceIPv4("kxs0", settings("10.77.0.11", 24), settings("10.77.0.20", 24));
-    const std::string now = addresses();
-    EXPECT_TRUE(contains(now, "inet 10.77.0.20/24 brd 10.77.0.255")) << now;
-    EXPECT_FALSE(contains(now, "10.77.0.11")) << now;
-    expectTestBedRoutesKept();
+// One address after the other: within the subnet (where removing the old
+// primary address must not take the new one along), to another subnet, and back.
+TEST_F(SimInterfaceAddress, EachNewAddressReplacesTheOldOneAndKeepsTheTestBedRoutes) {
+    const struct {
+        std::string from;
+        std::string to;
+        std::string broadcast;
+    } steps[] = {
+        {"10.77.0.11/24", "10.77.0.20/24", "10.77.0.255"},
+        {"10.77.0.20/24", "192.168.42.127/24", "192.168.42.255"},
+        {"192.168.42.127/24", "10.77.0.12/16", "10.77.255.255"},
+    };
+    for (const auto& step : steps) {
+        interfaceAddress.replaceIPv4("kxs0", settings(step.from), settings(step.to));
+        const std::string now = addresses();
+        EXPECT_TRUE(contains(now, "inet " + step.to + " brd " + step.broadcast)) << now;
+        EXPECT_FALSE(contains(now, "inet " + step.from)) << now;
+        EXPECT_TRUE(contains(run("ip route show default"), "default dev kxs0"));
+        // The test bed's route and the kernel's one made from the address's broadcast.
+        const std::string routes = run("ip route show table local type broadcast");
+        EXPECT_TRUE(contains(routes, "broadcast 10.88.0.255 dev kxs0")) << routes;
+        EXPECT_TRUE(contains(routes, "broadcast " + step.broadcast + " dev kxs0")) << routes;
+    }
 }
 
-TEST_F(SimInterfaceAddress, NewAddressInAnotherSubnetAndBack) {
-    interfaceAddress.replaceIPv4("kxs0", settings("10.77.0.11", 24), settings("192.168.42.127", 24));
-    std::string now = addresses();
-    EXPECT_TRUE(contains(now, "inet 192.168.42.127/24 brd 192.168.42.255")) << now;
-    EXPECT_FALSE(contains(now, "10.77.0.11")) << now;
-    expectTestBedRoutesKept();
-    // The kernel's broadcast route of the new subnet, made from the address's broadcast.
-    EXPECT_TRUE(
-        contains(run("ip route show table local type broadcast"), "broadcast 192.168.42.255 dev kxs0"));
-
-    interfaceAddress.replaceIPv4("kxs0", settings("192.168.42.127", 24), settings("10.77.0.12", 16));
-    now = addresses();
-    EXPECT_TRUE(contains(now, "inet 10.77.0.12/16 brd 10.77.255.255")) << now;
-    EXPECT_FALSE(contains(now, "192.168.42.127")) << now;
-    expectTestBedRoutesKept();
-}
-
-TEST_F(SimInterfaceAddress, FirstAddressOfAnIPv6OnlyTerminalAndAnAddressAlreadyGone) {
+TEST_F(SimInterfaceAddress, FirstAddressOfAnIPv6OnlyTerminalAnAddressAlreadyGoneAndAnUnknownInterface) {
     ASSERT_EQ(run("ip addr del 10.77.0.11/24 dev kxs0"), "");
-    interfaceAddress.replaceIPv4("kxs0", Ipv4Settings{}, settings("10.77.0.30", 24));
+    interfaceAddress.replaceIPv4("kxs0", Ipv4Settings{}, settings("10.77.0.30/24"));
     EXPECT_TRUE(contains(addresses(), "inet 10.77.0.30/24")) << addresses();
     // The old address is no longer there: nothing to remove, no error.
-    interfaceAddress.replaceIPv4("kxs0", settings("10.77.0.99", 24), settings("10.77.0.31", 24));
+    interfaceAddress.replaceIPv4("kxs0", settings("10.77.0.99/24"), settings("10.77.0.31/24"));
     EXPECT_TRUE(contains(addresses(), "inet 10.77.0.31/24")) << addresses();
-}
-
-TEST_F(SimInterfaceAddress, UnknownInterface) {
-    EXPECT_THROW(interfaceAddress.replaceIPv4("kxs9", settings("10.77.0.11", 24), settings("10.77.0.20", 24)),
+    EXPECT_THROW(interfaceAddress.replaceIPv4("kxs9", settings("10.77.0.11/24"), settings("10.77.0.20/24")),
                  std::runtime_error);
 }

@@ -1,24 +1,14 @@
 // The exact reply bytes of every command, from the terminal of
 // sim_test_support.h (TALMO 7450, serial number 100101, ID-based).
-#include "sim/request_check.h"
 #include "sim/responder.h"
 
 #include "sim_test_support.h"
 
-#include <cstdio>
 #include <gtest/gtest.h>
 
 using namespace kestrix::sim;
 
 namespace {
-
-// The request with its "sid=" suffix as the terminal of testConfig() computes it.
-std::string withSid(const std::string& text, std::uint16_t group = 0x1234) {
-    std::string message = requestBytes(text); // ends with the zero byte that stands for the appended blank
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, "sid=%08X", idBasedCheck("100101", group, 0xA1B2C3D4, message));
-    return text + " " + suffix;
-}
 
 struct ReplyCase {
     std::vector<ConfigEntry> config;

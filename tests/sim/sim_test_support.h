@@ -5,9 +5,11 @@
 // interface stand-in that records what a restart puts on it.
 #include "settings_files/ini_data.h"
 #include "sim/interface_address.h"
+#include "sim/request_check.h"
 #include "sim/responder.h"
 #include "sim/terminal_config.h"
 
+#include <cstdio>
 #include <mutex>
 #include <span>
 #include <string>
@@ -15,13 +17,18 @@
 #include <tuple>
 #include <vector>
 
-// A request datagram: every blank a zero byte, one terminating zero byte.
-inline std::string requestBytes(std::string_view text) {
+// A request's text as the terminal sees it: every blank a zero byte.
+inline std::string requestBody(std::string_view text) {
     std::string bytes(text);
     for (char& character : bytes)
         if (character == ' ')
             character = '\0';
-    return bytes + '\0';
+    return bytes;
+}
+
+// A request datagram: the body and one terminating zero byte.
+inline std::string requestBytes(std::string_view text) {
+    return requestBody(text) + '\0';
 }
 
 // A reply datagram written with "|" between its fields: every field followed by a zero byte.
@@ -35,6 +42,14 @@ inline std::string replyBytes(std::string_view fields) {
 
 inline std::span<const std::uint8_t> asBytes(const std::string& bytes) {
     return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
+}
+
+// The request with the "sid=" suffix that the terminal of testConfig() computes for it.
+inline std::string withSid(const std::string& text, std::uint16_t group = 0x1234) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, "sid=%08X",
+                  kestrix::sim::idBasedCheck("100101", group, 0xA1B2C3D4, requestBytes(text)));
+    return text + " " + suffix;
 }
 
 using ConfigEntry = std::tuple<std::string, std::string, std::string>; // section, key, value

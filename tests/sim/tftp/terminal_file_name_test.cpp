@@ -12,13 +12,14 @@ struct NameCase {
     const char* name;
     TransferDirection direction;
     const char* mapped; // nullptr: refused with "Access violation"
+    const char* serialNumber = "100101";
 };
 
 class TerminalFileNameTest : public testing::TestWithParam<NameCase> {};
 
 TEST_P(TerminalFileNameTest, MapsOrRefuses) {
     const NameCase& sample = GetParam();
-    auto result = mapTerminalFileName(sample.name, sample.direction, "100101");
+    auto result = mapTerminalFileName(sample.name, sample.direction, sample.serialNumber);
     if (sample.mapped != nullptr) {
         ASSERT_TRUE(std::holds_alternative<MappedFileName>(result)) << std::get<RequestRefusal>(result).text;
         EXPECT_EQ(std::get<MappedFileName>(result).relativePath, sample.mapped);
@@ -30,7 +31,8 @@ TEST_P(TerminalFileNameTest, MapsOrRefuses) {
     }
 }
 
-const NameCase kProgramsNames[] = {
+const NameCase kNames[] = {
+    // The program's names.
     {"C@\\t7000\\talmo.cfg", Read, "talmo.cfg"},
     {"talmo.cfg", Read, "talmo.cfg"},
     {"[100101]C@\\t7000\\talmo.cfg", Write, "talmo.cfg"},
@@ -43,14 +45,14 @@ const NameCase kProgramsNames[] = {
     {"[100101]/talmo/terminal-ui.xml", Write, "talmo/terminal-ui.xml"},
     {"[100101]/talmo/rfwdownload.trfw", Write, "talmo/rfwdownload.trfw"},
     {"C@\\t7000\\sub\\file.bin", Read, "sub/file.bin"},
-};
-INSTANTIATE_TEST_SUITE_P(TheProgramsNames, TerminalFileNameTest, testing::ValuesIn(kProgramsNames));
-
-const NameCase kRefusedNames[] = {
+    // A bracket prefix on a read is a file name of its own, which no terminal has.
+    {"[100101]talmo.cfg", Read, "[100101]talmo.cfg"},
+    // Refused.
     {"talmo.cfg", Write, nullptr},                    // no serial number prefix
     {"[100102]C@\\t7000\\talmo.cfg", Write, nullptr}, // another terminal's
     {"[1001011]talmo.cfg", Write, nullptr},           // a longer number
     {"[]talmo.cfg", Write, nullptr},
+    {"[]talmo.cfg", Write, nullptr, ""}, // a terminal without serial number accepts no write
     {"../etc/passwd", Read, nullptr},
     {"C@\\t7000\\..\\..\\secret", Read, nullptr},
     {"/talmo/../../x", Read, nullptr},
@@ -64,19 +66,7 @@ const NameCase kRefusedNames[] = {
     {"C@\ttalmo.cfg", Read, nullptr}, // a tab instead of "\\t"
     {"name\x7f", Read, nullptr},
 };
-INSTANTIATE_TEST_SUITE_P(RefusedNames, TerminalFileNameTest, testing::ValuesIn(kRefusedNames));
-
-TEST(TerminalFileName, ReadNamesKeepABracketPrefix) {
-    // The program reads under the plain name; a bracket prefix on a read is a
-    // file name of its own, which no terminal has.
-    auto result = mapTerminalFileName("[100101]talmo.cfg", Read, "100101");
-    ASSERT_TRUE(std::holds_alternative<MappedFileName>(result));
-    EXPECT_EQ(std::get<MappedFileName>(result).relativePath, "[100101]talmo.cfg");
-}
-
-TEST(TerminalFileName, EmptySerialNumberAcceptsNoWrite) {
-    EXPECT_TRUE(std::holds_alternative<RequestRefusal>(mapTerminalFileName("[]talmo.cfg", Write, "")));
-}
+INSTANTIATE_TEST_SUITE_P(Names, TerminalFileNameTest, testing::ValuesIn(kNames));
 
 } // namespace
 } // namespace kestrix::sim
