@@ -83,11 +83,16 @@ protected:
     T7000ip* engine_ = nullptr;
 };
 
-TEST_F(Commands, ASecuredCommandToATerminalWithoutAuthenticationGoesOutAsItIs) {
-    auto script = std::make_shared<Script>(Script{{{"reset", "reset."}}, {}});
-    ScriptedPeer peer("127.0.0.2", 0xdead, scripted(script));
+TEST_F(Commands, ASecuredCommandWithoutAuthOKGoesOutAsItIsOnlyToATerminalWithoutAuthentication) {
+    ScriptedPeer peer("127.0.0.2", 0xdead,
+                      scripted(std::make_shared<Script>(Script{{{"reset", "reset."}}, {}})));
     TerminalFields fields = knownTerminal();
-    fields.AuthOK = false;
+    fields.AuthOK = false; // 6.20 knows authentication, but has not accepted this station
+    EXPECT_TRUE(Terminal(engine(), fields)
+                    .T7000ipComm(RequestSecurity::Secured, "reset 100200", Kind::Directed, 1)
+                    .empty());
+    EXPECT_TRUE(texts(peer).empty());
+
     fields.FirmwareVersion = "5.49";
     fields.MonitorVersion = "1.99";
     Terminal terminal(engine(), fields);
@@ -99,16 +104,6 @@ TEST_F(Commands, ASecuredCommandToATerminalWithoutAuthenticationGoesOutAsItIs) {
               "Terminal::T7000ipComm(100200): TCL kennt noch keine Authentifizierung.\n"
               "Terminal::T7000ipComm(100200): Antworten erhalten\n"
               "T7000ipReset(100200): Quittung ok\n");
-}
-
-TEST_F(Commands, ASecuredIPBasedCommandWithoutAuthOKSendsNothing) {
-    ScriptedPeer peer("127.0.0.2", 0xdead,
-                      scripted(std::make_shared<Script>(Script{{{"reset", "reset."}}, {}})));
-    TerminalFields fields = knownTerminal();
-    fields.AuthOK = false; // 6.20 knows authentication, but has not accepted this station
-    Terminal terminal(engine(), fields);
-    EXPECT_TRUE(terminal.T7000ipComm(RequestSecurity::Secured, "reset 100200", Kind::Directed, 1).empty());
-    EXPECT_TRUE(texts(peer).empty());
 }
 
 TEST_F(Commands, IPBasedAndUnansweredRequestsAreTriedThreeTimes) {

@@ -1,8 +1,8 @@
-#include "support/capabilities.h"
 #include "mainwindow/toolbox_lang.h"
 #include "netbed/bed_availability.h"
 #include "netbed/network_bed.h"
 #include "protocol/t7000ip.h"
+#include "support/capabilities.h"
 #include "support/trace_capture.h"
 #include "terminal/lan_interfaces.h"
 #include "terminal/route_table.h"
@@ -10,11 +10,13 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include <memory>
 
 // Locating simulated terminals on a private LAN: the PC's bridge br0 is
-// 10.77.0.1/24 (fe80::1); each test places its terminals in or outside that
-// subnet. The program side runs in the PC's namespace (runOnPc).
+// 10.77.0.1/24 (fe80::1), br1 10.78.0.1/24 (fe80::2). Each terminal stands
+// for one scenario, in or outside the PC's subnets; they answer only requests
+// for their own serial number or address, so they share a bed. The program
+// side runs in the PC's namespace (runOnPc).
 
 namespace kestrix {
 namespace {
@@ -24,11 +26,13 @@ using test::NetworkBed;
 using test::TerminalSetup;
 using test::TraceCapture;
 
-TerminalSetup simulated(const std::string& serialNumber, const std::string& ipv4, const std::string& linkLocal,
-                       const std::string& authentication = "id") {
+TerminalSetup simulated(const std::string& serialNumber, const std::string& ipv4,
+                        const std::string& linkLocal, std::size_t bridge = 0,
+                        const std::string& authentication = "id") {
     TerminalSetup terminal;
     terminal.ipv4 = ipv4;
     terminal.ipv6LinkLocal = linkLocal;
+    terminal.bridge = bridge;
     terminal.terminalSection = {{"serial_number", serialNumber},
                                 {"authentication", authentication},
                                 {"security_id", "A1B2C3D4"},
@@ -37,7 +41,7 @@ TerminalSetup simulated(const std::string& serialNumber, const std::string& ipv4
 }
 
 // The program's side in the PC's namespace: its LAN table, the engine with
-// the terminals' maintenance group, and the test body.
+// the given maintenance group, and the test body.
 void asTheProgram(const std::function<void(T7000ip&)>& body, std::uint16_t group = 4711) {
     enumerateLanInterfaces();
     static const CToolBoxLang language(kLocaleIdEnglishUnitedStates);
@@ -61,89 +65,117 @@ bool routeTo(const char* dotted) {
     return false;
 }
 
+// One bed for each layout: the scenarios of one bridge, and those that need
+// the second bridge (a search over two interfaces waits on each, so the
+// one-bridge scenarios stay on their own bed).
+class BedOfTerminals : public test::NetworkBedTest {
+protected:
+    static void build(std::vector<TerminalSetup> terminals, std::size_t bridges) {
+        if (!test::networkBedUnavailable().empty())
+            return;
+        BedLayout layout;
+        layout.bridges = {test::BridgeSetup{"10.77.0.1/24", "fe80::1", ""}};
+        if (bridges == 2)
+            layout.bridges.push_back(test::BridgeSetup{"10.78.0.1/24", "fe80::2", ""});
+        layout.terminals = std::move(terminals);
+        layout.pcHostsLines = {"10.77.0.11 t1.bed.test", "10.77.0.50 alias.bed.test",
+                               "10.77.0.11 alias.bed.test"};
+        bed_ = std::make_unique<NetworkBed>(layout);
+    }
+    static void TearDownTestSuite() { bed_.reset(); }
+    void SetUp() override {
+        NetworkBedTest::SetUp();
+        if (!IsSkipped()) {
+            ASSERT_NE(bed_, nullptr) << "the bed was not built";
+        }
+    }
+    // Runs body as the program on the PC.
+    static void onPc(const std::function<void(T7000ip&)>& body, std::uint16_t group = 4711) {
+        EXPECT_TRUE(bed_->runOnPc([&] { asTheProgram(body, group); }));
+    }
 
-class LocateOnTheBed : public test::NetworkBedTest {};
+    static inline std::unique_ptr<NetworkBed> bed_;
+};
+
+class LocateOnTheBed : public BedOfTerminals {
+protected:
+    static void SetUpTestSuite() {
+        build({simulated("100101", "10.77.0.11/24", "fe80::11"),
+               simulated("100102", "10.77.0.12/24", "fe80::12"),
+               simulated("100103", "192.168.99.5/24", ""), // IPv4 only: found by the IPv4 broadcast
+               simulated("100104", "192.168.99.6/24", ""), simulated("100105", "", "fe80::15"),
+               simulated("100107", "192.168.99.7/24", "fe80::17"), simulated("100109", "10.77.0.39/24", "")},
+              1);
+    }
+};
+
+class LocateBehindTwoBridges : public BedOfTerminals {
+protected:
+    static void SetUpTestSuite() {
+        build({simulated("100106", "10.78.0.16/24", "", 1, "ip"), simulated("100108", "", "fe80::28", 1)}, 2);
+    }
+};
 
 TEST_F(LocateOnTheBed, ByAddressAndByDnsNameWithIDBasedHandshake) {
-    BedLayout layout;
-    layout.terminals = {simulated("100101", "10.77.0.11/24", "fe80::11")};
-    layout.pcHostsLines = {"10.77.0.11 t1.bed.test", "10.77.0.50 alias.bed.test", "10.77.0.11 alias.bed.test"};
-    NetworkBed bed(layout);
-    EXPECT_TRUE(bed.runOnPc([] {
-        asTheProgram([](T7000ip& engine) {
-            Terminal byAddress(engine, AuthenticationMode::IDBased, "10.77.0.11", "", -1);
-            EXPECT_EQ(byAddress.SerialNumber, "100101");
-            EXPECT_EQ(byAddress.TerminalId, 0xA1B2C3D4u);
-            EXPECT_TRUE(byAddress.AuthOK) << "the ID-based echo was not accepted";
-            EXPECT_EQ(byAddress.IPv6LinkLocal, "fe80::11");
+    onPc([](T7000ip& engine) {
+        Terminal byAddress(engine, AuthenticationMode::IDBased, "10.77.0.11", "", -1);
+        EXPECT_EQ(byAddress.SerialNumber, "100101");
+        EXPECT_EQ(byAddress.TerminalId, 0xA1B2C3D4u);
+        EXPECT_TRUE(byAddress.AuthOK) << "the ID-based echo was not accepted";
+        EXPECT_EQ(byAddress.IPv6LinkLocal, "fe80::11");
 
-            Terminal byName(engine, AuthenticationMode::IDBased, "t1.bed.test", "", -1);
-            EXPECT_EQ(byName.SerialNumber, "100101");
-            EXPECT_EQ(byName.IPAddrInUse, "::ffff:10.77.0.11");
-            // Forward and reverse agree for t1.bed.test; alias.bed.test leads elsewhere.
-            EXPECT_EQ(byName.nameResolver().lookupConfirmedName("10.77.0.11"), "t1.bed.test");
-            EXPECT_EQ(systemNameResolver().lookupConfirmedName("10.77.0.50"), "");
+        Terminal byName(engine, AuthenticationMode::IDBased, "t1.bed.test", "", -1);
+        EXPECT_EQ(byName.SerialNumber, "100101");
+        EXPECT_EQ(byName.IPAddrInUse, "::ffff:10.77.0.11");
+        // Forward and reverse agree for t1.bed.test; alias.bed.test leads elsewhere.
+        EXPECT_EQ(byName.nameResolver().lookupConfirmedName("10.77.0.11"), "t1.bed.test");
+        EXPECT_EQ(systemNameResolver().lookupConfirmedName("10.77.0.50"), "");
 
-            // A list-file line "SN;IP;DNS" is located by its serial number alone.
-            Terminal fromLine(engine, std::string("100101;10.99.99.99;nowhere.bed.test"));
-            EXPECT_EQ(fromLine.SerialNumber, "100101");
-            EXPECT_EQ(fromLine.IPAddrInUse, "fe80::11"); // the IPv6 broadcast is asked first
-        });
-    }));
+        // A list-file line "SN;IP;DNS" is located by its serial number alone.
+        Terminal fromLine(engine, std::string("100101;10.99.99.99;nowhere.bed.test"));
+        EXPECT_EQ(fromLine.SerialNumber, "100101");
+        EXPECT_EQ(fromLine.IPAddrInUse, "fe80::11"); // the IPv6 broadcast is asked first
+    });
 }
 
 TEST_F(LocateOnTheBed, AChangedMaintenanceGroupMakesAuthenticationFail) {
-    BedLayout layout;
-    layout.terminals = {simulated("100102", "10.77.0.12/24", "fe80::12")};
-    NetworkBed bed(layout);
-    EXPECT_TRUE(bed.runOnPc([] {
-        asTheProgram(
-            [](T7000ip& engine) {
-                Terminal record(engine, AuthenticationMode::IDBased, "10.77.0.12", "", -1);
-                EXPECT_EQ(record.SerialNumber, "100102");
-                EXPECT_FALSE(record.AuthOK);
-                EXPECT_FALSE(record.findIDBasedAuthentification());
-            },
-            4712);
-    }));
+    onPc(
+        [](T7000ip& engine) {
+            Terminal record(engine, AuthenticationMode::IDBased, "10.77.0.12", "", -1);
+            EXPECT_EQ(record.SerialNumber, "100102");
+            EXPECT_FALSE(record.AuthOK);
+            EXPECT_FALSE(record.findIDBasedAuthentification());
+        },
+        4712);
 }
 
 TEST_F(LocateOnTheBed, ForeignSubnetFoundByBroadcastAndReachedThroughAHostRoute) {
-    BedLayout layout;
-    layout.terminals = {simulated("100103", "192.168.99.5/24", "")}; // IPv4 only: found by the IPv4 broadcast
-    NetworkBed bed(layout);
-    EXPECT_TRUE(bed.runOnPc([] {
-        asTheProgram([](T7000ip& engine) {
-            {
-                TraceCapture trace;
-                Terminal record(engine, std::string("100103;;;;;;;"));
-                EXPECT_EQ(record.SerialNumber, "100103");
-                EXPECT_EQ(record.IPv4Addr, "192.168.99.5");
-                EXPECT_EQ(record.IPAddrInUse, "::ffff:192.168.99.5");
-                EXPECT_TRUE(record.RouteAdded);
-                EXPECT_TRUE(routeTo("192.168.99.5"));
-                EXPECT_TRUE(trace.contains(
-                    "Terminal::T7000ipLocateByFind(SN = 100103) nach Broadcast mit Seriennummer Antwort von IP Adresse: "
-                    "::ffff:192.168.99.5\n"));
-            }
-            EXPECT_FALSE(routeTo("192.168.99.5"));
-            // By IPv4 address from the saved line: the route is needed, lives with the record.
-            {
-                Terminal record(engine, AuthenticationMode::IDBased, "192.168.99.5", "100103", -1);
-                EXPECT_TRUE(record.RouteAdded);
-                EXPECT_TRUE(routeTo("192.168.99.5"));
-                EXPECT_EQ(record.SerialNumber, "100103");
-            }
-            EXPECT_FALSE(routeTo("192.168.99.5")) << "the record's end must remove its route";
-        });
-    }));
+    onPc([](T7000ip& engine) {
+        {
+            TraceCapture trace;
+            Terminal record(engine, std::string("100103;;;;;;;"));
+            EXPECT_EQ(record.SerialNumber, "100103");
+            EXPECT_EQ(record.IPv4Addr, "192.168.99.5");
+            EXPECT_EQ(record.IPAddrInUse, "::ffff:192.168.99.5");
+            EXPECT_TRUE(record.RouteAdded);
+            EXPECT_TRUE(routeTo("192.168.99.5"));
+            EXPECT_TRUE(trace.contains("Terminal::T7000ipLocateByFind(SN = 100103) nach Broadcast mit "
+                                       "Seriennummer Antwort von IP Adresse: ::ffff:192.168.99.5\n"));
+        }
+        EXPECT_FALSE(routeTo("192.168.99.5"));
+        // By IPv4 address from the saved line: the route is needed, lives with the record.
+        {
+            Terminal record(engine, AuthenticationMode::IDBased, "192.168.99.5", "100103", -1);
+            EXPECT_TRUE(record.RouteAdded);
+            EXPECT_TRUE(routeTo("192.168.99.5"));
+            EXPECT_EQ(record.SerialNumber, "100103");
+        }
+        EXPECT_FALSE(routeTo("192.168.99.5")) << "the record's end must remove its route";
+    });
 }
 
 TEST_F(LocateOnTheBed, WithoutTheRightToAddRoutesAForeignTerminalGivesCode4) {
-    BedLayout layout;
-    layout.terminals = {simulated("100104", "192.168.99.6/24", "")};
-    NetworkBed bed(layout);
-    EXPECT_TRUE(bed.runOnPc([] {
+    EXPECT_TRUE(bed_->runOnPc([] {
         ASSERT_TRUE(test::dropNetworkAdministration());
         asTheProgram([](T7000ip& engine) {
             try {
@@ -158,94 +190,64 @@ TEST_F(LocateOnTheBed, WithoutTheRightToAddRoutesAForeignTerminalGivesCode4) {
 }
 
 TEST_F(LocateOnTheBed, ALinkLocalOnlyTerminalBySerialNumberOverIPv6) {
-    BedLayout layout;
-    layout.terminals = {simulated("100105", "", "fe80::15")};
-    NetworkBed bed(layout);
-    EXPECT_TRUE(bed.runOnPc([] {
-        asTheProgram([](T7000ip& engine) {
-            TraceCapture trace;
-            Terminal record(engine, AuthenticationMode::IDBased, "", "100105", -1);
-            EXPECT_EQ(record.SerialNumber, "100105");
-            EXPECT_EQ(record.IPAddrInUse, "fe80::15");
-            EXPECT_TRUE(record.AddrInUse.isLinkLocal());
-            EXPECT_FALSE(record.RouteAdded);
-            EXPECT_FALSE(trace.contains("CreateIpForwardEntry"));
-        });
-    }));
+    onPc([](T7000ip& engine) {
+        TraceCapture trace;
+        Terminal record(engine, AuthenticationMode::IDBased, "", "100105", -1);
+        EXPECT_EQ(record.SerialNumber, "100105");
+        EXPECT_EQ(record.IPAddrInUse, "fe80::15");
+        EXPECT_TRUE(record.AddrInUse.isLinkLocal());
+        EXPECT_FALSE(record.RouteAdded);
+        EXPECT_FALSE(trace.contains("CreateIpForwardEntry"));
+    });
 }
 
-TEST_F(LocateOnTheBed, TheIPBasedSearchPicksTheInterfaceTheTerminalAccepts) {
-    BedLayout layout;
-    layout.bridges = {test::BridgeSetup{"10.77.0.1/24", "fe80::1", ""}, test::BridgeSetup{"10.78.0.1/24", "fe80::2", ""}};
-    TerminalSetup terminal = simulated("100106", "10.78.0.16/24", "", "ip");
-    terminal.bridge = 1;
-    layout.terminals = {terminal};
-    NetworkBed bed(layout);
-    EXPECT_TRUE(bed.runOnPc([] {
-        asTheProgram([](T7000ip& engine) {
-            // Told the wrong interface, the terminal answers but does not accept.
-            int first = -1;
-            for (int row = 0; row < lanInterfaces().count(); ++row)
-                if (std::string(lanInterfaces().entries()[static_cast<std::size_t>(row)].IPv4Addr.data()) == "10.77.0.1")
-                    first = row;
-            ASSERT_GE(first, 0);
-            Terminal record(engine, AuthenticationMode::IPBased, "10.78.0.16", "", first);
-            EXPECT_EQ(record.SerialNumber, "100106");
-            EXPECT_FALSE(record.IDBasedAuth);
-            EXPECT_FALSE(record.AuthOK);
-            EXPECT_TRUE(record.findIPBasedAuthentification());
-            EXPECT_TRUE(record.AuthOK);
-            EXPECT_EQ(record.HostIfAddr, "10.78.0.1");
-        });
-    }));
+TEST_F(LocateBehindTwoBridges, TheIPBasedSearchPicksTheInterfaceTheTerminalAccepts) {
+    onPc([](T7000ip& engine) {
+        // Told the wrong interface, the terminal answers but does not accept.
+        int first = -1;
+        for (int row = 0; row < lanInterfaces().count(); ++row)
+            if (std::string(lanInterfaces().entries()[static_cast<std::size_t>(row)].IPv4Addr.data()) ==
+                "10.77.0.1")
+                first = row;
+        ASSERT_GE(first, 0);
+        Terminal record(engine, AuthenticationMode::IPBased, "10.78.0.16", "", first);
+        EXPECT_EQ(record.SerialNumber, "100106");
+        EXPECT_FALSE(record.IDBasedAuth);
+        EXPECT_FALSE(record.AuthOK);
+        EXPECT_TRUE(record.findIPBasedAuthentification());
+        EXPECT_TRUE(record.AuthOK);
+        EXPECT_EQ(record.HostIfAddr, "10.78.0.1");
+    });
 }
 
 TEST_F(LocateOnTheBed, TheRouteGoesWithTheRecordAlsoWhenItIsFoundAgainElsewhere) {
-    BedLayout layout;
-    layout.terminals = {simulated("100107", "192.168.99.7/24", "fe80::17")};
-    NetworkBed bed(layout);
-    EXPECT_TRUE(bed.runOnPc([] {
-        asTheProgram([](T7000ip& engine) {
-            {
-                Terminal record(engine, AuthenticationMode::IDBased, "192.168.99.7", "", -1);
-                ASSERT_TRUE(record.RouteAdded);
-                // Located once more, the terminal answers over IPv6 first.
-                record.T7000ipLocateByFind("", "", "100107", RouteUse::NotAllowed);
-                EXPECT_EQ(record.IPAddrInUse, "fe80::17");
-            }
-            EXPECT_FALSE(routeTo("192.168.99.7")) << "the route outlived its record";
-        });
-    }));
+    onPc([](T7000ip& engine) {
+        {
+            Terminal record(engine, AuthenticationMode::IDBased, "192.168.99.7", "", -1);
+            ASSERT_TRUE(record.RouteAdded);
+            // Located once more, the terminal answers over IPv6 first.
+            record.T7000ipLocateByFind("", "", "100107", RouteUse::NotAllowed);
+            EXPECT_EQ(record.IPAddrInUse, "fe80::17");
+        }
+        EXPECT_FALSE(routeTo("192.168.99.7")) << "the route outlived its record";
+    });
 }
 
-TEST_F(LocateOnTheBed, ALinkLocalTerminalBehindTheSecondInterfaceIsAuthenticated) {
-    BedLayout layout;
-    layout.bridges = {test::BridgeSetup{"10.77.0.1/24", "fe80::1", ""}, test::BridgeSetup{"10.78.0.1/24", "fe80::2", ""}};
-    TerminalSetup terminal = simulated("100108", "", "fe80::28");
-    terminal.bridge = 1;
-    layout.terminals = {terminal};
-    NetworkBed bed(layout);
-    EXPECT_TRUE(bed.runOnPc([] {
-        asTheProgram([](T7000ip& engine) {
-            Terminal record(engine, AuthenticationMode::IDBased, "", "100108", -1);
-            EXPECT_EQ(record.IPAddrInUse, "fe80::28");
-            EXPECT_TRUE(record.AuthOK) << "the echo did not reach the terminal behind br1";
-        });
-    }));
+TEST_F(LocateBehindTwoBridges, ALinkLocalTerminalBehindTheSecondInterfaceIsAuthenticated) {
+    onPc([](T7000ip& engine) {
+        Terminal record(engine, AuthenticationMode::IDBased, "", "100108", -1);
+        EXPECT_EQ(record.IPAddrInUse, "fe80::28");
+        EXPECT_TRUE(record.AuthOK) << "the echo did not reach the terminal behind br1";
+    });
 }
 
 TEST_F(LocateOnTheBed, ASavedLineWithoutIPv4AddressGoesOnToTheSerialNumber) {
-    BedLayout layout;
-    layout.terminals = {simulated("100109", "10.77.0.39/24", "")};
-    NetworkBed bed(layout);
-    EXPECT_TRUE(bed.runOnPc([] {
-        asTheProgram([](T7000ip& engine) {
-            // Its global IPv6 address does not answer; there is no IPv4 address in the line.
-            Terminal record(engine, std::string("100109;;;;2001:db8:99::39;;;"));
-            EXPECT_EQ(record.SerialNumber, "100109");
-            EXPECT_EQ(record.IPAddrInUse, "::ffff:10.77.0.39");
-        });
-    }));
+    onPc([](T7000ip& engine) {
+        // Its global IPv6 address does not answer; there is no IPv4 address in the line.
+        Terminal record(engine, std::string("100109;;;;2001:db8:99::39;;;"));
+        EXPECT_EQ(record.SerialNumber, "100109");
+        EXPECT_EQ(record.IPAddrInUse, "::ffff:10.77.0.39");
+    });
 }
 
 } // namespace

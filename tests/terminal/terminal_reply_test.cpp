@@ -213,7 +213,9 @@ TEST(ParseEchoReply, FlagsFollowEachReply) {
     }
 }
 
-TEST(ParseEchoReply, DhcpForms) {
+// With DHCP every value carries the mark "DHCP: "; the address 0.0.0.0 means
+// the terminal has no IPv4 address.
+TEST(ParseEchoReply, DhcpFormsAndTheAddressZero) {
     struct Case {
         const char* values;
         const char* expected;
@@ -221,26 +223,11 @@ TEST(ParseEchoReply, DhcpForms) {
         {"addr=DHCP: 10.0.0.5 mask=DHCP: 255.0.0.0 gateway=DHCP: 10.0.0.1",
          "10.0.0.5 255.0.0.0 10.0.0.1 dhcp"},
         {"addr=10.0.0.5 mask=255.0.0.0 gateway=10.0.0.1", "10.0.0.5 255.0.0.0 10.0.0.1"},
-        // With DHCP every value carries the mark; reading ends at one without it.
+        // Reading ends at a value without the mark.
         {"addr=DHCP: 10.0.0.5 mask=255.0.0.0 gateway=DHCP: 10.0.0.1", "10.0.0.5 old old dhcp"},
         {"addr=DHCP: 10.0.0.5 mask=DHCP:", "10.0.0.5 old old dhcp"},
         // "DHCP:" without a blank after it is no DHCP mark.
         {"addr=DHCP:10.0.0.5", "DHCP:10.0.0.5 old old"},
-    };
-    for (const auto& c : cases) {
-        TerminalFields record;
-        record.IPv4Addr = record.IPv4Mask = record.IPv4Gateway = "old";
-        record.IPv4Dhcp = true;
-        ASSERT_TRUE(record.parseEchoReply(kIdent + c.values, "")) << c.values;
-        EXPECT_EQ(ipv4(record), c.expected) << c.values;
-    }
-}
-
-TEST(ParseEchoReply, TheAddressZeroMeansTheTerminalHasNoIPv4Address) {
-    struct Case {
-        const char* values;
-        const char* expected;
-    } cases[] = {
         {"addr=0.0.0.0 mask=0.0.0.0 gateway=0.0.0.0", " 0.0.0.0 0.0.0.0"},
         {"addr=DHCP: 0.0.0.0 mask=DHCP: 0.0.0.0 gateway=DHCP: 0.0.0.0", " 0.0.0.0 0.0.0.0 dhcp"},
         {"addr=0.0.0.01", "0.0.0.01 old old"}, // another text is taken as it stands
@@ -248,6 +235,7 @@ TEST(ParseEchoReply, TheAddressZeroMeansTheTerminalHasNoIPv4Address) {
     for (const auto& c : cases) {
         TerminalFields record;
         record.IPv4Addr = record.IPv4Mask = record.IPv4Gateway = "old";
+        record.IPv4Dhcp = true;
         ASSERT_TRUE(record.parseEchoReply(kIdent + c.values, "")) << c.values;
         EXPECT_EQ(ipv4(record), c.expected) << c.values;
     }
