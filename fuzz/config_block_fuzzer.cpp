@@ -10,12 +10,12 @@
 #include "config/user_param.h"
 #include "config/version_conversion.h"
 
+#include "memory_file.h"
 #include <algorithm>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <sys/mman.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -23,26 +23,6 @@ namespace {
 using namespace kestrix;
 
 constexpr std::size_t kLargestInput = 1300;
-
-// A file in memory, reachable by name through /proc.
-class MemoryFile {
-public:
-    MemoryFile() : descriptor_(::memfd_create("config_block_fuzzer", 0)) {
-        if (descriptor_ < 0)
-            __builtin_trap();
-        name_ = "/proc/self/fd/" + std::to_string(descriptor_);
-    }
-    void fill(const std::vector<std::uint8_t>& bytes) const {
-        if (::ftruncate(descriptor_, 0) != 0 ||
-            ::pwrite(descriptor_, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
-            __builtin_trap();
-    }
-    const std::string& name() const { return name_; }
-
-private:
-    int descriptor_;
-    std::string name_;
-};
 
 BlockOwner ownerFrom(const std::vector<std::uint8_t>& bytes) {
     const unsigned choice = bytes.empty() ? 0 : bytes.back();

@@ -5,37 +5,17 @@
 // what it does not refuse must read back unchanged too.
 #include "settings_files/ini_file.h"
 
+#include "memory_file.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <sys/mman.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
-
-// A file in memory, reachable by name through /proc.
-class MemoryFile {
-public:
-    MemoryFile() : descriptor_(::memfd_create("ini_fuzzer", 0)) {
-        if (descriptor_ < 0)
-            __builtin_trap();
-        name_ = "/proc/self/fd/" + std::to_string(descriptor_);
-    }
-    void fill(std::string_view bytes) const {
-        if (::ftruncate(descriptor_, 0) != 0 ||
-            ::pwrite(descriptor_, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
-            __builtin_trap();
-    }
-    const std::string& name() const { return name_; }
-
-private:
-    int descriptor_;
-    std::string name_;
-};
 
 std::optional<kestrix::IniFile> read(const std::string& fileName) {
     try {
@@ -69,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const MemoryFile output;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 
-    input.fill(bytes);
+    input.fill({data, size});
     if (const auto content = read(input.name()))
         mustReadBack(*content, output); // throws nothing: all it read can be written
 

@@ -51,4 +51,25 @@ inline void writeUnsigned16(std::span<std::uint8_t> bytes, std::size_t offset, s
     bytes[offset + 1] = order == BlockByteOrder::BigEndian ? low : high;
 }
 
+// The 32-bit value at an offset in the given byte order; nothing when it does
+// not lie wholly within the bytes.
+inline std::optional<std::uint32_t> readUnsigned32(std::span<const std::uint8_t> bytes, std::size_t offset,
+                                                   BlockByteOrder order) {
+    const auto first = readUnsigned16(bytes, offset, order);
+    const auto second = readUnsigned16(bytes, offset + 2, order);
+    if (!first || !second)
+        return std::nullopt;
+    return order == BlockByteOrder::BigEndian ? std::uint32_t{*first} << 16 | *second
+                                              : std::uint32_t{*second} << 16 | *first;
+}
+
+// Stores a 32-bit value at an offset in the given byte order.
+inline void writeUnsigned32(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value,
+                            BlockByteOrder order) {
+    const auto high = static_cast<std::uint16_t>(value >> 16);
+    const auto low = static_cast<std::uint16_t>(value & 0xFFFF);
+    writeUnsigned16(bytes, offset, order == BlockByteOrder::BigEndian ? high : low, order);
+    writeUnsigned16(bytes, offset + 2, order == BlockByteOrder::BigEndian ? low : high, order);
+}
+
 } // namespace kestrix

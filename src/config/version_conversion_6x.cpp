@@ -1,4 +1,5 @@
 // The steps between "6.01", "6.02", "6.03", "6.10", "6.11" and "6.20".
+#include "config/block_bytes.h"
 #include "config/block_rewrite.h"
 #include "config/reader_code_conversion.h"
 #include "config/summer_time_conversion.h"
@@ -61,25 +62,11 @@ constexpr FieldMove kMoves611And620[] = {{4, 4, 978}, {1036, 1036, 80}, {1116, 1
 static_assert(movesFitLayouts(kMoves611And620, 1122, 1242));
 
 std::uint32_t readTime(const BlockRewrite& rewrite, std::size_t offset) {
-    std::span<const std::uint8_t> bytes = rewrite.oldBytes(offset, 4);
-    std::uint32_t value = 0;
-    if (rewrite.byteOrder() == BlockByteOrder::BigEndian) {
-        for (std::uint8_t byte : bytes)
-            value = value << 8 | byte;
-    } else {
-        for (auto byte = bytes.rbegin(); byte != bytes.rend(); ++byte)
-            value = value << 8 | *byte;
-    }
-    return value;
+    return *readUnsigned32(rewrite.oldBytes(offset, 4), 0, rewrite.byteOrder());
 }
 
 void writeTime(BlockRewrite& rewrite, std::size_t offset, std::uint32_t value) {
-    std::span<std::uint8_t> bytes = rewrite.newBytes(offset, 4);
-    for (std::size_t index = 0; index < 4; ++index) {
-        const std::size_t shift =
-            rewrite.byteOrder() == BlockByteOrder::BigEndian ? 8 * (3 - index) : 8 * index;
-        bytes[index] = static_cast<std::uint8_t>(value >> shift);
-    }
+    writeUnsigned32(rewrite.newBytes(offset, 4), 0, value, rewrite.byteOrder());
 }
 
 std::span<const std::uint8_t, kSummerTimeTextSize> oldSummerTimeText(const BlockRewrite& rewrite,

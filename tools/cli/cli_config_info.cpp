@@ -70,11 +70,7 @@ public:
 
     std::uint8_t byte(std::size_t offset) const { return block_[offset]; }
     std::uint16_t unsigned16(std::size_t offset) const { return *readUnsigned16(block_, offset, order_); }
-    std::uint32_t unsigned32(std::size_t offset) const {
-        const std::uint32_t first = unsigned16(offset);
-        const std::uint32_t second = unsigned16(offset + 2);
-        return order_ == BlockByteOrder::BigEndian ? (first << 16) | second : (second << 16) | first;
-    }
+    std::uint32_t unsigned32(std::size_t offset) const { return *readUnsigned32(block_, offset, order_); }
     std::span<const std::uint8_t> bytes(std::size_t offset, std::size_t width) const {
         return std::span<const std::uint8_t>(block_).subspan(offset, width);
     }
