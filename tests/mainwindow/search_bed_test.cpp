@@ -119,11 +119,9 @@ std::set<std::string> namesIn(const fs::path& directory) {
 
 // One bed for the search, the add field and the list files: terminals of
 // every way to be found, two on one IPv4 address and one of another group.
-class OnTheSearchBed : public test::NetworkBedTest {
+class OnTheSearchBed : public test::SharedNetworkBedTest {
 protected:
     static void SetUpTestSuite() {
-        if (!test::networkBedUnavailable().empty())
-            return;
         TerminalSetup dualStack = simulated("100101", "10.77.0.11/24", "fe80::11");
         dualStack.ipv6Global = "2001:db8:77::11";
         BedLayout layout;
@@ -146,17 +144,8 @@ protected:
         };
         layout.pcHostsLines = {"10.77.0.11 t11.bed.test", "2001:db8:77::11 g11.bed.test",
                                "10.77.0.12 t12.bed.test"};
-        bed_ = std::make_unique<NetworkBed>(layout);
+        buildSharedBed(layout);
     }
-    static void TearDownTestSuite() { bed_.reset(); }
-    void SetUp() override {
-        NetworkBedTest::SetUp();
-        if (!IsSkipped()) {
-            ASSERT_NE(bed_, nullptr) << "the bed was not built";
-        }
-    }
-
-    static inline std::unique_ptr<NetworkBed> bed_;
 };
 
 TEST_F(OnTheSearchBed, EveryTerminalOnceWithItsRowTwoOnOneAddressAndTheGroupFilter) {

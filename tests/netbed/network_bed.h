@@ -1,5 +1,6 @@
 #pragma once
 
+#include "netbed/bed_availability.h"
 #include "netbed/bed_layout.h"
 #include "netbed/child_process.h"
 
@@ -7,6 +8,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -105,5 +107,26 @@ std::string bedScript();
 // Removes the leftovers of beds whose process has ended (netbed.sh
 // clean-stale); answers the script's output.
 std::string removeStaleBeds();
+
+// Base of the test suites whose tests share one bed: the suite's
+// SetUpTestSuite builds it with buildSharedBed, it is removed after the
+// suite, and each test fails when it could not be built (or skips, as
+// NetworkBedTest does, when no bed can be built here).
+class SharedNetworkBedTest : public NetworkBedTest {
+protected:
+    static void buildSharedBed(const BedLayout& layout) {
+        if (networkBedUnavailable().empty())
+            bed_ = std::make_unique<NetworkBed>(layout);
+    }
+    static void TearDownTestSuite() { bed_.reset(); }
+    void SetUp() override {
+        NetworkBedTest::SetUp();
+        if (!IsSkipped()) {
+            ASSERT_NE(bed_, nullptr) << "the bed was not built";
+        }
+    }
+
+    static inline std::unique_ptr<NetworkBed> bed_;
+};
 
 } // namespace kestrix::test

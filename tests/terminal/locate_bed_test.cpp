@@ -68,11 +68,9 @@ bool routeTo(const char* dotted) {
 // One bed for each layout: the scenarios of one bridge, and those that need
 // the second bridge (a search over two interfaces waits on each, so the
 // one-bridge scenarios stay on their own bed).
-class BedOfTerminals : public test::NetworkBedTest {
+class BedOfTerminals : public test::SharedNetworkBedTest {
 protected:
     static void build(std::vector<TerminalSetup> terminals, std::size_t bridges) {
-        if (!test::networkBedUnavailable().empty())
-            return;
         BedLayout layout;
         layout.bridges = {test::BridgeSetup{"10.77.0.1/24", "fe80::1", ""}};
         if (bridges == 2)
@@ -80,21 +78,12 @@ protected:
         layout.terminals = std::move(terminals);
         layout.pcHostsLines = {"10.77.0.11 t1.bed.test", "10.77.0.50 alias.bed.test",
                                "10.77.0.11 alias.bed.test"};
-        bed_ = std::make_unique<NetworkBed>(layout);
-    }
-    static void TearDownTestSuite() { bed_.reset(); }
-    void SetUp() override {
-        NetworkBedTest::SetUp();
-        if (!IsSkipped()) {
-            ASSERT_NE(bed_, nullptr) << "the bed was not built";
-        }
+        buildSharedBed(layout);
     }
     // Runs body as the program on the PC.
     static void onPc(const std::function<void(T7000ip&)>& body, std::uint16_t group = 4711) {
         EXPECT_TRUE(bed_->runOnPc([&] { asTheProgram(body, group); }));
     }
-
-    static inline std::unique_ptr<NetworkBed> bed_;
 };
 
 class LocateOnTheBed : public BedOfTerminals {
