@@ -5,8 +5,13 @@
 #include "mainwindow/list_presentation.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+namespace kestrix {
+class Terminal;
+}
 
 namespace kestrix::cli {
 
@@ -41,6 +46,13 @@ enum class Startup {
     Tool,       // opens the trace file and reads the settings file (TFTP port range)
     MainDialog, // nothing: the subcommand starts the main window's logic, which does both
 };
+
+// Locates TERMINAL (an address, a DNS name, "SN;IP;DNS" or "SN;;") with the
+// maintenance group of the invocation and runs body with its record; the
+// failure to find it is reported as "terminal TEXT: reason" (exit code 1).
+// Starts the engine and ends it again.
+int withTerminal(const Invocation& invocation, const std::string& text,
+                 const std::function<int(Terminal&)>& body);
 
 // One subcommand: "group name" (name may be null for one word), its usage
 // line and help text, and the function that runs it.

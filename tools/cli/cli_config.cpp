@@ -20,26 +20,6 @@
 namespace kestrix::cli {
 namespace {
 
-// Locates TERMINAL (as "info" does) and runs body with its record.
-int withTerminal(const Invocation& invocation, const std::string& text,
-                 const std::function<int(Terminal&)>& body) {
-    enumerateLanInterfaces();
-    if (lanInterfaces().count() == 0)
-        return fail(CToolBoxLang(localeIdFromEnvironment()).GetText(81));
-    static const CToolBoxLang language(localeIdFromEnvironment());
-    T7000ip& engine = T7000ip::getT7000ip(&language);
-    engine.setT7000ipMaintGroup(invocation.maintenanceGroup);
-    int result = kExitFailure;
-    try {
-        Terminal terminal(engine, text);
-        result = body(terminal);
-    } catch (const Terminal::TerminalError& error) {
-        result = fail("terminal " + text + ": " + error.text);
-    }
-    T7000ip::releaseT7000ip();
-    return result;
-}
-
 std::string versionOf(const UserParam& param) {
     return std::string(kConfigVersions[static_cast<std::size_t>(param.actualVersionIndex())].text);
 }

@@ -1,9 +1,6 @@
 // kestrix-cli info: what the command set learns of one terminal.
 #include "cli_common.h"
 
-#include "mainwindow/toolbox_lang.h"
-#include "protocol/t7000ip.h"
-#include "terminal/lan_interfaces.h"
 #include "terminal/terminal.h"
 
 #include <cstdio>
@@ -17,15 +14,7 @@ namespace {
 int terminalInfo(const Invocation& invocation) {
     if (invocation.arguments.size() != 1)
         return usageError(invocation, "info needs one TERMINAL");
-    enumerateLanInterfaces();
-    if (lanInterfaces().count() == 0)
-        return fail(CToolBoxLang(localeIdFromEnvironment()).GetText(81));
-    static const CToolBoxLang language(localeIdFromEnvironment());
-    T7000ip& engine = T7000ip::getT7000ip(&language);
-    engine.setT7000ipMaintGroup(invocation.maintenanceGroup);
-    int result = 0;
-    try {
-        Terminal terminal(engine, invocation.arguments[0]);
+    return withTerminal(invocation, invocation.arguments[0], [](Terminal& terminal) {
         std::printf("terminal        %s %s (%s)\n", terminal.ProductName.c_str(),
                     terminal.SerialNumber.c_str(), terminal.cpuName(CpuNameForm::Long).c_str());
         std::printf("address         %s%s%s\n", terminal.displayAddress(AddressDisplay::DottedIPv4).c_str(),
@@ -59,11 +48,8 @@ int terminalInfo(const Invocation& invocation) {
                         terminal.ReaderDriver.c_str());
         else
             std::printf("autoexec.bat    not read (only platform group 1 has one)\n");
-    } catch (const Terminal::TerminalError& error) {
-        result = fail("terminal " + invocation.arguments[0] + ": " + error.text);
-    }
-    T7000ip::releaseT7000ip();
-    return result;
+        return kExitSuccess;
+    });
 }
 
 } // namespace
