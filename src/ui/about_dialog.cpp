@@ -1,23 +1,16 @@
 #include "ui/about_dialog.h"
 
 #include "ui/local_page.h"
+#include "ui/plain_label.h"
 #include "ui/product_icons.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
-#include <QLabel>
 #include <QPainter>
 #include <QTextBrowser>
 
 namespace kestrix {
 namespace {
-
-QLabel* plainLabel(const std::string& text, QWidget* parent) {
-    auto* label = new QLabel(QString::fromStdString(text), parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    return label;
-}
 
 QPixmap aboutIcon() {
     QPixmap pixmap(48, 48);

@@ -1,6 +1,7 @@
 #include "ui/toolbox_wait.h"
 
-#include <QLabel>
+#include "ui/plain_label.h"
+
 #include <QProgressBar>
 #include <QVBoxLayout>
 
@@ -8,10 +9,8 @@ namespace kestrix {
 namespace {
 
 QLabel* textLine(QWidget* parent, const char* name) {
-    auto* label = new QLabel(parent);
+    QLabel* label = plainLabel({}, parent);
     label->setObjectName(QString::fromLatin1(name));
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
     return label;
 }
 

@@ -1,19 +1,18 @@
 #include "ui/toolbox_warn.h"
 
+#include "ui/plain_label.h"
+
 #include "mainwindow/product.h"
 
 #include <QDialogButtonBox>
-#include <QLabel>
 #include <QStyle>
 #include <QVBoxLayout>
 
 namespace kestrix {
 namespace {
 
-QLabel* plainLabel(const std::string& text, QWidget* parent) {
-    auto* label = new QLabel(QString::fromStdString(text), parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
+QLabel* centredLabel(const std::string& text, QWidget* parent) {
+    QLabel* label = plainLabel(text, parent);
     label->setAlignment(Qt::AlignCenter);
     return label;
 }
@@ -29,14 +28,14 @@ CToolBoxWarn::CToolBoxWarn(const StartWarningTexts& texts, QWidget* parent) : QD
         style()->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, this).pixmap(iconSize, iconSize));
     icon->setAlignment(Qt::AlignCenter);
 
-    QLabel* attention = plainLabel(texts.attention, this);
+    QLabel* attention = centredLabel(texts.attention, this);
     QFont attentionFont = attention->font();
     attentionFont.setBold(true);
     attentionFont.setPointSizeF(attentionFont.pointSizeF() * 1.6);
     attention->setFont(attentionFont);
     attention->setStyleSheet(QStringLiteral("color: #b03a2e;"));
 
-    QLabel* ownRisk = plainLabel(texts.ownRisk, this);
+    QLabel* ownRisk = centredLabel(texts.ownRisk, this);
     QFont ownRiskFont = ownRisk->font();
     ownRiskFont.setBold(true);
     ownRisk->setFont(ownRiskFont);
@@ -49,7 +48,7 @@ CToolBoxWarn::CToolBoxWarn(const StartWarningTexts& texts, QWidget* parent) : QD
     layout->setSpacing(14);
     layout->addWidget(icon);
     layout->addWidget(attention);
-    layout->addWidget(plainLabel(texts.text, this));
+    layout->addWidget(centredLabel(texts.text, this));
     layout->addWidget(ownRisk);
     layout->addWidget(buttons);
     setFixedWidth(520);
