@@ -40,20 +40,6 @@ BroadcastReply splitReply(const std::string& entry) {
     return reply;
 }
 
-// A record that replaces a listed one may have reached the terminal through
-// the host route the listed record added (it then added none of its own): it
-// takes the route over, so that ending the replaced record does not cut it off.
-void handOverHostRoute(Terminal& replaced, Terminal& replacement) {
-    if (!replaced.RouteAdded || replacement.RouteAdded)
-        return;
-    const std::string routed = replaced.displayAddress(AddressDisplay::DottedIPv4);
-    if (routed.find(':') != std::string::npos ||
-        routed != replacement.displayAddress(AddressDisplay::DottedIPv4))
-        return;
-    replacement.RouteAdded = true;
-    replaced.RouteAdded = false;
-}
-
 const LanInterface* interfaceRow(int index) {
     const LanInterfaces& table = lanInterfaces();
     if (index < 0 || index >= table.count())
@@ -199,7 +185,9 @@ bool CToolBoxDlg::checkBroadcastReplies(std::vector<std::string> replies, Broadc
                                                    reply.serialNumber, interfaceIndex);
                     if (second->AuthOK) {
                         const std::unique_ptr<Terminal> replaced = list_.replace(*listed, std::move(second));
-                        handOverHostRoute(*replaced, list_.at(*listed));
+                        // The new record may have reached the terminal through the
+                        // listed one's host route: ending that record must not cut it off.
+                        list_.at(*listed).takeOverHostRoute(*replaced);
                         publishRows();
                     }
                 } catch (const Terminal::TerminalError& error) {

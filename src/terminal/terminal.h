@@ -122,6 +122,11 @@ public:
     bool deleteRoute(const std::string& address);
     // Prepares record and routing for the address the terminal is about to get.
     bool prepareForNewAddr(const std::string& newAddress, const std::string& newDnsName);
+    // Takes over the host route of a record this one replaces, when that
+    // route leads to this record's IPv4 address and this record added none
+    // (it reached the terminal through that route). The route then ends with
+    // this record, not with the replaced one.
+    void takeOverHostRoute(Terminal& replaced);
 
     // --- Maintenance commands (each goes to the address in use; none throws:
     // failure is an empty text, false or an unchanged field) ---

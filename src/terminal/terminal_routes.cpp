@@ -158,6 +158,20 @@ void Terminal::removeOwnRoute() {
     routedAddress_.clear();
 }
 
+void Terminal::takeOverHostRoute(Terminal& replaced) {
+    if (!replaced.RouteAdded || RouteAdded)
+        return;
+    const std::string routed = replaced.routedAddress_.empty()
+                                   ? replaced.displayAddress(AddressDisplay::DottedIPv4)
+                                   : replaced.routedAddress_;
+    if (routed.find(':') != std::string::npos || routed != displayAddress(AddressDisplay::DottedIPv4))
+        return;
+    RouteAdded = true;
+    routedAddress_ = routed;
+    replaced.RouteAdded = false;
+    replaced.routedAddress_.clear();
+}
+
 bool Terminal::prepareForNewAddr(const std::string& newAddress, const std::string& newDnsName) {
     trace("Terminal::prepareForNewAddr(): neue IP-Adresse '%s', neuer DNSName '%s'\n", newAddress.c_str(),
           newDnsName.c_str());
