@@ -353,5 +353,21 @@ TEST_F(Commands, MonitorVersionAndFlashComeFromTheMonitor) {
     EXPECT_EQ(requests.front(), engine().addIPBasedAuth("monitor 100200", "127.0.0.1"));
 }
 
+TEST_F(Commands, AFailedExtraHandshakeRoundStillRepeatsTheTwoAttempts) {
+    // Known and accepted: no handshake first. The extra round's find goes unanswered.
+    auto script =
+        std::make_shared<Script>(Script{{{"eeread", "EEPROM contents. x"}}, {{"eeread", 2}}});
+    ScriptedPeer peer("127.0.0.2", 0xdead, scripted(script));
+    TerminalFields fields = knownTerminal();
+    fields.IDBasedAuth = true;
+    fields.TerminalId = 0x0A1B2C3D;
+    Terminal terminal(engine(), fields);
+    TraceCapture trace;
+    EXPECT_EQ(terminal.T7000ipComm(RequestSecurity::Secured, "eeread 100200", Kind::Directed, 1).size(), 1u);
+    const std::string eeread = terminal.addIDBasedAuth("eeread 100200");
+    EXPECT_EQ(texts(peer), (std::vector<std::string>{eeread, eeread, "find 100200", eeread}));
+    EXPECT_FALSE(trace.contains("kein AuthOK erreicht"));
+}
+
 } // namespace
 } // namespace kestrix
