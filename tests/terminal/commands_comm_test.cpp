@@ -222,6 +222,17 @@ INSTANTIATE_TEST_SUITE_P(
                        EXPECT_EQ(record.T7000ipGetHostInfo(), "");
                        EXPECT_EQ(record.HostOnlineInfo, "");
                    }},
+        AnswerCase{"HostInfoNamesOtherThanPortAreWholeWords", "data",
+                   "host information. port2=4711 hostname=offline connection=passive onlinex=10.1.1.1:80 "
+                   "encryption=YES",
+                   [](Terminal& record) {
+                       EXPECT_EQ(record.T7000ipGetHostInfo(), "");
+                       EXPECT_EQ(record.TclPort, 4711);
+                       EXPECT_FALSE(record.HostOffline);
+                       EXPECT_FALSE(record.PassiveConnect);
+                       EXPECT_EQ(record.HostOnlineInfo, "");
+                       EXPECT_FALSE(record.Encrypt);
+                   }},
         AnswerCase{"HostInfoOfAnotherKind", "data", "system information.",
                    [](Terminal& record) {
                        TraceCapture trace;
