@@ -196,9 +196,8 @@ bool Terminal::T7000ipGetSysInfo() {
             RootFileSystemVersion = version.value_or(0);
         }
     }
-    if (isPlatformGroup6Or7()) {
-        if (RootFileSystemVersion == 0)
-            RootFileSystemVersion = 1;
+    if (isPlatformGroup6Or7() && RootFileSystemVersion == 0) {
+        RootFileSystemVersion = 1;
         trace("T7000ipGetSysInfo(): Version des Root-Filesytems = %d (nur für Linux-Terminals relevant)\n",
               RootFileSystemVersion);
     }

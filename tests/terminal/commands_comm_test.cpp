@@ -242,7 +242,9 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"SysInfo", "info",
                    "system information. SRAM=2048 WIEGAND=YES OS='Linux 4.19' ;'7' FLASH='x'",
                    [](Terminal& record) {
+                       TraceCapture trace;
                        EXPECT_EQ(record.getSramParameter(), 2048u);
+                       EXPECT_FALSE(trace.contains("Root-Filesytems")); // only a version 0 made 1 is traced
                        EXPECT_TRUE(record.hasWiegandInterface());
                        EXPECT_EQ(record.RootFileSystemVersion, 7);
                        EXPECT_TRUE(record.SysInfoKnown);
