@@ -120,7 +120,8 @@ public:
     // Deletes every IPv4 host route (/32) whose destination is the address,
     // also one this program did not add; other routes (default, subnets) stay.
     bool deleteRoute(const std::string& address);
-    // Prepares record and routing for the address the terminal is about to get.
+    // Prepares record and routing for the address the terminal is about to
+    // get; the terminal's acceptance (AuthOK) is to be found again there.
     bool prepareForNewAddr(const std::string& newAddress, const std::string& newDnsName);
     // Takes over the host route of a record this one replaces, when that
     // route leads to this record's IPv4 address and this record added none
