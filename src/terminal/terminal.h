@@ -239,8 +239,20 @@ private:
     void waitForStart(LocateOrder order, int seconds, StartExpectation expectation);
     LocateRequest locateRestarted(LocateOrder order);
 
+    // Locating, one function per stage: by address, by DNS name, by serial
+    // number (a broadcast, then a directed request to the address that answered).
+    struct LocateRun;
+    struct SerialNumberBroadcast;
     void locate(LocateRequest request, const std::string& address, const std::string& name,
                 const std::string& serialNumber, RouteUse route);
+    bool locateByAddress(const LocateRun& run, const std::string& address, const std::string& name);
+    bool locateByName(const LocateRun& run, const std::string& name);
+    bool locateBySerialNumber(const LocateRun& run);
+    SerialNumberBroadcast broadcastBySerialNumber(const LocateRun& run);
+    bool answeredAfterBroadcast(const LocateRun& run, const std::string& prefix,
+                                const SerialNumberBroadcast& broadcast);
+    bool sendDirected(const LocateRun& run, const std::string& prefix, int echoAttempts);
+    bool routeWhenUnanswered(const LocateRun& run);
     std::string requestText(LocateRequest request, const std::string& serialNumber);
     bool acceptReplies(LocateRequest request, const std::vector<std::string>& replies,
                        const std::string& serialNumber, const std::string& tracePrefix);
