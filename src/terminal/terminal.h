@@ -239,6 +239,12 @@ private:
     void waitForStart(LocateOrder order, int seconds, StartExpectation expectation);
     LocateRequest locateRestarted(LocateOrder order);
 
+    // The serial number the engine matches a directed reply with: none for a
+    // request by address or name (a reply of another terminal from there
+    // reaches the reply parser, which traces and refuses it), the serial
+    // number after a broadcast by serial number.
+    enum class ReplyFilter { ByAddress, BySerialNumber };
+
     // Locating, one function per stage: by address, by DNS name, by serial
     // number (a broadcast, then a directed request to the address that answered).
     struct LocateRun;
@@ -251,13 +257,13 @@ private:
     SerialNumberBroadcast broadcastBySerialNumber(const LocateRun& run);
     bool answeredAfterBroadcast(const LocateRun& run, const std::string& prefix,
                                 const SerialNumberBroadcast& broadcast);
-    bool sendDirected(const LocateRun& run, const std::string& prefix, int echoAttempts);
+    bool sendDirected(const LocateRun& run, const std::string& prefix, int echoAttempts, ReplyFilter filter);
     bool routeWhenUnanswered(const LocateRun& run);
     std::string requestText(LocateRequest request, const std::string& serialNumber);
     bool acceptReplies(LocateRequest request, const std::vector<std::string>& replies,
                        const std::string& serialNumber, const std::string& tracePrefix);
     bool directedRequest(LocateRequest request, const std::string& serialNumber,
-                         const std::string& tracePrefix, int interfaceRow);
+                         const std::string& tracePrefix, int interfaceRow, ReplyFilter filter);
     void locateFromFileLine(const std::string& line);
     void runChain(const std::vector<std::pair<LocateRequest, std::array<std::string, 3>>>& chain);
     void locateThenSearch(LocateRequest request, const std::string& address, const std::string& name,

@@ -66,11 +66,12 @@ bool Terminal::acceptReplies(LocateRequest request, const std::vector<std::strin
 }
 
 bool Terminal::directedRequest(LocateRequest request, const std::string& serialNumber,
-                               const std::string& tracePrefix, int interfaceRow) {
+                               const std::string& tracePrefix, int interfaceRow, ReplyFilter filter) {
     // A link-local address is sent through the given row (-1: keep its scope).
     if (AddrInUse.isLinkLocal() && interfaceRow >= 0 && interfaceRow < lanInterfaces().count())
         AddrInUse.scopeId = lanInterfaces().entries()[static_cast<std::size_t>(interfaceRow)].IPv6IfIndex;
-    auto replies = Engine.request(AddrInUse, serialNumber, Kind::Directed, kDirectedTimeout,
+    const std::string engineSerialNumber = filter == ReplyFilter::BySerialNumber ? serialNumber : std::string();
+    auto replies = Engine.request(AddrInUse, engineSerialNumber, Kind::Directed, kDirectedTimeout,
                                   requestText(request, serialNumber));
     return acceptReplies(request, replies, serialNumber, tracePrefix);
 }
@@ -117,16 +118,17 @@ void Terminal::locate(LocateRequest request, const std::string& address, const s
 // echo in a number of attempts. A link-local address whose interface is not
 // known yet is tried through every interface that is up (this system cannot
 // send to fe80:: without one).
-bool Terminal::sendDirected(const LocateRun& run, const std::string& prefix, int echoAttempts) {
+bool Terminal::sendDirected(const LocateRun& run, const std::string& prefix, int echoAttempts,
+                            ReplyFilter filter) {
     const bool scopeKnown = !AddrInUse.isLinkLocal() || AddrInUse.scopeId != 0;
     if (run.echo() && scopeKnown) {
         for (int attempt = 0; attempt < echoAttempts; ++attempt)
-            if (directedRequest(run.request, run.serialNumber, prefix, -1))
+            if (directedRequest(run.request, run.serialNumber, prefix, -1, filter))
                 return true;
         return false;
     }
     for (int row : run.upRows)
-        if (directedRequest(run.request, run.serialNumber, prefix, scopeKnown ? -1 : row))
+        if (directedRequest(run.request, run.serialNumber, prefix, scopeKnown ? -1 : row, filter))
             return true;
     return false;
 }
@@ -157,7 +159,7 @@ bool Terminal::locateByAddress(const LocateRun& run, const std::string& address,
         parsed->scopeId = AddrInUse.scopeId;
     AddrInUse = *parsed;
     IPAddrInUse = address;
-    bool located = sendDirected(run, prefix, 2);
+    bool located = sendDirected(run, prefix, 2, ReplyFilter::ByAddress);
     if (!located) {
         trace("%s: keine erwartete/richtige Antwort\n", prefix.c_str());
         located = name.empty() && routeWhenUnanswered(run);
@@ -181,7 +183,7 @@ bool Terminal::locateByName(const LocateRun& run, const std::string& name) {
         IPAddrInUse = resolved->text;
         AddrInUse = resolved->address;
         trace("%s: verwendete IP Adresse: '%s'\n", prefix.c_str(), IPAddrInUse.c_str());
-        if (sendDirected(run, prefix, 1)) {
+        if (sendDirected(run, prefix, 1, ReplyFilter::ByAddress)) {
             if (run.echo())
                 setDNSNameInUse();
             return true;
@@ -252,7 +254,7 @@ bool Terminal::answeredAfterBroadcast(const LocateRun& run, const std::string& p
         if (!IDBasedAuth && HostIfAddr.empty())
             setLanIf(lanInterfaces().findLanIfForIPv4(AddrInUse));
     }
-    if (sendDirected(run, prefix, 1))
+    if (sendDirected(run, prefix, 1, ReplyFilter::BySerialNumber))
         return true;
     trace("%s(SN = %s, IP-Adr = %s): keine Antwort auf gezieltes Echopaket\n", run.operation,
           run.serialNumber.c_str(), answering.c_str());
