@@ -1,4 +1,5 @@
 #include "ui/local_page.h"
+#include "ui/main_window.h"
 #include "ui/product_icons.h"
 #include "ui/qt_environment.h"
 #include "ui/qt_message_boxes.h"
@@ -179,6 +180,11 @@ TEST_F(UiParts, APageAddressNamesAnExistingLocalFileOrNothing) {
     };
     for (const Case& entry : cases)
         EXPECT_EQ(existingLocalPage(entry.address), entry.page) << entry.address;
+}
+
+TEST_F(UiParts, TheMainWindowHasTheProgramsIcon) {
+    const MainWindow window;
+    EXPECT_FALSE(window.windowIcon().isNull());
 }
 
 } // namespace
