@@ -187,5 +187,18 @@ TEST_F(UiParts, TheMainWindowHasTheProgramsIcon) {
     EXPECT_FALSE(window.windowIcon().isNull());
 }
 
+TEST_F(UiParts, ABoxAskedToStayOnTopStaysAboveAllWindows) {
+    QWidget window;
+    QtMessageBoxes boxes(window);
+    std::vector<bool> onTop;
+    const MessageBoxWatcher watcher([&](QMessageBox& box) {
+        onTop.push_back(box.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        return box.button(QMessageBox::Ok);
+    });
+    boxes.show({"c", "t", MessageIcon::Error, MessageButtons::Ok, 0, MessageStacking::AboveAllWindows});
+    boxes.show({"c", "t", MessageIcon::Error, MessageButtons::Ok, 0});
+    EXPECT_EQ(onTop, (std::vector<bool>{true, false}));
+}
+
 } // namespace
 } // namespace kestrix
