@@ -56,10 +56,12 @@ public:
     // program must end; the reason has been shown (the settings file's own
     // failure excepted, which GetIniFile showed).
     bool OnInitDialog();
-    // OK, Cancel and Close of the window: asks QueryTerminate and then whether
-    // to save the list. True when the program may end (the list is emptied);
-    // false keeps it running with its list unchanged.
+    // Cancel and Close of the window (each traces its own name): asks
+    // QueryTerminate and then whether to save the list. True when the program
+    // may end (the list is emptied); false keeps it running with its list
+    // unchanged.
     bool OnCancel();
+    bool OnClose();
     // Whether the dialog shown in the detail pane may end.
     bool QueryTerminate();
     // Enables the controls, destroys the detail dialog and shows the selected
@@ -122,6 +124,8 @@ public:
     const CommandLineSwitches& switches() const { return switches_; }
 
 private:
+    // The end both ways of closing lead to.
+    bool endProgram();
     // Sends the list's rows and the selection to the view.
     void publishRows();
     // Shows a message box captioned "Kestrix IPv4+IPv6".

@@ -94,9 +94,7 @@ void CToolBoxDlg::WriteFile() {
         trace("CToolBoxDlg::WriteFile(): Terminalliste leer\n");
         return;
     }
-    const char* filter =
-        language_->languageIndex() == CToolBoxLang::kGerman ? "RCH-Dateien (*.rch)" : "RCH files (*.rch)";
-    std::optional<std::string> chosen = view_.askListFileName(startDirectory(), filter);
+    std::optional<std::string> chosen = view_.askListFileName(startDirectory(), language_->GetText(62));
     if (!chosen)
         return;
     const std::string& path = *chosen;

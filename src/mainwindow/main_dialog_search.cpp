@@ -169,7 +169,9 @@ bool CToolBoxDlg::checkBroadcastReplies(std::vector<std::string> replies, Broadc
                                      language_->GetText(48) + " " + reply.serialNumber +
                                      language_->GetText(49);
             trace("CToolBoxDlg::%s(): %s\n", operation, text.c_str());
-            message(text, MessageIcon::Error);
+            // It must be seen although the search goes on under it.
+            messageBoxes_.show({kProductCaption, text, MessageIcon::Error, MessageButtons::Ok, 0,
+                                MessageStacking::AboveAllWindows});
         }
 
         if (std::optional<std::size_t> listed = list_.findSerialNumber(reply.serialNumber)) {

@@ -30,9 +30,9 @@ bool CToolBoxDlg::OnInitDialog() {
     if (switches_.warning == StartWarning::Show)
         view_.showStartWarning({language_->GetText(76), language_->GetText(77), language_->GetText(78)});
 
-    if (!initStartDirectory()) {
+    if (std::error_code error; !initStartDirectory(&error)) {
         // Every file of the program is taken from there: without it nothing would be found.
-        message("Exit, GetCurrentDirectory() failed", MessageIcon::Error);
+        message(language_->GetText(5) + ": " + errorText(error.value()), MessageIcon::Error);
         view_.closeWindow();
         return false;
     }
@@ -91,7 +91,15 @@ bool CToolBoxDlg::OnInitDialog() {
 
 bool CToolBoxDlg::OnCancel() {
     trace("CToolBoxDlg::OnCancel()\n");
+    return endProgram();
+}
+
+bool CToolBoxDlg::OnClose() {
     trace("CToolBoxDlg::OnClose()\n");
+    return endProgram();
+}
+
+bool CToolBoxDlg::endProgram() {
     if (!QueryTerminate())
         return false;
 

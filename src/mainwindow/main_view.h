@@ -16,6 +16,10 @@ namespace kestrix {
 class CToolBoxLang;
 class T7000ip;
 
+// How the user asks to end the program: Cancel (the Escape key) or the
+// window's close button. Both lead to the same end; the trace tells them apart.
+enum class CloseRequest { Cancel, Close };
+
 // What one entry of the terminal list shows (four lines high): the product
 // icon, line one in three columns, the address line and the DNS line.
 struct TerminalRow {

@@ -9,11 +9,16 @@ namespace {
 std::string g_startDirectory;
 }
 
-bool initStartDirectory() {
-    std::error_code error;
-    std::string current = std::filesystem::current_path(error).string();
-    if (error || current.empty())
+bool initStartDirectory(std::error_code* error) {
+    std::error_code failure;
+    std::string current = std::filesystem::current_path(failure).string();
+    if (!failure && current.empty())
+        failure = std::make_error_code(std::errc::no_such_file_or_directory);
+    if (failure) {
+        if (error != nullptr)
+            *error = failure;
         return false;
+    }
     if (current.back() == '/')
         current.pop_back();
     g_startDirectory = current;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <system_error>
 
 namespace kestrix {
 
@@ -10,8 +11,9 @@ namespace kestrix {
 // of the executable.
 
 // Reads the current directory once and keeps it for the whole run (one
-// trailing slash removed). Answers false when the system cannot tell it.
-bool initStartDirectory();
+// trailing slash removed). Answers false when the system cannot tell it,
+// with the system's error in *error when asked for.
+bool initStartDirectory(std::error_code* error = nullptr);
 // The directory read by initStartDirectory(); empty before.
 const std::string& startDirectory();
 // A file name in the start directory.

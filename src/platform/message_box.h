@@ -10,6 +10,9 @@ enum class MessageIcon { Information, Exclamation, Error, Question };
 // The buttons of a message box.
 enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
 
+// Whether a box stays above the windows of other programs too.
+enum class MessageStacking { AboveOwner, AboveAllWindows };
+
 // The button the user pressed.
 enum class MessageAnswer { Ok, Cancel, Yes, No };
 
@@ -20,6 +23,7 @@ struct MessageBoxRequest {
     MessageIcon icon = MessageIcon::Information;
     MessageButtons buttons = MessageButtons::Ok;
     int defaultButton = 0; // 0 first button, 1 second, ...
+    MessageStacking stacking = MessageStacking::AboveOwner;
 };
 
 // The seam through which dialog logic shows message boxes: the Qt binding

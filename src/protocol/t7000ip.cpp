@@ -471,10 +471,19 @@ bool T7000ip::waitForReply(Reply& reply) {
         std::uint8_t buffer[kDatagramSize + 1];
         sockaddr_in6 sender{};
         socklen_t senderLength = sizeof sender;
-        ssize_t length =
-            ::recvfrom(socket_, buffer, kDatagramSize, 0, reinterpret_cast<sockaddr*>(&sender), &senderLength);
+        // MSG_TRUNC: the datagram's own length, also when it did not fit.
+        ssize_t length = ::recvfrom(socket_, buffer, kDatagramSize, MSG_TRUNC,
+                                    reinterpret_cast<sockaddr*>(&sender), &senderLength);
         if (length < 0)
             return false; // would block, or any other receive error: no datagram
+        if (static_cast<std::size_t>(length) > kDatagramSize) {
+            // Only its beginning was read. It is gone from the socket, so it is
+            // dropped like the datagrams below and the wait goes on (a broadcast
+            // does not end at it).
+            trace("T7000ip::waitForReply(): datagram of %zd bytes from %s is longer than %zu, dropped\n", length,
+                  addressToText(fromSocketAddress(sender)).c_str(), kDatagramSize);
+            continue;
+        }
         bool ownDatagram;
         {
             JobListLock lock(jobListMutex_);

@@ -30,7 +30,9 @@ public:
     // Replaces the file: writes name + ".tmp" and forces it to disk, removes
     // name + ".old", renames the file to name + ".old" and the new one to the
     // name. When a step fails, the previous content stays under the name (or,
-    // only if even putting it back fails, under name + ".old").
+    // only if even putting it back fails, under name + ".old"). A directory
+    // that cannot be forced to disk after the last rename is only traced: the
+    // new content is in place.
     void writeToFile() const;
     // The same through the given calls (tests make single steps fail).
     void writeToFile(FileSystemCalls& calls) const;

@@ -1,7 +1,7 @@
 // The named values of an "echo" reply, after its identification line:
 // port=n, connect=passive|active, auth=OK|..., encrypt=YES|NO, and the IPv4
 // settings addr=, mask=, gateway=, each value preceded by the word "DHCP:"
-// when the terminal takes them from DHCP.
+// when the terminal takes them from DHCP, and the security id ID=xxxxxxxx.
 #include "terminal/reply_words.h"
 #include "terminal/terminal_fields.h"
 
@@ -14,10 +14,11 @@ namespace {
 
 using reply_words::beginsWith;
 using reply_words::readAssignedValue;
+using reply_words::readSecurityId;
 
 constexpr std::string_view kNoIPv4Address = "0.0.0.0";
 
-enum class EchoName { None, Port, Connect, Auth, Encrypt, Address, Mask, Gateway };
+enum class EchoName { None, Port, Connect, Auth, Encrypt, Address, Mask, Gateway, SecurityId };
 
 EchoName echoNameOf(std::string_view word) {
     if (beginsWith(word, "port"))
@@ -34,6 +35,8 @@ EchoName echoNameOf(std::string_view word) {
         return EchoName::Mask;
     if (beginsWith(word, "gateway"))
         return EchoName::Gateway;
+    if (beginsWith(word, "ID"))
+        return EchoName::SecurityId;
     return EchoName::None;
 }
 
@@ -78,6 +81,9 @@ bool TerminalFields::parseEchoReply(std::string_view reply, std::string_view exp
             break;
         case EchoName::Encrypt:
             Encrypt = beginsWith(*value, "YES");
+            break;
+        case EchoName::SecurityId:
+            takeSecurityId(readSecurityId(*value));
             break;
         case EchoName::Address:
         case EchoName::Mask:

@@ -14,6 +14,7 @@ using reply_words::beginsWith;
 using reply_words::nextBeginsWith;
 using reply_words::readAssignedValue;
 using reply_words::readFlag;
+using reply_words::readSecurityId;
 
 struct AddressAndPrefix {
     std::string address;
@@ -32,17 +33,6 @@ std::optional<int> readDecimal(std::string_view text) {
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 10);
     if (error != std::errc() || end != text.data() + text.size())
         return std::nullopt;
-    return value;
-}
-
-// A security id is eight hexadecimal digits; anything else counts as no id (0).
-std::uint32_t readSecurityId(std::string_view text) {
-    if (text.empty() || text.size() > 8)
-        return 0;
-    std::uint32_t value = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-    if (error != std::errc() || end != text.data() + text.size())
-        return 0;
     return value;
 }
 
@@ -107,10 +97,7 @@ bool TerminalFields::parseFindReply(std::string_view reply, std::string_view exp
             }
             // An address followed by anything else is not stored.
         } else {
-            const std::uint32_t securityId = readSecurityId(*value);
-            if (securityId == 0 || securityId != TerminalId)
-                AuthOK = false;
-            TerminalId = securityId;
+            takeSecurityId(readSecurityId(*value));
         }
     }
     return true;

@@ -14,10 +14,17 @@ namespace {
 // The system is read once; there is no buffer to grow and no further attempt.
 constexpr int kReadAttempt = 1;
 
+// Ethernet-type and wireless adapters; a tap adapter (of VPN software) is an
+// Ethernet-type one.
 bool isLanAdapter(const SystemAdapter& adapter) {
-    if (adapter.tunnel != TunnelKind::None || (adapter.flags & IFF_LOOPBACK) != 0)
+    if ((adapter.flags & IFF_LOOPBACK) != 0)
         return false;
     return adapter.hardwareType == ARPHRD_ETHER || adapter.wireless == WirelessKind::Ieee80211;
+}
+
+// The IPv6 pass leaves tunnels out.
+bool isIPv6LanAdapter(const SystemAdapter& adapter) {
+    return isLanAdapter(adapter) && adapter.tunnel == TunnelKind::None;
 }
 
 bool isOperational(const SystemAdapter& adapter) {
@@ -48,7 +55,9 @@ LanInterfaces LanInterfaces::build(const SystemInterfaces& system) {
     table.applyMasks(system.adapters);
     trace("Aufruf von GetAdaptersAddresses(AF_INET6) done\n");
     table.addIPv6Data(system.adapters);
-    table.traceTable();
+    // A full table is not traced.
+    if (table.count_ < kMaxEntries)
+        table.traceTable();
     return table;
 }
 
@@ -102,12 +111,12 @@ void LanInterfaces::applyMasks(const std::vector<SystemAdapter>& adapters) {
     }
 }
 
-// Every row of a LAN adapter that has IPv6 addresses gets its IPv6 index and
-// first address; rows are matched by friendly name. An adapter without IPv4
-// row gets a row of its own while the table has room.
+// Every row of a LAN adapter that is no tunnel and has IPv6 addresses gets its
+// IPv6 index and first address; rows are matched by friendly name. An adapter
+// without IPv4 row gets a row of its own while the table has room.
 void LanInterfaces::addIPv6Data(const std::vector<SystemAdapter>& adapters) {
     for (const SystemAdapter& adapter : adapters) {
-        if (!isLanAdapter(adapter) || adapter.ipv6Addresses.empty())
+        if (!isIPv6LanAdapter(adapter) || adapter.ipv6Addresses.empty())
             continue;
         const FriendlyNameBuffer name = friendlyNameFromSystemName(adapter.name);
         const std::string addressText = addressToText(adapter.ipv6Addresses.front());

@@ -25,11 +25,12 @@ struct LanInterface {
     bool bUp = false;                     // up and running (IFF_UP and IFF_RUNNING)
 };
 
-// The PC's LAN interfaces: Ethernet-type interfaces (physical, bridges, veth)
-// and IEEE 802.11 wireless ones, without loopback and tunnels; at most ten rows,
-// adapters in interface-index order, first every IPv4 address, then the
-// adapters that only have IPv6. Built in three passes over one snapshot of the
-// system (IPv4 addresses, their masks, IPv6 data) and traced when tracing is on.
+// The PC's LAN interfaces: Ethernet-type interfaces (physical, bridges, veth,
+// tap) and IEEE 802.11 wireless ones, without loopback; tunnels (tun/tap) get
+// no IPv6 data. At most ten rows, adapters in interface-index order, first
+// every IPv4 address, then the adapters that only have IPv6. Built in three
+// passes over one snapshot of the system (IPv4 addresses, their masks, IPv6
+// data) and traced when tracing is on, unless the table is full.
 //
 // It does not watch the system: interfaces that change later are seen only by
 // a new enumeration. The process-wide table (lanInterfaces()) is written once

@@ -4,6 +4,8 @@
 // reader; used by the find and echo reply parsers only.
 #include "protocol/word_reader.h"
 
+#include <charconv>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,6 +46,18 @@ inline bool nextBeginsWith(const WordReader& reader, std::string_view name) {
     WordReader ahead = reader;
     auto word = ahead.next();
     return word && beginsWith(*word, name);
+}
+
+// A security id ("ID") is eight hexadecimal digits; anything else counts as
+// no id (0).
+inline std::uint32_t readSecurityId(std::string_view text) {
+    if (text.empty() || text.size() > 8)
+        return 0;
+    std::uint32_t value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    if (error != std::errc() || end != text.data() + text.size())
+        return 0;
+    return value;
 }
 
 } // namespace kestrix::reply_words

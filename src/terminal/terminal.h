@@ -120,7 +120,8 @@ public:
     // Deletes every IPv4 host route (/32) whose destination is the address,
     // also one this program did not add; other routes (default, subnets) stay.
     bool deleteRoute(const std::string& address);
-    // Prepares record and routing for the address the terminal is about to get.
+    // Prepares record and routing for the address the terminal is about to
+    // get; the terminal's acceptance (AuthOK) is to be found again there.
     bool prepareForNewAddr(const std::string& newAddress, const std::string& newDnsName);
     // Takes over the host route of a record this one replaces, when that
     // route leads to this record's IPv4 address and this record added none
@@ -238,13 +239,31 @@ private:
     void waitForStart(LocateOrder order, int seconds, StartExpectation expectation);
     LocateRequest locateRestarted(LocateOrder order);
 
+    // The serial number the engine matches a directed reply with: none for a
+    // request by address or name (a reply of another terminal from there
+    // reaches the reply parser, which traces and refuses it), the serial
+    // number after a broadcast by serial number.
+    enum class ReplyFilter { ByAddress, BySerialNumber };
+
+    // Locating, one function per stage: by address, by DNS name, by serial
+    // number (a broadcast, then a directed request to the address that answered).
+    struct LocateRun;
+    struct SerialNumberBroadcast;
     void locate(LocateRequest request, const std::string& address, const std::string& name,
                 const std::string& serialNumber, RouteUse route);
+    bool locateByAddress(const LocateRun& run, const std::string& address, const std::string& name);
+    bool locateByName(const LocateRun& run, const std::string& name);
+    bool locateBySerialNumber(const LocateRun& run);
+    SerialNumberBroadcast broadcastBySerialNumber(const LocateRun& run);
+    bool answeredAfterBroadcast(const LocateRun& run, const std::string& prefix,
+                                const SerialNumberBroadcast& broadcast);
+    bool sendDirected(const LocateRun& run, const std::string& prefix, int echoAttempts, ReplyFilter filter);
+    bool routeWhenUnanswered(const LocateRun& run);
     std::string requestText(LocateRequest request, const std::string& serialNumber);
     bool acceptReplies(LocateRequest request, const std::vector<std::string>& replies,
                        const std::string& serialNumber, const std::string& tracePrefix);
     bool directedRequest(LocateRequest request, const std::string& serialNumber,
-                         const std::string& tracePrefix, int interfaceRow);
+                         const std::string& tracePrefix, int interfaceRow, ReplyFilter filter);
     void locateFromFileLine(const std::string& line);
     void runChain(const std::vector<std::pair<LocateRequest, std::array<std::string, 3>>>& chain);
     void locateThenSearch(LocateRequest request, const std::string& address, const std::string& name,

@@ -78,11 +78,10 @@ std::vector<std::string> Terminal::idBasedComm(const std::string& request, T7000
         sendAttempts(addIDBasedAuth(request), kind, timeoutSeconds, kIDBasedAttempts);
     if (!replies.empty())
         return replies;
-    // The security id may have changed (a restart): one more round, once.
-    if (idBasedHandshake(1, kind, timeoutSeconds) != HandshakeResult::AuthOK) {
-        trace("Terminal::T7000ipComm(%s): %d Versuche, kein AuthOK erreicht\n", SerialNumber.c_str(), 1);
-        return {};
-    }
+    // The security id may have changed (a restart): one more round, once. The
+    // two attempts are repeated whatever the round brought: a terminal that
+    // missed the round's echo may still take the request.
+    idBasedHandshake(1, kind, timeoutSeconds);
     return sendAttempts(addIDBasedAuth(request), kind, timeoutSeconds, kIDBasedAttempts);
 }
 

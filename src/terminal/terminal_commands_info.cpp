@@ -124,21 +124,23 @@ std::string Terminal::T7000ipGetHostInfo() {
         auto value = readAssignedValue(*reader);
         if (!value)
             break;
+        // "port" is taken as a name beginning, the other names only whole
+        // ("hostname" is not "host").
         if (beginsWith(*name, "port")) {
             if (auto port = leadingDecimal<std::uint16_t>(*value))
                 TclPort = *port;
-        } else if (beginsWith(*name, "connect")) {
+        } else if (*name == "connect") {
             PassiveConnect = beginsWith(*value, "passive");
-        } else if (beginsWith(*name, "host")) {
+        } else if (*name == "host") {
             offline = beginsWith(*value, "offline");
-        } else if (beginsWith(*name, "online")) {
+        } else if (*name == "online") {
             // Longer than an IPv6 address, ":" and a port: not a host address.
             if (value->size() <= kMaxHostOnlineInfoLength)
                 HostOnlineInfo = *value;
             else
                 trace("T7000ipGetHostInfo(%s): online-Wert mit %zu Zeichen zu lang, nicht übernommen\n",
                       SerialNumber.c_str(), value->size());
-        } else if (beginsWith(*name, "encrypt")) {
+        } else if (*name == "encrypt") {
             Encrypt = beginsWith(*value, "YES");
         }
     }
@@ -194,9 +196,8 @@ bool Terminal::T7000ipGetSysInfo() {
             RootFileSystemVersion = version.value_or(0);
         }
     }
-    if (isPlatformGroup6Or7()) {
-        if (RootFileSystemVersion == 0)
-            RootFileSystemVersion = 1;
+    if (isPlatformGroup6Or7() && RootFileSystemVersion == 0) {
+        RootFileSystemVersion = 1;
         trace("T7000ipGetSysInfo(): Version des Root-Filesytems = %d (nur für Linux-Terminals relevant)\n",
               RootFileSystemVersion);
     }

@@ -129,13 +129,12 @@ void Terminal::locateFromFileLine(const std::string& line) {
     if (separators != 7)
         throw TerminalError(TerminalError::Reason::WrongLineFormat);
 
-    trace("Terminal::Terminal(): FileLine: IpField[0]==SN: '%s'\n\t", fields[0].c_str());
-    for (int i = 1; i <= 3; ++i)
-        trace("IpField[%i]: '%s', ", i, fields[static_cast<std::size_t>(i)].c_str());
-    trace("\n\t");
-    for (int i = 4; i <= 6; ++i)
-        trace("IpField[%i]: '%s', ", i, fields[static_cast<std::size_t>(i)].c_str());
-    trace("\n");
+    // One print, so that no line of another thread lands in its middle.
+    trace("Terminal::Terminal(): FileLine: IpField[0]==SN: '%s'\n\t"
+          "IpField[1]: '%s', IpField[2]: '%s', IpField[3]: '%s', \n\t"
+          "IpField[4]: '%s', IpField[5]: '%s', IpField[6]: '%s', \n",
+          fields[0].c_str(), fields[1].c_str(), fields[2].c_str(), fields[3].c_str(), fields[4].c_str(),
+          fields[5].c_str(), fields[6].c_str());
 
     if (!fields[2].empty()) {
         const LanInterfaces& table = lanInterfaces();

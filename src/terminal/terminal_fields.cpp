@@ -40,6 +40,12 @@ void TerminalFields::setLanIf(int index, const LanInterfaces& table) {
     HostIfAddr = table.entries()[static_cast<std::size_t>(index)].IPv4Addr.data();
 }
 
+void TerminalFields::takeSecurityId(std::uint32_t id) {
+    if (id == 0 || id != TerminalId)
+        AuthOK = false;
+    TerminalId = id;
+}
+
 std::string TerminalFields::terminalPath(std::string_view fileName, TerminalPathForm form) const {
     std::string path;
     if (form == TerminalPathForm::Write)

@@ -106,7 +106,7 @@ public:
     // terminal's; values up to a malformed one are kept.
     bool parseFindReply(std::string_view reply, std::string_view expectedSerialNumber);
     // The identification line and the named values of an "echo" reply (port,
-    // connect, auth, encrypt, addr, mask, gateway). True when the reply is
+    // connect, auth, encrypt, addr, mask, gateway, ID). True when the reply is
     // the expected terminal's; values up to a malformed one are kept.
     bool parseEchoReply(std::string_view reply, std::string_view expectedSerialNumber);
     // Whether a reply to a command is this terminal's: its model gives this
@@ -190,6 +190,10 @@ public:
     void waitOnReboot(RebootWait wait) const;
 
 private:
+    // The security id a find or echo reply reports becomes TerminalId; a zero
+    // or changed id makes an earlier acceptance worthless (AuthOK cleared).
+    void takeSecurityId(std::uint32_t id);
+
     const NameResolver* resolver_ = &systemNameResolver();
 };
 

@@ -177,6 +177,8 @@ bool Terminal::prepareForNewAddr(const std::string& newAddress, const std::strin
           newDnsName.c_str());
     bool result = true;
     removeOwnRoute();
+    // What the terminal accepted at its old address must be found again.
+    AuthOK = false;
     if (!newAddress.empty()) {
         std::optional<Ip6Address> parsed = addressFromText(newAddress);
         AddrInUse = parsed ? *parsed : Ip6Address();

@@ -262,11 +262,17 @@ void TFTPConnection::buildRequest(std::uint16_t opcode, const std::string& remot
 }
 
 bool TFTPConnection::requestFits(const TftpOperation& operation, const std::string& remoteName) {
-    if (remoteName.size() <= kMaximumRemoteNameLength && remoteName.find('\0') == std::string::npos)
-        return true;
-    record("%s: remote file name '%s' longer than %zu bytes", operation.prefix, remoteName.c_str(),
-           kMaximumRemoteNameLength);
-    return false;
+    // A zero byte would end the name inside the request packet.
+    if (remoteName.find('\0') != std::string::npos) {
+        record("%s: remote file name '%s' contains a zero byte", operation.prefix, remoteName.c_str());
+        return false;
+    }
+    if (remoteName.size() > kMaximumRemoteNameLength) {
+        record("%s: remote file name '%s' longer than %zu bytes", operation.prefix, remoteName.c_str(),
+               kMaximumRemoteNameLength);
+        return false;
+    }
+    return true;
 }
 
 void TFTPConnection::buildAcknowledge(std::uint16_t block) {

@@ -56,6 +56,8 @@ MainWindow::MainWindow() : QDialog(nullptr) {
                    Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_QuitOnClose);
     setWindowTitle(QString::fromUtf8(kProductCaption));
+    // Its dialogs and message boxes show it too (they take their parent's).
+    setWindowIcon(programIcon());
     buildControls();
     buildLayout();
     connectControls();
@@ -203,11 +205,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     event->ignore();
-    emit closeRequested();
+    emit closeRequested(CloseRequest::Close);
 }
 
 void MainWindow::reject() {
-    emit closeRequested();
+    emit closeRequested(CloseRequest::Cancel);
 }
 
 void MainWindow::updateEnabled() {

@@ -37,7 +37,7 @@ class CToolBoxWait;
 // It shows what it is told and reports what the user does as signals; it
 // holds no terminal records and calls no logic. All its functions run on the
 // user-interface thread. Closing (close button, Escape) is only a request
-// (closeRequested) until closeForGood().
+// (closeRequested, saying which way) until closeForGood().
 class MainWindow : public QDialog {
     Q_OBJECT
 public:
@@ -94,11 +94,11 @@ signals:
     void sortOrderChosen(SortOrder order);
     void groupFilterChosen(GroupFilter filter);
     void ipv6Shown(bool shown);
-    void closeRequested();
+    void closeRequested(CloseRequest way);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    // Escape: a close request.
+    // Escape: a close request of the Cancel way.
     void reject() override;
 
 private:

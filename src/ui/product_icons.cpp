@@ -133,11 +133,10 @@ QPixmap paintIcon(int index) {
     return pixmap;
 }
 
-} // namespace
+// The program's own icon: a terminal of its own colour labelled "KX".
+constexpr IconLook kProgramLook = {Silhouette::Terminal, 0x117a65, "KX"};
 
-void drawProductIcon(QPainter& painter, const QRectF& target, int index) {
-    const IconLook& look =
-        kLooks[index >= 0 && index < ProductIcons::kCount ? static_cast<std::size_t>(index) : 0];
+void drawLook(QPainter& painter, const QRectF& target, const IconLook& look) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -158,6 +157,26 @@ void drawProductIcon(QPainter& painter, const QRectF& target, int index) {
         break;
     }
     painter.restore();
+}
+
+} // namespace
+
+void drawProductIcon(QPainter& painter, const QRectF& target, int index) {
+    drawLook(painter, target,
+             kLooks[index >= 0 && index < ProductIcons::kCount ? static_cast<std::size_t>(index) : 0]);
+}
+
+QIcon programIcon() {
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        drawLook(painter, QRectF(0, 0, size, size), kProgramLook);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 ProductIcons::ProductIcons() {

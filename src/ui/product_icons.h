@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QPixmap>
 
 #include <array>
@@ -32,5 +33,9 @@ private:
 // Draws the icon of the index scaled into target (any size; the icon's own
 // coordinates are 38 x 38). Index outside 0..13: the unknown icon.
 void drawProductIcon(QPainter& painter, const QRectF& target, int index);
+
+// The program's own icon (the window's big and small icon), drawn the same
+// way in sizes from 16 to 128 pixels. Needs a QGuiApplication.
+QIcon programIcon();
 
 } // namespace kestrix

@@ -105,6 +105,7 @@ std::optional<std::string> QtMainDialogView::askListFileName(const std::string& 
         dialog.setDirectory(QString::fromStdString(directory));
         dialog.setNameFilter(QString::fromStdString(filterText));
         dialog.setDefaultSuffix(QStringLiteral("rch"));
+        dialog.selectFile(QStringLiteral("*.rch"));
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         return dialog.selectedFiles().constFirst().toStdString();

@@ -65,6 +65,8 @@ MessageAnswer QtMessageBoxes::showHere(const MessageBoxRequest& request) {
                     QString::fromStdString(request.text), QMessageBox::NoButton, &parent_);
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
+    if (request.stacking == MessageStacking::AboveAllWindows)
+        box.setWindowFlag(Qt::WindowStaysOnTopHint);
     const std::vector<QMessageBox::StandardButton> buttons = boxButtons(request.buttons);
     for (QMessageBox::StandardButton button : buttons)
         box.addButton(button);

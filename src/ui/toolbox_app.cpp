@@ -46,16 +46,17 @@ void CToolBoxApp::connectWindow() {
             [this] { runHere([this] { dialog_.OnButtonHelp(); }); });
     connect(&window_, &MainWindow::informationClicked, this,
             [this] { runHere([this] { dialog_.OnAbout(); }); });
-    connect(&window_, &MainWindow::closeRequested, this, [this] { requestShutdown(); });
+    connect(&window_, &MainWindow::closeRequested, this, [this](CloseRequest way) { requestShutdown(way); });
 }
 
 void CToolBoxApp::runInBackground(std::function<void()> operation, std::function<void()> whenDone) {
     operation_.start(std::move(operation), [this, whenDone = std::move(whenDone)] {
         if (whenDone)
             whenDone();
-        if (shutdownPending_) {
-            shutdownPending_ = false;
-            requestShutdown();
+        if (pendingShutdown_) {
+            const CloseRequest way = *pendingShutdown_;
+            pendingShutdown_.reset();
+            requestShutdown(way);
         }
     });
 }
@@ -67,14 +68,14 @@ void CToolBoxApp::runHere(const std::function<void()>& call) {
         call();
 }
 
-void CToolBoxApp::requestShutdown() {
+void CToolBoxApp::requestShutdown(CloseRequest way) {
     if (mayEnd_)
         return; // the window is closing already
     if (operation_.running()) {
-        shutdownPending_ = true;
+        pendingShutdown_ = way;
         return;
     }
-    runInBackground([this] { mayEnd_ = dialog_.OnCancel(); },
+    runInBackground([this, way] { mayEnd_ = way == CloseRequest::Close ? dialog_.OnClose() : dialog_.OnCancel(); },
                     [this] {
                         if (mayEnd_)
                             window_.closeForGood();

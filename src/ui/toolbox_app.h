@@ -10,6 +10,7 @@
 #include <QObject>
 
 #include <functional>
+#include <optional>
 
 namespace kestrix {
 
@@ -42,8 +43,9 @@ private:
     void runInBackground(std::function<void()> operation, std::function<void()> whenDone = {});
     // Runs a quick call of the logic here, unless an operation runs.
     void runHere(const std::function<void()>& call);
-    // Close button and Escape: OnCancel decides; a running operation first ends.
-    void requestShutdown();
+    // Close button (OnClose) and Escape (OnCancel) decide; a running
+    // operation first ends.
+    void requestShutdown(CloseRequest way);
 
     MainWindow window_;
     QtMainDialogView view_;
@@ -52,7 +54,7 @@ private:
     // Last: destroyed first, it waits for a running operation while the
     // window and the logic still exist.
     BackgroundOperation operation_;
-    bool shutdownPending_ = false;
+    std::optional<CloseRequest> pendingShutdown_;
     bool mayEnd_ = false;
 };
 

@@ -7,6 +7,7 @@
 #include "mainwindow/trace_file.h"
 #include "platform/ip_address.h"
 #include "support/sockets.h"
+#include "support/trace_capture.h"
 #include "terminal/terminal.h"
 
 #include <gtest/gtest.h>
@@ -369,6 +370,25 @@ TEST_F(OnALan, MaintenanceGroupDialogRebuildsTheListOnlyWhenAccepted) {
     EXPECT_TRUE(view_.controlsEnabled);
     EXPECT_EQ(view_.detail, "idle");
     EXPECT_TRUE(boxes_.shown.empty());
+}
+
+TEST_F(DialogStart, AStartDirectoryThatIsGoneEndsWithATextFromTheTable) {
+    fs::remove_all(directory_);
+    CToolBoxDlg dialog(view_, boxes_, {StartWarning::Suppressed, AddingMode::Normal});
+    EXPECT_FALSE(dialog.OnInitDialog());
+    EXPECT_EQ(boxes_.texts(), std::vector<std::string>{"unknown error: No such file or directory"});
+    EXPECT_EQ(view_.closed, 1);
+}
+
+TEST_F(OnALan, CancelAndCloseTraceTheirOwnName) {
+    auto dialog = start();
+    for (const CloseRequest way : {CloseRequest::Cancel, CloseRequest::Close}) {
+        test::TraceCapture trace;
+        boxes_.answers = {MessageAnswer::Cancel};
+        EXPECT_FALSE(way == CloseRequest::Close ? dialog->OnClose() : dialog->OnCancel());
+        EXPECT_EQ(trace.contains("CToolBoxDlg::OnClose()\n"), way == CloseRequest::Close);
+        EXPECT_EQ(trace.contains("CToolBoxDlg::OnCancel()\n"), way == CloseRequest::Cancel);
+    }
 }
 
 } // namespace

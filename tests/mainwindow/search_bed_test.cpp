@@ -173,6 +173,7 @@ TEST_F(OnTheSearchBed, EveryTerminalOnceWithItsRowTwoOnOneAddressAndTheGroupFilt
                                       " 100201 " + program.text(48) + " 100202" + program.text(49);
         EXPECT_EQ(program.boxes.texts(), (std::vector<std::string>{duplicate, duplicate}));
         EXPECT_EQ(program.boxes.shown.front().icon, MessageIcon::Error);
+        EXPECT_EQ(program.boxes.shown.front().stacking, MessageStacking::AboveAllWindows);
 
         // IPv6 addresses and short names show at once.
         program.dialog.OnShowIPv6(true);

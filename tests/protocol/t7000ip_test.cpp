@@ -261,8 +261,8 @@ TEST_F(Engine, OddDatagramsAreReadSafely) {
     auto result = engine.request(loopback(2), "77", Kind::Directed, 2, "echo 77");
     EXPECT_EQ(result, std::vector<std::string>{"TALMO DCU 1 77 last"});
     auto all = engine.broadcast(loopback(2), "echo *", 2);
-    // Every TALMO datagram is listed (the longest cut to 1024 bytes); the others are dropped.
-    EXPECT_EQ(all.size(), 8u);
+    // Every TALMO datagram of at most 1024 bytes is listed; the others are dropped.
+    EXPECT_EQ(all.size(), 7u);
 }
 
 TEST_F(Engine, RequestTextLongerThanTheSendBufferIsNotSent) {
@@ -392,6 +392,20 @@ TEST_F(Engine, OutgoingInterfaceForMulticastByTableRow) {
                   std::to_string(lanInterfaces().count()) +
                   "): setsockopt(IPV6_MULTICAST_IF, -1), error=" + std::to_string(EINVAL) + "\n");
     std::system("ip link del kxvetha");
+}
+
+TEST_F(Engine, AReplyLongerThanTheReceiveBufferIsDroppedNotCut) {
+    const std::string head = ScriptedPeer::datagram("TALMO DCU 1 100200 ");
+    ScriptedPeer terminal("127.0.0.2", 0xdead,
+                          answerWith({head + std::string(T7000ip::kDatagramSize + 1 - head.size(), 'x'),
+                                      head + std::string(T7000ip::kDatagramSize - head.size(), 'y')}));
+    T7000ip& engine = startEngine();
+    TraceCapture trace;
+    auto replies = engine.request(loopback(2), "100200", Kind::Directed, 2, "echo 100200");
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0].back(), 'y'); // the one that fits exactly
+    EXPECT_TRUE(trace.contains("T7000ip::waitForReply(): datagram of 1025 bytes from ::ffff:127.0.0.2 is longer "
+                               "than 1024, dropped\n"));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "settings_files/ini_file.h"
 #include "settings_files/ini_test_files.h"
+#include "support/trace_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -98,6 +99,17 @@ TEST_F(IniFileReplace, ADirectoryInTheWayStopsItBeforeTheFileIsTouched) {
     EXPECT_EQ(thrownText([&] { changed().writeToFile(); }),
               "fopen: file " + temporary_ + " in IniData::writeToFile");
     EXPECT_EQ(readBytes(fileName_), kPrevious);
+}
+
+TEST_F(IniFileReplace, AFailedSyncOfTheDirectoryAfterTheRenameIsTracedNotAFailure) {
+    struct FailingSync : FileSystemCalls {
+        int syncDirectoryOf(const std::string&) override { return EIO; }
+    } calls;
+    test::TraceCapture trace;
+    changed().writeToFile(calls);
+    EXPECT_EQ(readBytes(fileName_), "\n[S]\nk=new\n");
+    EXPECT_TRUE(trace.contains("IniFile::writeToFile(): fsync of the directory of " + fileName_ + " failed, error=" +
+                               std::to_string(EIO) + ": "));
 }
 
 } // namespace

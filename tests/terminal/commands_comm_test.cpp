@@ -222,6 +222,17 @@ INSTANTIATE_TEST_SUITE_P(
                        EXPECT_EQ(record.T7000ipGetHostInfo(), "");
                        EXPECT_EQ(record.HostOnlineInfo, "");
                    }},
+        AnswerCase{"HostInfoNamesOtherThanPortAreWholeWords", "data",
+                   "host information. port2=4711 hostname=offline connection=passive onlinex=10.1.1.1:80 "
+                   "encryption=YES",
+                   [](Terminal& record) {
+                       EXPECT_EQ(record.T7000ipGetHostInfo(), "");
+                       EXPECT_EQ(record.TclPort, 4711);
+                       EXPECT_FALSE(record.HostOffline);
+                       EXPECT_FALSE(record.PassiveConnect);
+                       EXPECT_EQ(record.HostOnlineInfo, "");
+                       EXPECT_FALSE(record.Encrypt);
+                   }},
         AnswerCase{"HostInfoOfAnotherKind", "data", "system information.",
                    [](Terminal& record) {
                        TraceCapture trace;
@@ -231,7 +242,9 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"SysInfo", "info",
                    "system information. SRAM=2048 WIEGAND=YES OS='Linux 4.19' ;'7' FLASH='x'",
                    [](Terminal& record) {
+                       TraceCapture trace;
                        EXPECT_EQ(record.getSramParameter(), 2048u);
+                       EXPECT_FALSE(trace.contains("Root-Filesytems")); // only a version 0 made 1 is traced
                        EXPECT_TRUE(record.hasWiegandInterface());
                        EXPECT_EQ(record.RootFileSystemVersion, 7);
                        EXPECT_TRUE(record.SysInfoKnown);
@@ -351,6 +364,22 @@ TEST_F(Commands, MonitorVersionAndFlashComeFromTheMonitor) {
     auto requests = texts(peer);
     EXPECT_EQ(requests.back(), "info 100200");
     EXPECT_EQ(requests.front(), engine().addIPBasedAuth("monitor 100200", "127.0.0.1"));
+}
+
+TEST_F(Commands, AFailedExtraHandshakeRoundStillRepeatsTheTwoAttempts) {
+    // Known and accepted: no handshake first. The extra round's find goes unanswered.
+    auto script =
+        std::make_shared<Script>(Script{{{"eeread", "EEPROM contents. x"}}, {{"eeread", 2}}});
+    ScriptedPeer peer("127.0.0.2", 0xdead, scripted(script));
+    TerminalFields fields = knownTerminal();
+    fields.IDBasedAuth = true;
+    fields.TerminalId = 0x0A1B2C3D;
+    Terminal terminal(engine(), fields);
+    TraceCapture trace;
+    EXPECT_EQ(terminal.T7000ipComm(RequestSecurity::Secured, "eeread 100200", Kind::Directed, 1).size(), 1u);
+    const std::string eeread = terminal.addIDBasedAuth("eeread 100200");
+    EXPECT_EQ(texts(peer), (std::vector<std::string>{eeread, eeread, "find 100200", eeread}));
+    EXPECT_FALSE(trace.contains("kein AuthOK erreicht"));
 }
 
 } // namespace

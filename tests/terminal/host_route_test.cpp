@@ -167,8 +167,11 @@ TEST_F(HostRoutes, ANewAddressInNoSubnetIsRoutedThroughTheKnownInterfaceAndTheRe
 }
 
 TEST_F(HostRoutes, ANewAddressInTheInterfacesSubnetNeedsNoRoute) {
-    Terminal terminal(*engine_, TerminalFields{});
+    TerminalFields accepted;
+    accepted.AuthOK = true;
+    Terminal terminal(*engine_, accepted);
     EXPECT_TRUE(terminal.prepareForNewAddr("::ffff:10.99.0.20", ""));
+    EXPECT_FALSE(terminal.AuthOK); // to be found again at the new address
     EXPECT_FALSE(terminal.RouteAdded);
     EXPECT_EQ(terminal.LanIfIndex, kxraRow() == 0 ? 0 : -1);
     EXPECT_TRUE(routesTo("10.99.0.20").empty());

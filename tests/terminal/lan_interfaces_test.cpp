@@ -72,16 +72,18 @@ TEST(LanInterfacesBuild, RowsFollowTheSystemsAdapters) {
          {adapter("eth1", 2, {}, {"fe80::1"}), adapter("eth10", 3, {{"10.0.0.1", 8}}, {"fe80::10"})},
          {"eth10 10.0.0.1 255.0.0.0 10.255.255.255 3 3 'fe80::10' up",
           "eth1 none 0.0.0.0 :: 0 2 'fe80::1' up"}},
-        {"loopback, tun/tap and non-Ethernet links are left out; wireless is taken",
+        {"loopback and non-Ethernet links are left out; a tap adapter gets its IPv4 row only; wireless is taken",
          {loopback, tap, sit, wireless},
-         {"wlan0 172.16.0.2 255.240.0.0 172.31.255.255 6 0 '' up"}},
+         {"tap0 10.9.9.1 255.255.255.0 10.9.9.255 4 0 '' up",
+          "wlan0 172.16.0.2 255.240.0.0 172.31.255.255 6 0 '' up"}},
         {"up means administratively up and running",
          {adapter("nocarrier", 2, {{"10.2.0.1", 32}}, {}, IFF_UP), adapter("off", 3, {}, {"fe80::3"}, 0)},
          {"nocarrier 10.2.0.1 255.255.255.255 10.2.0.1 2 0 '' down",
           "off none 0.0.0.0 :: 0 3 'fe80::3' down"}},
         {"an address on several adapters gets each adapter's own mask",
          {tapWithSharedAddress, adapter("a", 2, {{"10.5.0.1", 16}}), adapter("b", 3, {{"10.5.0.1", 24}})},
-         {"a 10.5.0.1 255.255.0.0 10.5.255.255 2 0 '' up", "b 10.5.0.1 255.255.255.0 10.5.0.255 3 0 '' up"}},
+         {"tap1 10.5.0.1 255.0.0.0 10.255.255.255 1 0 '' up", "a 10.5.0.1 255.255.0.0 10.5.255.255 2 0 '' up",
+          "b 10.5.0.1 255.255.255.0 10.5.0.255 3 0 '' up"}},
         {"a name longer than 65 characters is cut and still matches its IPv6 data",
          {adapter(std::string(70, 'n'), 2, {{"10.6.0.1", 24}}, {"fe80::6"})},
          {std::string(65, 'n') + " 10.6.0.1 255.255.255.0 10.6.0.255 2 2 'fe80::6' up"}},
@@ -92,7 +94,7 @@ TEST(LanInterfacesBuild, RowsFollowTheSystemsAdapters) {
     }
 }
 
-TEST(LanInterfacesBuild, FullTableKeepsMasksIPv6DataAndTrace) {
+TEST(LanInterfacesBuild, FullTableKeepsMasksAndIPv6DataButIsNotTraced) {
     test::TraceCapture capture;
     SystemAdapter many = withAddressCount("many", 2, 12);
     many.ipv6Addresses.push_back(addressFromText("2001:db8::2").value());
@@ -100,7 +102,7 @@ TEST(LanInterfacesBuild, FullTableKeepsMasksIPv6DataAndTrace) {
     ASSERT_EQ(fromIPv4.count(), LanInterfaces::kMaxEntries);
     EXPECT_EQ(describe(fromIPv4.entries()[9]),
               "many 10.0.2.10 255.255.255.0 10.0.2.255 2 2 '2001:db8::2' up");
-    EXPECT_TRUE(capture.contains("Anzahl LanInterfaces: 10\n"));
+    EXPECT_FALSE(capture.contains("Anzahl LanInterfaces"));
 
     // Full while the IPv6 pass adds rows: the adapter that finds no room is
     // left out, later adapters still get their IPv6 data.
@@ -113,7 +115,7 @@ TEST(LanInterfacesBuild, FullTableKeepsMasksIPv6DataAndTrace) {
     ASSERT_EQ(rows.size(), 10u);
     EXPECT_EQ(rows[8], "last 10.7.0.1 255.255.255.0 10.7.0.255 5 5 '2001:db8::7' up");
     EXPECT_EQ(rows[9], "six1 none 0.0.0.0 :: 0 3 'fe80::31' up");
-    EXPECT_TRUE(capture.contains("Anzahl LanInterfaces: 10\n"));
+    EXPECT_FALSE(capture.contains("Anzahl LanInterfaces"));
 }
 
 TEST(LanInterfacesBuild, TracesEveryRowAndTheIPv6Warning) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 
 // Locating against scripted terminals on loopback, in a network namespace of
 // its own with one LAN interface kxla (10.97.0.1/24). The test bed's tests
@@ -148,6 +149,23 @@ TEST_F(Locating, DisplayAddressPrefersWhatTheUserKnows) {
     fields.IPv6Addresses = {{"2001:db8::7", "64", false, false, ""}};
     Terminal withGlobal(engine, fields);
     EXPECT_EQ(withGlobal.displayAddress(AddressDisplay::AsKnown), "2001:db8::7");
+}
+
+TEST_F(Locating, ByAddressAReplyWithAnotherSerialNumberIsTracedAndRefused) {
+    const std::string other = "TALMO 7460 1 100201 PZE 6.20 port=4712 auth=OK";
+    auto echoes = std::make_shared<int>(0);
+    ScriptedPeer terminal("127.0.0.2", 0xdead, [echoes, other](const PeerRequest& request, ScriptedPeer& peer) {
+        if (request.text().rfind("echo 100200", 0) == 0)
+            peer.reply(request, ScriptedPeer::datagram((*echoes)++ == 0 ? other : kEchoReply));
+    });
+    T7000ip& engine = startEngine();
+    TerminalFields fields;
+    fields.SerialNumber = "100200";
+    Terminal record(engine, fields);
+    TraceCapture trace;
+    record.T7000ipLocateByEcho("::ffff:127.0.0.2", "", "100200", RouteUse::NotAllowed);
+    EXPECT_TRUE(trace.contains("Terminal::T7000ipLocateByEcho(IP = ::ffff:127.0.0.2):\n\tAntwort: " + other + "\n"));
+    EXPECT_EQ(record.TclPort, 4711);
 }
 
 } // namespace

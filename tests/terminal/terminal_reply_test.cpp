@@ -284,5 +284,27 @@ TEST(ParseEchoReply, MonitorAcceptanceAndIdBasedAuthentication) {
     }
 }
 
+TEST(ParseEchoReply, SecurityIdIsTakenAndAZeroOrChangedOneWithdrawsTheAcceptance) {
+    struct Case {
+        std::uint32_t storedId;
+        const char* values;
+        std::uint32_t id;
+        bool authOK;
+    } cases[] = {
+        {0x0A1B2C3D, "auth=OK ID=0A1B2C3D", 0x0A1B2C3D, true},
+        {0x0A1B2C3D, "auth=OK ID=12345678", 0x12345678, false},
+        {0, "auth=OK ID=0A1B2C3D", 0x0A1B2C3D, false},
+        {0x0A1B2C3D, "auth=OK ID=00000000", 0, false},
+        {0x0A1B2C3D, "auth=OK", 0x0A1B2C3D, true}, // no id reported: kept
+    };
+    for (const auto& c : cases) {
+        TerminalFields record;
+        record.TerminalId = c.storedId;
+        ASSERT_TRUE(record.parseEchoReply(kIdent + c.values, "")) << c.values;
+        EXPECT_EQ(record.TerminalId, c.id) << c.values;
+        EXPECT_EQ(record.AuthOK, c.authOK) << c.values;
+    }
+}
+
 } // namespace
 } // namespace kestrix

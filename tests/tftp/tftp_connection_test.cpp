@@ -454,5 +454,18 @@ TEST(TftpConstruction, BindLoopSkipsPortsInUse) {
         ::close(descriptor);
 }
 
+TEST(TftpLocalFiles, ARemoteNameWithAZeroByteIsRefusedWithItsOwnText) {
+    ScriptedServer server({});
+    TFTPConnection connection(kServer, 0, 0, kServerPort);
+    std::vector<std::uint8_t> buffer(10);
+    try {
+        connection.read(buffer.data(), buffer.size(), std::string("name\0.bin", 9));
+        ADD_FAILURE() << "read succeeded";
+    } catch (const TFTPConnection::TFTPError& error) {
+        EXPECT_EQ(error.text, "TFTPConnection::read(mem,file): remote file name 'name' contains a zero byte");
+    }
+    EXPECT_TRUE(server.received().empty());
+}
+
 } // namespace
 } // namespace kestrix::test

@@ -1,4 +1,5 @@
 #include "ui/local_page.h"
+#include "ui/main_window.h"
 #include "ui/product_icons.h"
 #include "ui/qt_environment.h"
 #include "ui/qt_message_boxes.h"
@@ -179,6 +180,24 @@ TEST_F(UiParts, APageAddressNamesAnExistingLocalFileOrNothing) {
     };
     for (const Case& entry : cases)
         EXPECT_EQ(existingLocalPage(entry.address), entry.page) << entry.address;
+}
+
+TEST_F(UiParts, TheMainWindowHasTheProgramsIcon) {
+    const MainWindow window;
+    EXPECT_FALSE(window.windowIcon().isNull());
+}
+
+TEST_F(UiParts, ABoxAskedToStayOnTopStaysAboveAllWindows) {
+    QWidget window;
+    QtMessageBoxes boxes(window);
+    std::vector<bool> onTop;
+    const MessageBoxWatcher watcher([&](QMessageBox& box) {
+        onTop.push_back(box.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        return box.button(QMessageBox::Ok);
+    });
+    boxes.show({"c", "t", MessageIcon::Error, MessageButtons::Ok, 0, MessageStacking::AboveAllWindows});
+    boxes.show({"c", "t", MessageIcon::Error, MessageButtons::Ok, 0});
+    EXPECT_EQ(onTop, (std::vector<bool>{true, false}));
 }
 
 } // namespace
