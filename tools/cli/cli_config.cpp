@@ -3,7 +3,7 @@
 #include "cli_config.h"
 #include "cli_common.h"
 
-#include "config/file_replace.h"
+#include "platform/file_replacement.h"
 #include "config/user_param.h"
 #include "mainwindow/toolbox_lang.h"
 #include "protocol/t7000ip.h"
@@ -28,6 +28,10 @@ int configFetch(const Invocation& invocation) {
     if (invocation.arguments.size() != 2)
         return usageError(invocation, "config fetch needs TERMINAL and FILE.cfg");
     const std::string& path = invocation.arguments[1];
+    // A refused FILE is known before the terminal is asked.
+    FileReplacement replacement(path, FileSecrecy::OwnerOnly);
+    if (!replacement.isOpen())
+        return fail(replacement.error());
     return withTerminal(invocation, invocation.arguments[0], [&](Terminal& terminal) {
         UserParam param;
         const bool accepted = param.getTerminalUserParam(terminal);
@@ -40,8 +44,8 @@ int configFetch(const Invocation& invocation) {
                 name + ": its talmo.cfg (" + std::to_string(received.size()) +
                 " bytes) is no block the program accepts; nothing written (file get fetches it as it is)");
         // The bytes as the terminal sent them, its secret fields enciphered.
-        if (replaceFileContents(path, received) != ReplaceOutcome::Replaced)
-            return fail("cannot write " + path);
+        if (!replacement.write(received) || !replacement.commit())
+            return fail(replacement.error());
         std::printf("%s: version %s, %zu bytes from %s\n", path.c_str(), versionOf(param).c_str(),
                     received.size(), name.c_str());
         return kExitSuccess;
@@ -149,6 +153,10 @@ int convertBlock(const ConvertArguments& arguments, const BlockOwner& owner) {
     const std::string& output = arguments.files[1];
     const std::string& target = arguments.options.at("--to");
     UserParam param;
+    if (const std::string refusal = checkRegularInput(input); !refusal.empty())
+        return fail(refusal);
+    if (const std::string refusal = checkReplaceableTarget(output); !refusal.empty())
+        return fail(refusal);
     if (!param.getFileUserParam(input, owner))
         return fail(input + " is no block the program accepts (config info tells why); nothing written");
     const bool targetBigEndian = isBigEndianVersion(target);
@@ -161,7 +169,7 @@ int convertBlock(const ConvertArguments& arguments, const BlockOwner& owner) {
         return fail("the block of version " + source + " cannot be converted to " + target +
                     "; nothing written");
     if (!param.setFileUserParam(output, owner))
-        return fail("cannot write " + output);
+        return fail(param.fileError() + "; nothing written");
     std::printf("%s: version %s converted to %s, %zu bytes\n", output.c_str(), source.c_str(), target.c_str(),
                 param.actualLength());
     return kExitSuccess;

@@ -13,6 +13,7 @@
 #include "cli_common.h"
 
 #include "console_view.h"
+#include "mainwindow/program_interrupt.h"
 #include "mainwindow/program_settings.h"
 #include "mainwindow/start_directory.h"
 #include "mainwindow/toolbox_lang.h"
@@ -90,6 +91,7 @@ bool optionNumber(const char* text, long minimum, long maximum, long& value) {
 } // namespace
 
 int main(int argc, char** argv) {
+    handleProgramInterrupts();
     std::span<char*> words(argv + 1, static_cast<std::size_t>(argc - 1));
     Invocation invocation;
     while (words.size() >= 2) {
