@@ -84,6 +84,9 @@ public:
     bool setFileUserParam(const std::string& path, const TerminalFields& terminal);
     bool setFileUserParam(const std::string& path, const BlockOwner& owner);
     const std::string& fileError() const { return fileError_; }
+    // Why the last fetch from a terminal failed (the transfer's message, with
+    // the system's reason); empty after one that succeeded.
+    const std::string& transferError() const { return transferError_; }
 
     // --- The editor's copy ---
 
@@ -137,6 +140,7 @@ private:
     UserParamBlock received_{};
     std::size_t receivedLength_ = 0;
     std::string fileError_;
+    std::string transferError_;
 };
 
 } // namespace kestrix

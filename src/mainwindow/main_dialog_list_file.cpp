@@ -100,6 +100,8 @@ bool CToolBoxDlg::ReadFile(const std::string& fileName) {
         if (tooLong) {
             trace("CToolBoxDlg::ReadFile(): Zeile länger als %zu Zeichen, übersprungen: '%.60s...'\n",
                   kMaxListFileLineLength, line.c_str());
+            view_.listFileLineLeftOut(line.substr(0, 60) + "...",
+                                      "longer than " + std::to_string(kMaxListFileLineLength) + " characters");
             continue;
         }
         view_.setProgressLine(language_->GetText(74) + " " + line.substr(0, 60) + "...");
@@ -111,10 +113,12 @@ bool CToolBoxDlg::ReadFile(const std::string& fileName) {
         } catch (const Terminal::TerminalError& error) {
             trace("CToolBoxDlg::ReadFile(): '%s' nicht zu finden, error: %s\n", line.c_str(),
                   error.text.c_str());
+            view_.listFileLineLeftOut(line, language_->GetText(terminalErrorMessageId(error.code)));
             if (error.code == 4)
                 routed = false;
         } catch (...) {
             trace("CToolBoxDlg::ReadFile(): '%s' catch unbekannten Fehler\n", line.c_str());
+            view_.listFileLineLeftOut(line, "unknown error");
         }
     }
     std::fclose(file);

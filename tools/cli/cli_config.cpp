@@ -38,7 +38,7 @@ int configFetch(const Invocation& invocation) {
         const std::span<const std::uint8_t> received = param.receivedBytes();
         const std::string name = "terminal " + terminal.SerialNumber;
         if (!accepted && received.empty())
-            return fail(name + ": talmo.cfg cannot be fetched by TFTP");
+            return fail(name + ": talmo.cfg cannot be fetched by TFTP: " + param.transferError());
         if (!accepted)
             return fail(
                 name + ": its talmo.cfg (" + std::to_string(received.size()) +
@@ -153,10 +153,6 @@ int convertBlock(const ConvertArguments& arguments, const BlockOwner& owner) {
     const std::string& output = arguments.files[1];
     const std::string& target = arguments.options.at("--to");
     UserParam param;
-    if (const std::string refusal = checkRegularInput(input); !refusal.empty())
-        return fail(refusal);
-    if (const std::string refusal = checkReplaceableTarget(output); !refusal.empty())
-        return fail(refusal);
     if (!param.getFileUserParam(input, owner))
         return fail(input + " is no block the program accepts (config info tells why); nothing written");
     const bool targetBigEndian = isBigEndianVersion(target);
@@ -180,6 +176,11 @@ int configConvert(const Invocation& invocation) {
     const std::string wrong = readConvertArguments(invocation.arguments, arguments);
     if (!wrong.empty())
         return usageError(invocation, wrong);
+    // Files that cannot serve are refused before any terminal is asked.
+    if (const std::string refusal = checkRegularInput(arguments.files[0]); !refusal.empty())
+        return fail(refusal);
+    if (const std::string refusal = checkReplaceableTarget(arguments.files[1]); !refusal.empty())
+        return fail(refusal);
     if (arguments.options.contains("--terminal"))
         return withTerminal(invocation, arguments.options["--terminal"], [&](Terminal& terminal) {
             return convertBlock(arguments, blockOwnerOf(terminal));
@@ -195,7 +196,7 @@ int configConvert(const Invocation& invocation) {
 
 std::vector<Subcommand> configSubcommands() {
     return {
-        {"config", "fetch", "[--group N] config fetch TERMINAL FILE.cfg",
+        {"config", "fetch", "[--group N] [-a] config fetch TERMINAL FILE.cfg",
          "  Fetches the configuration block (talmo.cfg) of TERMINAL by TFTP and writes it\n"
          "  into FILE.cfg as the terminal sent it, its secret fields enciphered. Nothing\n"
          "  is written when the program would refuse the block.\n",
@@ -206,7 +207,7 @@ std::vector<Subcommand> configSubcommands() {
          "  are shown only with --show-secrets; --server says that the block is a\n"
          "  server's, whose TCL application area holds no secrets. Exit code 0 when the\n"
          "  program accepts the block, 1 when it refuses it.\n",
-         configInfo},
+         configInfo, Startup::Offline},
         {"config", "convert",
          "[--group N] config convert IN.cfg --to VERSION OUT.cfg (--terminal TERMINAL | --product CODE "
          "--kind KIND "
@@ -218,7 +219,7 @@ std::vector<Subcommand> configSubcommands() {
          "  as its product code, kind code, serial number and firmware version. A block\n"
          "  keeps its byte order: VERSION must be one of the same byte order (odd last\n"
          "  digit for big-endian terminals).\n",
-         configConvert},
+         configConvert, Startup::Offline},
     };
 }
 

@@ -113,7 +113,7 @@ int fileGet(const Invocation& invocation) {
         ReceiveProgressLine progress(replacement.temporaryPath(), remote);
         connection.read(replacement.temporaryPath(), remote);
     } catch (const TFTPConnection::TFTPError& error) {
-        return fail(error.text);
+        return fail(error.withReason());
     }
     if (!replacement.commit())
         return fail(replacement.error());
@@ -144,7 +144,7 @@ int filePut(const Invocation& invocation) {
     } catch (const TFTPConnection::TFTPError& error) {
         if (showProgress)
             progress.finish();
-        return fail(error.text);
+        return fail(error.withReason());
     }
     if (showProgress)
         progress.finish();
@@ -155,11 +155,11 @@ int filePut(const Invocation& invocation) {
 
 std::vector<Subcommand> fileSubcommands() {
     return {
-        {"file", "get", "file get ADDRESS REMOTE LOCAL",
+        {"file", "get", "[--port TFTP-PORT] file get ADDRESS REMOTE LOCAL",
          "  Fetches REMOTE from the TFTP server at ADDRESS into LOCAL. LOCAL is replaced\n"
          "  only by a complete file.\n",
          fileGet},
-        {"file", "put", "file put ADDRESS LOCAL REMOTE",
+        {"file", "put", "[--port TFTP-PORT] file put ADDRESS LOCAL REMOTE",
          "  Sends LOCAL to the TFTP server at ADDRESS as REMOTE.\n", filePut},
     };
 }

@@ -249,7 +249,8 @@ int runList(const Invocation& invocation, ListSource source) {
     progress.clear();
 
     const std::vector<TerminalRow>& rows = view.rows();
-    const bool failed = messageBoxes.failuresShown() > failuresAtStart;
+    // A line of a list file left out has been named with its reason.
+    const bool failed = messageBoxes.failuresShown() > failuresAtStart || view.linesLeftOut() > 0;
     if (rows.empty()) {
         if (!failed)
             std::fprintf(stderr, "kestrix-cli: no terminal found\n");
