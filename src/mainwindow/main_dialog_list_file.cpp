@@ -113,7 +113,11 @@ bool CToolBoxDlg::ReadFile(const std::string& fileName) {
         } catch (const Terminal::TerminalError& error) {
             trace("CToolBoxDlg::ReadFile(): '%s' nicht zu finden, error: %s\n", line.c_str(),
                   error.text.c_str());
-            view_.listFileLineLeftOut(line, language_->GetText(terminalErrorMessageId(error.code)));
+            // A line of another form is told as such (its code is shared with bad addresses).
+            const int entry = error.reason == Terminal::TerminalError::Reason::WrongLineFormat
+                                  ? 8
+                                  : terminalErrorMessageId(error.code);
+            view_.listFileLineLeftOut(line, language_->GetText(entry));
             if (error.code == 4)
                 routed = false;
         } catch (...) {

@@ -69,6 +69,7 @@ public:
             NoReplyOrNoRouting,      // 5 "keine Antwort vom Netz, oder kein Routing wegen fehlender ..."
         };
         explicit TerminalError(Reason reason);
+        Reason reason;
     };
 
     // A record of known values (for instance, kept from an earlier search).

@@ -7,10 +7,12 @@
 #include <fstream>
 #include <thread>
 
-// kestrix-cli asked to end (Ctrl-C, SIGTERM) in the middle of its work: it
-// removes its temporary files and the host routes it added, and ends with
-// 128 + the signal's number. On a bed of two terminals: one in a foreign
-// subnet (it needs a host route) and one whose replies are slow.
+// kestrix-cli where a technician's run goes wrong. Asked to end (Ctrl-C,
+// SIGTERM) in the middle of its work, it removes its temporary files and the
+// host routes it added, and ends with 128 + the signal's number; what it
+// cannot do it says, with exit code 1. On a bed of three terminals: one in a
+// foreign subnet (it needs a host route), one whose replies are slow and one
+// that uses IP-based authentication.
 
 namespace kestrix {
 namespace {
@@ -20,7 +22,7 @@ using test::BackgroundProcess;
 using test::BedLayout;
 using test::NetworkBed;
 
-class CliInterrupt : public test::SharedNetworkBedTest {
+class CliOnTheBed : public test::SharedNetworkBedTest {
 protected:
     static void SetUpTestSuite() {
         BedLayout layout;
@@ -37,7 +39,12 @@ protected:
         slow.linkFaults.delayToPc = std::chrono::milliseconds(40);
         fs::create_directories(servedDirectory());
         std::ofstream(servedDirectory() / "big.bin", std::ios::binary) << std::string(300 * 512, 'k');
-        layout.terminals = {foreign, slow};
+        test::TerminalSetup ipBased;
+        ipBased.ipv4 = "10.77.0.14/24";
+        ipBased.terminalSection = {{"serial_number", "100104"},  {"product", "TALMO 7460"},
+                                   {"kind", "PZE"},              {"firmware_version", "6.20"},
+                                   {"authentication", "ip"},     {"maintenance_group", "4711"}};
+        layout.terminals = {foreign, slow, ipBased};
         buildSharedBed(layout);
     }
     static void TearDownTestSuite() {
@@ -71,6 +78,13 @@ protected:
         const int status = process.waitUntil(std::chrono::steady_clock::now() + std::chrono::seconds(30));
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
+    // kestrix-cli run to its end: its exit code and standard error.
+    std::pair<int, std::string> run(const std::string& words) const {
+        BackgroundProcess cli = start(words);
+        const int exitCode = exitCodeOf(cli);
+        std::ifstream log(bed_->runDirectory() / "cli.log");
+        return {exitCode, std::string(std::istreambuf_iterator<char>(log), {})};
+    }
     std::vector<std::string> leftOvers() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(bed_->runDirectory()))
@@ -80,7 +94,7 @@ protected:
     }
 };
 
-TEST_F(CliInterrupt, CtrlCDuringAReadDeletesTheHostRouteItAdded) {
+TEST_F(CliOnTheBed, CtrlCDuringAReadDeletesTheHostRouteItAdded) {
     // The foreign terminal gets its route; the missing one is then searched for.
     std::ofstream(bed_->runDirectory() / "site.rch") << "100103;;;;;;;\r\n999999;;;;;;;\r\n";
     BackgroundProcess cli = start("read site.rch");
@@ -92,7 +106,7 @@ TEST_F(CliInterrupt, CtrlCDuringAReadDeletesTheHostRouteItAdded) {
     EXPECT_FALSE(pcHasRouteTo("192.168.99.5")) << "the interrupted run left its host route";
 }
 
-TEST_F(CliInterrupt, SigtermDuringAFileGetRemovesTheTemporaryFileAndKeepsTheTarget) {
+TEST_F(CliOnTheBed, SigtermDuringAFileGetRemovesTheTemporaryFileAndKeepsTheTarget) {
     std::ofstream(bed_->runDirectory() / "big.bin") << "the old copy";
     BackgroundProcess cli = start("file get 10.77.0.12 big.bin big.bin");
     ASSERT_TRUE(awaitCondition([&] { return !leftOvers().empty(); })) << "the transfer did not start";
@@ -104,6 +118,30 @@ TEST_F(CliInterrupt, SigtermDuringAFileGetRemovesTheTemporaryFileAndKeepsTheTarg
     std::string text;
     std::getline(file, text);
     EXPECT_EQ(text, "the old copy");
+}
+
+TEST_F(CliOnTheBed, ReadNamesEveryLineItLeavesOut) {
+    std::ofstream(bed_->runDirectory() / "mixed.rch")
+        << "100102;;;;;;;\r\n100102;10.77.0.12;;\r\n999999;;;;;;;\r\n";
+    const auto [exitCode, errors] = run("read mixed.rch");
+    EXPECT_EQ(exitCode, 1) << errors;
+    EXPECT_NE(errors.find("left out '100102;10.77.0.12;;': The line of the terminal list has a wrong format."),
+              std::string::npos)
+        << errors;
+    EXPECT_NE(errors.find("left out '999999;;;;;;;': No response from terminal."), std::string::npos) << errors;
+}
+
+TEST_F(CliOnTheBed, InfoOfAnIPBasedTerminalSaysWhatItCouldNotRead) {
+    // Found by the ID-based search, the terminal does not accept it.
+    auto [exitCode, output] = run("--group 4711 info 10.77.0.14");
+    EXPECT_EQ(exitCode, 1) << output;
+    EXPECT_NE(output.find("ID-based search not accepted"), std::string::npos) << output;
+    EXPECT_NE(output.find("EEPROM          cannot be read"), std::string::npos) << output;
+    EXPECT_EQ(output.find("autoexec.bat"), std::string::npos) << "a 7460 has none";
+    // With -a, as the window's alternative adding mode, the IP-based search finds its acceptance.
+    std::tie(exitCode, output) = run("--group 4711 -a info 10.77.0.14");
+    EXPECT_EQ(exitCode, 0) << output;
+    EXPECT_NE(output.find("IP-based, accepted"), std::string::npos) << output;
 }
 
 } // namespace
