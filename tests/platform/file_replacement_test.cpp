@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 // Every output file goes through FileReplacement: what it does to each kind of
@@ -148,6 +149,29 @@ TEST_F(FileReplacementTest, EachKindOfTarget) {
         fs::remove_all(directory_);
         fs::create_directories(directory_);
     }
+}
+
+TEST_F(FileReplacementTest, AsAnotherUserTheModeIsKeptAndTheOwnerBecomesThatUser) {
+    ::chmod(directory_.c_str(), 0777);
+    writeText(directory_ / "shared.rch", "old");
+    ::chmod((directory_ / "shared.rch").c_str(), 0666);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // nobody: may write the folder, may not give a file to root.
+        const bool replaced = ::setgid(65534) == 0 && ::setuid(65534) == 0 &&
+                              replaceFileContents(directory_ / "shared.rch", bytesOf("new"),
+                                                  FileSecrecy::FollowUmask)
+                                  .empty();
+        ::_exit(replaced ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    struct stat replaced {};
+    ASSERT_EQ(::stat((directory_ / "shared.rch").c_str(), &replaced), 0);
+    EXPECT_EQ(replaced.st_mode & 07777, 0666u);
+    EXPECT_EQ(replaced.st_uid, 65534u);
+    EXPECT_EQ(contents(directory_ / "shared.rch"), "new");
 }
 
 TEST_F(FileReplacementTest, NewFilesFollowTheUmaskOrAreTheOwnersOnly) {
