@@ -31,6 +31,7 @@ bool UserParam::getTerminalUserParam(const Terminal& terminal) {
     trace("getTerminalUserParam(%s == %s) startet\n", terminal.IPAddrInUse.c_str(),
           terminal.SerialNumber.c_str());
     forgetReceived();
+    transferError_.clear();
     try {
         const TftpPortRange range = tftpPortRange();
         TFTPConnection connection(terminal.tftpAddress(), range.minPort, range.maxPort);
@@ -40,6 +41,7 @@ bool UserParam::getTerminalUserParam(const Terminal& terminal) {
                                           terminal.terminalPath(kConfigFileName, TerminalPathForm::Read));
     } catch (const TFTPConnection::TFTPError& error) {
         trace("getTerminalUserParam(): TFTP Read Error: ID=%d, Text=%s\n", error.id(), error.text.c_str());
+        transferError_ = error.withReason();
         forgetReceived(); // a transfer that overran the buffer leaves it undefined
         return false;
     }

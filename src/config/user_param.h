@@ -79,8 +79,14 @@ public:
     // Writes the block the same way into a local file. The bytes go into a
     // new file beside it first, which replaces the file only once it is
     // complete, so a failed write leaves an existing file as it was.
+    // The file holds the setup passwords and the TCL key: a new one is made
+    // readable by its owner only. On failure fileError() says why.
     bool setFileUserParam(const std::string& path, const TerminalFields& terminal);
     bool setFileUserParam(const std::string& path, const BlockOwner& owner);
+    const std::string& fileError() const { return fileError_; }
+    // Why the last fetch from a terminal failed (the transfer's message, with
+    // the system's reason); empty after one that succeeded.
+    const std::string& transferError() const { return transferError_; }
 
     // --- The editor's copy ---
 
@@ -133,6 +139,8 @@ private:
     bool m_Do_Swap = false; // set by a fetch or file read of a big-endian block, never cleared
     UserParamBlock received_{};
     std::size_t receivedLength_ = 0;
+    std::string fileError_;
+    std::string transferError_;
 };
 
 } // namespace kestrix

@@ -1,6 +1,6 @@
 // Writing a configuration block to the terminal or to a local file.
 #include "config/block_bytes.h"
-#include "config/file_replace.h"
+#include "platform/file_replacement.h"
 #include "config/secret_fields.h"
 #include "config/user_param.h"
 #include "platform/pause.h"
@@ -81,16 +81,18 @@ bool UserParam::setFileUserParam(const std::string& path, const BlockOwner& owne
     const UserParamBlock image = writeImage(owner);
     // Writing over the file itself would lose the copy there when the write
     // fails half way; the file is replaced only once the new one is complete.
-    switch (replaceFileContents(path, std::span(image).first(actualLength()))) {
-    case ReplaceOutcome::Replaced:
-        break;
-    case ReplaceOutcome::CannotCreate:
+    FileReplacement replacement(path, FileSecrecy::OwnerOnly);
+    if (!replacement.isOpen()) {
+        fileError_ = replacement.error();
         trace("setFileUserParam(): Cannot open %s for writing\n", path.c_str());
         return false;
-    case ReplaceOutcome::WriteFailed:
+    }
+    if (!replacement.write(std::span(image).first(actualLength())) || !replacement.commit()) {
+        fileError_ = replacement.error();
         trace("setFileUserParam(): I/O error on %s\n", path.c_str());
         return false;
     }
+    fileError_.clear();
     return true;
 }
 

@@ -161,4 +161,14 @@ private:
     DetailContents detailContents_ = DetailContents::None;
 };
 
+// Locates a terminal from what a user typed (an address, a DNS name, a list
+// line) the way the window adds one: in the alternative adding mode a
+// terminal that does not accept the ID-based search is located again with
+// the IP-based search. Throws Terminal::TerminalError.
+std::unique_ptr<Terminal> locateAsAdded(T7000ip& engine, const std::string& text, AddingMode adding);
+
+// The message table entry that tells the user why a terminal could not be
+// found, by the code of the TerminalError (its own text is the trace's).
+int terminalErrorMessageId(int code);
+
 } // namespace kestrix

@@ -4,17 +4,14 @@
 
 #include "mainwindow/start_directory.h"
 #include "platform/error_text.h"
+#include "platform/file_replacement.h"
 #include "platform/message_box.h"
 #include "platform/trace.h"
 #include "terminal/terminal.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
-#include <filesystem>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kestrix {
 
@@ -47,46 +44,6 @@ bool readLine(std::FILE* file, std::string& line, bool& tooLong) {
     return true;
 }
 
-// The file the save replaces: the file a symbolic link leads to, so that the
-// link stays.
-std::filesystem::path saveTarget(const std::string& path) {
-    std::error_code error;
-    std::filesystem::path resolved = std::filesystem::canonical(path, error);
-    return error ? std::filesystem::path(path) : resolved;
-}
-
-// A new file beside the target that the list is written to first (mode 0666
-// less the process's file mask, or the mode of the file it replaces); -1 with
-// errno set when none can be made. Refuses a target that is a directory or a
-// file that may not be written, as opening the target itself would.
-int createFileBeside(const std::filesystem::path& target, std::string& name) {
-    struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode)) {
-        errno = EISDIR;
-        return -1;
-    }
-    if (exists && ::access(target.c_str(), W_OK) != 0)
-        return -1;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = target.string() + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
-        const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (descriptor >= 0) {
-            if (exists && S_ISREG(existing.st_mode) && ::fchmod(descriptor, existing.st_mode & 07777) != 0) {
-                const int error = errno;
-                ::close(descriptor);
-                ::unlink(name.c_str());
-                errno = error;
-                return -1;
-            }
-            return descriptor;
-        }
-        if (errno != EEXIST)
-            return -1;
-    }
-    return -1;
-}
-
 } // namespace
 
 void CToolBoxDlg::WriteFile() {
@@ -102,44 +59,18 @@ void CToolBoxDlg::WriteFile() {
 
     // The list goes to a new file beside the target first, which replaces the
     // target only when it is complete: a failed save leaves the old list file.
-    const std::filesystem::path target = saveTarget(path);
-    std::string temporary;
-    const int descriptor = createFileBeside(target, temporary);
-    std::FILE* file = descriptor < 0 ? nullptr : ::fdopen(descriptor, "wb");
-    if (file == nullptr) {
-        const int error = errno;
-        if (descriptor >= 0) {
-            ::close(descriptor);
-            ::unlink(temporary.c_str());
-        }
-        trace("CToolBoxDlg::WriteFile(): Fehler beim Öffnen von '%s': %s\n", path.c_str(),
-              errorText(error).c_str());
-        view_.setWaitCursor(false);
-        message(path + " " + language_->GetText(22), MessageIcon::Exclamation);
-        return;
-    }
-
-    bool written = true;
-    for (std::size_t index = 0; written && index < list_.size(); ++index) {
+    std::string contents;
+    for (std::size_t index = 0; index < list_.size(); ++index) {
         const std::string line = list_.at(index).fileLine();
         trace("CToolBoxDlg::WriteFile(): '%s'\n", line.c_str());
-        written = std::fputs(line.c_str(), file) >= 0 && std::fputs("\r\n", file) >= 0;
+        contents += line + "\r\n";
     }
-    written = written && std::fflush(file) == 0 && ::fsync(descriptor) == 0;
-    int error = errno;
-    if (std::fclose(file) != 0 && written) {
-        written = false;
-        error = errno;
-    }
-    if (written && std::rename(temporary.c_str(), target.c_str()) != 0) {
-        written = false;
-        error = errno;
-    }
+    const std::string error = replaceFileContents(
+        path, std::span(reinterpret_cast<const std::uint8_t*>(contents.data()), contents.size()),
+        FileSecrecy::FollowUmask);
     view_.setWaitCursor(false);
-    if (!written) {
-        ::unlink(temporary.c_str());
-        trace("CToolBoxDlg::WriteFile(): Fehler beim Schreiben in '%s': %s\n", path.c_str(),
-              errorText(error).c_str());
+    if (!error.empty()) {
+        trace("CToolBoxDlg::WriteFile(): Fehler beim Schreiben in '%s': %s\n", path.c_str(), error.c_str());
         message(path + " " + language_->GetText(22), MessageIcon::Exclamation);
         return;
     }
@@ -149,6 +80,11 @@ void CToolBoxDlg::WriteFile() {
 bool CToolBoxDlg::ReadFile(const std::string& fileName) {
     const std::string path =
         !fileName.empty() && fileName.front() == '/' ? fileName : startDirectoryFile(fileName);
+    // A FIFO or device would hang the search or stream without end.
+    if (const std::string refusal = checkRegularInput(path); !refusal.empty()) {
+        trace("CToolBoxDlg::ReadFile(): %s\n", refusal.c_str());
+        return true;
+    }
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr)
         return true;
@@ -162,6 +98,8 @@ bool CToolBoxDlg::ReadFile(const std::string& fileName) {
         if (tooLong) {
             trace("CToolBoxDlg::ReadFile(): Zeile länger als %zu Zeichen, übersprungen: '%.60s...'\n",
                   kMaxListFileLineLength, line.c_str());
+            view_.listFileLineLeftOut(line.substr(0, 60) + "...",
+                                      "longer than " + std::to_string(kMaxListFileLineLength) + " characters");
             continue;
         }
         view_.setProgressLine(language_->GetText(74) + " " + line.substr(0, 60) + "...");
@@ -173,10 +111,16 @@ bool CToolBoxDlg::ReadFile(const std::string& fileName) {
         } catch (const Terminal::TerminalError& error) {
             trace("CToolBoxDlg::ReadFile(): '%s' nicht zu finden, error: %s\n", line.c_str(),
                   error.text.c_str());
+            // A line of another form is told as such (its code is shared with bad addresses).
+            const int entry = error.reason == Terminal::TerminalError::Reason::WrongLineFormat
+                                  ? 8
+                                  : terminalErrorMessageId(error.code);
+            view_.listFileLineLeftOut(line, language_->GetText(entry));
             if (error.code == 4)
                 routed = false;
         } catch (...) {
             trace("CToolBoxDlg::ReadFile(): '%s' catch unbekannten Fehler\n", line.c_str());
+            view_.listFileLineLeftOut(line, "unknown error");
         }
     }
     std::fclose(file);

@@ -222,50 +222,52 @@ bool CToolBoxDlg::checkBroadcastReplies(std::vector<std::string> replies, Broadc
     return routed;
 }
 
+std::unique_ptr<Terminal> locateAsAdded(T7000ip& engine, const std::string& text, AddingMode adding) {
+    auto terminal = std::make_unique<Terminal>(engine, text);
+    trace("OnAddIPAddr(%s): new Terminal() done\n", text.c_str());
+    if (adding == AddingMode::Alternative && terminal->IDBasedAuth && !terminal->AuthOK) {
+        trace("OnAddIPAddr(%s): Einstellung 'alternativ' suchen, Authentifizierung noch nicht ok, "
+              "deshalb:\n",
+              text.c_str());
+        const std::string serialNumber = terminal->SerialNumber;
+        const std::string address = terminal->IPAddrInUse;
+        const int lanIfIndex = terminal->LanIfIndex;
+        terminal.reset();
+        terminal =
+            std::make_unique<Terminal>(engine, AuthenticationMode::IPBased, address, serialNumber, lanIfIndex);
+    }
+    return terminal;
+}
+
 void CToolBoxDlg::OnAddIPAddr(const std::string& text) {
     const std::string field = text.substr(0, kMaxAddFieldLength);
     if (field.empty())
         return;
     view_.setWaitCursor(true);
     try {
-        auto terminal = std::make_unique<Terminal>(*engine_, field);
-        trace("OnAddIPAddr(%s): new Terminal() done\n", field.c_str());
-        if (switches_.adding == AddingMode::Alternative && terminal->IDBasedAuth && !terminal->AuthOK) {
-            trace("OnAddIPAddr(%s): Einstellung 'alternativ' suchen, Authentifizierung noch nicht ok, "
-                  "deshalb:\n",
-                  field.c_str());
-            const std::string serialNumber = terminal->SerialNumber;
-            const std::string address = terminal->IPAddrInUse;
-            const int lanIfIndex = terminal->LanIfIndex;
-            terminal.reset();
-            terminal = std::make_unique<Terminal>(*engine_, AuthenticationMode::IPBased, address,
-                                                  serialNumber, lanIfIndex);
-        }
-        insertTerminal(std::move(terminal));
+        insertTerminal(locateAsAdded(*engine_, field, switches_.adding));
     } catch (const Terminal::TerminalError& error) {
         trace("OnAddIPAddr(%s): Terminal nicht zu finden, error: %s\n", field.c_str(), error.text.c_str());
-        int entry = 12;
-        switch (error.code) {
-        case 2:
-            entry = 11;
-            break;
-        case 3:
-            entry = 13;
-            break;
-        case 4:
-            entry = 19;
-            break;
-        case 5:
-            entry = 21;
-            break;
-        default:
-            break;
-        }
-        message(language_->GetText(entry), MessageIcon::Error);
+        message(language_->GetText(terminalErrorMessageId(error.code)), MessageIcon::Error);
     } catch (...) {
         trace("OnAddIPAddr(%s): catch unbekannten Fehler\n", field.c_str());
     }
     view_.setWaitCursor(false);
+}
+
+int terminalErrorMessageId(int code) {
+    switch (code) {
+    case 2:
+        return 11;
+    case 3:
+        return 13;
+    case 4:
+        return 19;
+    case 5:
+        return 21;
+    default:
+        return 12;
+    }
 }
 
 bool CToolBoxDlg::insertTerminal(std::unique_ptr<Terminal> terminal) {

@@ -106,6 +106,9 @@ public:
     virtual void setProgressLine(const std::string& text) = 0;
     // Shows a page (file URL) in the detail pane; false when it cannot.
     virtual bool showPage(const std::string& url) = 0;
+    // A line of a list file that gave no list entry, and why (in the user's
+    // language). The window only traces it; the command line names it.
+    virtual void listFileLineLeftOut(const std::string& /*line*/, const std::string& /*reason*/) {}
 
     // --- Other windows ---
     virtual void showAbout(const AboutTexts& texts) = 0;

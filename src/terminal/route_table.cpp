@@ -173,7 +173,7 @@ RouteChangeResult changeTable(Change change, const Route& route) {
 
 RouteChangeResult addHostRoute(std::uint32_t destination, std::uint32_t interfaceIndex,
                                std::uint32_t preferredSource, std::uint32_t metric) {
-    Route route = mainTableRoute(destination, 32, RTPROT_STATIC, RT_SCOPE_LINK, metric, interfaceIndex, 0);
+    Route route = mainTableRoute(destination, 32, kOwnRouteProtocol, RT_SCOPE_LINK, metric, interfaceIndex, 0);
     if (route) {
         rtnl_route_set_type(route.get(), RTN_UNICAST);
         if (preferredSource != 0) {

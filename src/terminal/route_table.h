@@ -36,12 +36,18 @@ struct RouteChangeResult {
 // It knows nothing of terminals; the terminal record decides what to route.
 namespace route_table {
 
+// The routing protocol number that marks the host routes this program adds,
+// so that it deletes only its own (those of earlier runs included) and never
+// a route an administrator made. iproute2 shows it by name when
+// /etc/iproute2/rt_protos.d holds "176 kestrix".
+inline constexpr int kOwnRouteProtocol = 176;
+
 // The rows of the main table; false (with the error number) when it cannot be read.
 bool read(std::vector<RouteRow>& rows, int& error);
 
 // Adds the host route destination/32 on-link through the interface, with the
-// interface's address as preferred source and the given metric. An existing
-// route to the same destination is an error.
+// interface's address as preferred source and the given metric, marked with
+// kOwnRouteProtocol. An existing route to the same destination is an error.
 RouteChangeResult addHostRoute(std::uint32_t destination, std::uint32_t interfaceIndex,
                                std::uint32_t preferredSource, std::uint32_t metric);
 

@@ -48,7 +48,7 @@ const char* textOf(Terminal::TerminalError::Reason reason) {
 
 } // namespace
 
-Terminal::TerminalError::TerminalError(Reason reason) : WorkerError{codeOf(reason), textOf(reason)} {}
+Terminal::TerminalError::TerminalError(Reason why) : WorkerError{codeOf(why), textOf(why)}, reason(why) {}
 
 Terminal::Terminal(T7000ip& engine, TerminalFields known)
     : TerminalFields(std::move(known)), Engine(engine) {

@@ -69,6 +69,7 @@ public:
             NoReplyOrNoRouting,      // 5 "keine Antwort vom Netz, oder kein Routing wegen fehlender ..."
         };
         explicit TerminalError(Reason reason);
+        Reason reason;
     };
 
     // A record of known values (for instance, kept from an earlier search).
@@ -117,9 +118,13 @@ public:
     // An on-link host route to the IPv4 address (dotted) through a row of the
     // LAN interface table.
     bool addRoute(const std::string& address, int entry);
-    // Deletes every IPv4 host route (/32) whose destination is the address,
-    // also one this program did not add; other routes (default, subnets) stay.
-    bool deleteRoute(const std::string& address);
+    // Deletes every IPv4 host route (/32) whose destination is the address
+    // and that this program added (in this run or an earlier one); a route an
+    // administrator made and other routes (default, subnets) stay.
+    static bool deleteRoute(const std::string& address);
+    // Deletes every host route this process added and has not deleted yet:
+    // the clean-up of an interrupted process.
+    static void deleteAllOwnRoutes();
     // Prepares record and routing for the address the terminal is about to
     // get; the terminal's acceptance (AuthOK) is to be found again there.
     bool prepareForNewAddr(const std::string& newAddress, const std::string& newDnsName);

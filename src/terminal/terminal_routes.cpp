@@ -5,6 +5,8 @@
 #include "terminal/terminal.h"
 
 #include <arpa/inet.h>
+#include <mutex>
+#include <set>
 #include <sys/socket.h>
 
 namespace kestrix {
@@ -15,6 +17,24 @@ namespace {
 constexpr std::uint32_t kDefaultRouteMetric = 51;
 // The prefix length of a route to one address.
 constexpr int kHostRoutePrefixLength = 32;
+
+// The addresses of the host routes this process added and has not deleted
+// yet, for the clean-up of an interrupted run. Records of any thread add to it.
+std::mutex ownRoutesMutex;
+std::set<std::string>& ownRoutes() {
+    static std::set<std::string> addresses;
+    return addresses;
+}
+
+void rememberOwnRoute(const std::string& address) {
+    std::lock_guard lock(ownRoutesMutex);
+    ownRoutes().insert(address);
+}
+
+void forgetOwnRoute(const std::string& address) {
+    std::lock_guard lock(ownRoutesMutex);
+    ownRoutes().erase(address);
+}
 
 std::optional<std::uint32_t> dottedIPv4(const std::string& text) {
     in_addr value{};
@@ -108,6 +128,7 @@ bool Terminal::addRoute(const std::string& address, int entryIndex) {
     case RouteChange::Done:
         trace("Terminal::addRoute(): CreateIpForwardEntry() for Destination: %s, NextHop: %s done.\n", address.c_str(),
               nextHop);
+        rememberOwnRoute(address);
         return true;
     case RouteChange::AccessDenied:
         trace("Terminal::addRoute(): Destination: %s, NextHop: %s failed: Administratorrechte fehlen!\n",
@@ -137,8 +158,15 @@ bool Terminal::deleteRoute(const std::string& address) {
         // the PC's, never a terminal's.
         if (!destination || row.destination != *destination || row.prefixLength != kHostRoutePrefixLength)
             continue;
+        // Only routes this program made: an administrator's route stays.
+        if (row.protocol != route_table::kOwnRouteProtocol) {
+            trace("Terminal::deleteRoute(): route to %s of protocol %d is not ours, left alone.\n", address.c_str(),
+                  row.protocol);
+            continue;
+        }
         RouteChangeResult result = route_table::remove(row);
         if (result.change == RouteChange::Done) {
+            forgetOwnRoute(address);
             trace("Terminal::deleteRoute(): DeleteIpForwardEntry(%s) done.\n", address.c_str());
         } else {
             trace("Terminal::deleteRoute(): DeleteIpForwardEntry(%s) failed: %d.\n", address.c_str(), result.error);
@@ -146,6 +174,16 @@ bool Terminal::deleteRoute(const std::string& address) {
         }
     }
     return allDeleted;
+}
+
+void Terminal::deleteAllOwnRoutes() {
+    std::set<std::string> addresses;
+    {
+        std::lock_guard lock(ownRoutesMutex);
+        addresses = ownRoutes();
+    }
+    for (const std::string& address : addresses)
+        deleteRoute(address);
 }
 
 void Terminal::removeOwnRoute() {

@@ -53,10 +53,14 @@ void writeWord(std::uint8_t* bytes, std::uint16_t value) {
 // Traces message with the socket error and throws it with that error as ID.
 [[noreturn]] void failConstruction(const std::string& message, int error) {
     trace("%s (%d)\n", message.c_str(), error);
-    throw TFTPConnection::TFTPError(error, message);
+    throw TFTPConnection::TFTPError(error, message, error);
 }
 
 } // namespace
+
+std::string TFTPConnection::TFTPError::withReason() const {
+    return systemError == 0 ? text : text + " (" + errorText(systemError) + ")";
+}
 
 TFTPConnection::TFTPConnection(const std::string& remoteAddress, int minPort, int maxPort,
                                std::uint16_t serverPort)
@@ -123,6 +127,7 @@ void TFTPConnection::record(const char* format, ...) {
     // vsnprintf cuts a longer text to the field and always ends it.
     std::vsnprintf(lastMessage_.data(), lastMessage_.size(), format, arguments);
     va_end(arguments);
+    lastSystemError_ = 0; // a failed send sets it after its message
 }
 
 int TFTPConnection::receiveWithTimeout(int milliseconds, sockaddr_in6& sender) {
@@ -136,7 +141,7 @@ int TFTPConnection::receiveWithTimeout(int milliseconds, sockaddr_in6& sender) {
         const int ready = ::poll(&readable, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
         if (ready < 0 && errno != EINTR) {
             const int error = errno;
-            throw TFTPError(error, "select() call failed");
+            throw TFTPError(error, "select() call failed", error);
         }
         if (ready == 0)
             return 0;
@@ -149,7 +154,7 @@ int TFTPConnection::receiveWithTimeout(int milliseconds, sockaddr_in6& sender) {
             return static_cast<int>(received);
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
             const int error = errno;
-            throw TFTPError(error, "recvfrom() call failed");
+            throw TFTPError(error, "recvfrom() call failed", error);
         }
     }
 }
@@ -160,7 +165,9 @@ bool TFTPConnection::sendOutgoing(const TftpOperation& operation) {
                                   reinterpret_cast<const sockaddr*>(&peerAddress_), sizeof peerAddress_);
     if (sent == static_cast<ssize_t>(outgoingLength_))
         return true;
-    record("%s: send failed: %d", operation.prefix, sent < 0 ? errno : 0);
+    const int error = sent < 0 ? errno : 0;
+    record("%s: send failed: %d", operation.prefix, error);
+    lastSystemError_ = error;
     return false;
 }
 
@@ -184,6 +191,7 @@ TFTPConnection::Exchange TFTPConnection::exchange(const TftpOperation& operation
         } catch (const TFTPError& error) {
             record("%s: receive failed: %s (%d)%s", operation.prefix, error.text.c_str(), error.code,
                    operation.receiveFailedEnd);
+            lastSystemError_ = error.systemError;
             return Exchange::Failed;
         }
         if (length == 0 && earlyRepeatsDone < earlyRepeats) {

@@ -31,8 +31,14 @@ public:
     // buffer, 3 write failed, 4 read failed, else the socket error number) and
     // the text the caller shows or traces.
     struct TFTPError : WorkerError {
-        TFTPError(int id, std::string message) : WorkerError{id, std::move(message)} {}
+        TFTPError(int id, std::string message, int systemErrorNumber = 0)
+            : WorkerError{id, std::move(message)}, systemError(systemErrorNumber) {}
         int id() const { return code; }
+        // The errno value behind a failed socket call, else 0: the user is
+        // shown its text beside the message.
+        int systemError = 0;
+        // The message with the system's text of systemError behind it, for the user.
+        std::string withReason() const;
     };
 
     static constexpr std::uint16_t kServerPort = 69;
@@ -104,6 +110,7 @@ private:
     std::size_t incomingLength_ = 0;
     std::chrono::steady_clock::time_point lastSend_{};
     std::array<char, kLastMessageSize> lastMessage_{};
+    int lastSystemError_ = 0; // the errno value behind lastMessage_, if a socket call failed
 };
 
 } // namespace kestrix

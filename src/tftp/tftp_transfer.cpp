@@ -160,7 +160,7 @@ void TFTPConnection::read(const std::string& localName, const std::string& remot
         record("TFTPConnection::read(file): File '%s' cannot be written: %s (%d)", localName.c_str(),
                errorText(error).c_str(), error);
         trace("%s\n", lastMessage_.data());
-        throw TFTPError(2, lastMessage());
+        throw TFTPError(2, lastMessage(), lastSystemError_);
     }
     std::uint64_t received = 0;
     bool overflow = false;
@@ -181,7 +181,7 @@ void TFTPConnection::read(const std::string& localName, const std::string& remot
             record("TFTPConnection::read(file) not successful: received %lu Bytes (local='%s', remote='%s')",
                    static_cast<unsigned long>(received), localName.c_str(), remoteName.c_str());
         trace("%s\n", lastMessage_.data());
-        throw TFTPError(4, lastMessage());
+        throw TFTPError(4, lastMessage(), lastSystemError_);
     }
     trace("TFTPConnection::read(file) successful: received %lu Bytes (local='%s', remote='%s')\n",
           static_cast<unsigned long>(received), localName.c_str(), remoteName.c_str());
@@ -201,7 +201,7 @@ std::size_t TFTPConnection::read(std::uint8_t* buffer, std::size_t bufferSize,
     }
     if (!success) {
         trace("%s\n", lastMessage_.data());
-        throw TFTPError(overflow ? 2 : 4, lastMessage());
+        throw TFTPError(overflow ? 2 : 4, lastMessage(), lastSystemError_);
     }
     trace("TFTPConnection::read(%s) successful (len %lu bytes)\n", remoteName.c_str(),
           static_cast<unsigned long>(received));
@@ -232,7 +232,7 @@ void TFTPConnection::write(const std::string& localName, const std::string& remo
         record("TFTPConnection::write(file): File '%s' cannot be read: %s (%d)", localName.c_str(),
                errorText(error).c_str(), error);
         trace("%s\n", lastMessage_.data());
-        throw TFTPError(2, lastMessage());
+        throw TFTPError(2, lastMessage(), lastSystemError_);
     }
     std::uint64_t sent = 0;
     bool success = requestFits(kWriteFile, remoteName);
@@ -246,7 +246,7 @@ void TFTPConnection::write(const std::string& localName, const std::string& remo
             record("TFTPConnection::write(file) not successful: sent %lu Bytes (local='%s', remote='%s')",
                    static_cast<unsigned long>(sent), localName.c_str(), remoteName.c_str());
         trace("%s\n", lastMessage_.data());
-        throw TFTPError(3, lastMessage());
+        throw TFTPError(3, lastMessage(), lastSystemError_);
     }
     if (progress != nullptr)
         progress->slotValue(slot, ProgressValue::SentKiB, roundedUpKiB(sent));
@@ -272,7 +272,7 @@ void TFTPConnection::write(const std::uint8_t* data, std::size_t length, const s
     }
     if (!success) {
         trace("%s\n", lastMessage_.data());
-        throw TFTPError(3, lastMessage());
+        throw TFTPError(3, lastMessage(), lastSystemError_);
     }
     if (progress != nullptr)
         progress->slotValue(slot, ProgressValue::SentKiB, roundedUpKiB(sent));

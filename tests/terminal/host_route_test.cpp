@@ -74,6 +74,7 @@ TEST_F(HostRoutes, AddRouteCreatesAnOnLinkHostRouteThroughTheInterface) {
     EXPECT_EQ(routes[0].prefixLength, 32);
     EXPECT_EQ(routes[0].nextHop, 0u); // on-link
     EXPECT_EQ(routes[0].type, 3);
+    EXPECT_EQ(routes[0].protocol, route_table::kOwnRouteProtocol);
     EXPECT_EQ(routes[0].interfaceIndex, lanInterfaces().entries()[static_cast<std::size_t>(kxraRow())].IPv4IfIndex);
     EXPECT_TRUE(trace.contains(
         "Terminal::addRoute(): CreateIpForwardEntry() for Destination: 10.98.0.5, NextHop: 10.99.0.1 done.\n"));
@@ -100,22 +101,32 @@ TEST_F(HostRoutes, WithoutTheRightToChangeRoutesAddRouteFails) {
         "Terminal::addRoute(): Destination: 10.98.0.6, NextHop: 10.99.0.1 failed: Administratorrechte fehlen!\n"));
 }
 
-TEST_F(HostRoutes, DeleteRouteRemovesEveryRouteToTheAddressAlsoOnesItDidNotAdd) {
-    ASSERT_EQ(std::system("ip route add 10.98.0.7 dev kxra metric 5 && ip route add 10.98.0.7 via 10.99.0.2 metric 9 "
-                          "&& ip route add 10.98.0.8 dev kxra"),
+TEST_F(HostRoutes, DeleteRouteRemovesOnlyTheProgramsOwnRoutes) {
+    // One left by an earlier run (the program's protocol number), one an
+    // administrator made to the same address, one to another address.
+    ASSERT_EQ(std::system("ip route add 10.98.0.7 dev kxra metric 5 proto 176 && "
+                          "ip route add 10.98.0.7 via 10.99.0.2 metric 9 proto static && "
+                          "ip route add 10.98.0.8 dev kxra proto 176"),
               0);
     Terminal terminal(*engine_, TerminalFields{});
     TraceCapture trace;
     EXPECT_TRUE(terminal.deleteRoute("10.98.0.7"));
-    EXPECT_TRUE(routesTo("10.98.0.7").empty());
+    const std::vector<RouteRow> kept = routesTo("10.98.0.7");
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].nextHop, ipv4("10.99.0.2"));
     EXPECT_EQ(routesTo("10.98.0.8").size(), 1u);
-    EXPECT_TRUE(trace.contains("\nTerminal::deleteRoute(): IpForwardTable Dump:\n"
-                               "Nr.   Destination       Mask              NextHop         \tPolicy\tIfIndex\tType\t"
-                               "Proto\tAge\tNextHopAs\tMetric1\n"));
     EXPECT_TRUE(trace.contains("         10.98.0.7   255.255.255.255         10.99.0.2\t0\t"));
-    EXPECT_EQ(trace.text().find("Terminal::deleteRoute(): DeleteIpForwardEntry(10.98.0.7) done.\n") !=
-                  std::string::npos,
-              true);
+    EXPECT_TRUE(trace.contains("Terminal::deleteRoute(): DeleteIpForwardEntry(10.98.0.7) done.\n"));
+    EXPECT_TRUE(trace.contains("Terminal::deleteRoute(): route to 10.98.0.7 of protocol 4 is not ours, left alone.\n"));
+
+    // An interrupted process deletes the routes it added, and only those.
+    ASSERT_TRUE(terminal.addRoute("10.98.0.9", kxraRow()));
+    ASSERT_TRUE(terminal.addRoute("10.98.0.10", kxraRow()));
+    Terminal::deleteAllOwnRoutes();
+    EXPECT_TRUE(routesTo("10.98.0.9").empty());
+    EXPECT_TRUE(routesTo("10.98.0.10").empty());
+    EXPECT_EQ(routesTo("10.98.0.7").size(), 1u);
+    EXPECT_EQ(routesTo("10.98.0.8").size(), 1u) << "an earlier run's route is no business of the interrupt";
 }
 
 TEST_F(HostRoutes, DeleteRouteLeavesTheDefaultRouteAndSubnetRoutes) {

@@ -1,5 +1,6 @@
 #include "cli_common.h"
 
+#include "mainwindow/main_dialog.h"
 #include "mainwindow/toolbox_lang.h"
 #include "platform/ip_address.h"
 #include "protocol/t7000ip.h"
@@ -9,6 +10,11 @@
 #include <cstdio>
 
 namespace kestrix::cli {
+
+std::string echoed(std::string_view word) {
+    constexpr std::size_t kLongest = 100;
+    return word.size() <= kLongest ? std::string(word) : std::string(word.substr(0, kLongest)) + "...";
+}
 
 int fail(const std::string& text) {
     std::fprintf(stderr, "kestrix-cli: %s\n", text.c_str());
@@ -38,12 +44,21 @@ int withTerminal(const Invocation& invocation, const std::string& text,
     static const CToolBoxLang language(localeIdFromEnvironment());
     T7000ip& engine = T7000ip::getT7000ip(&language);
     engine.setT7000ipMaintGroup(invocation.maintenanceGroup);
+    // The longest serial number a terminal has; a longer one is refused
+    // before any broadcast asks for it.
+    constexpr std::size_t kLongestSerialNumber = 16;
+    if (const std::size_t separator = text.find(';');
+        separator != std::string::npos && separator > kLongestSerialNumber)
+        return fail("terminal " + echoed(text) + ": the serial number is longer than 16 characters");
     int result = kExitFailure;
     try {
-        Terminal terminal(engine, text);
-        result = body(terminal);
+        // Located and authenticated as the window's adding does it.
+        const std::unique_ptr<Terminal> terminal = locateAsAdded(engine, text, invocation.adding);
+        result = body(*terminal);
     } catch (const Terminal::TerminalError& error) {
-        result = fail("terminal " + text + ": " + error.text);
+        // The message table's text in the user's language; the trace has the internal one.
+        result = fail("terminal " + echoed(text) + ": " + language.GetText(terminalErrorMessageId(error.code)) +
+                      " (code " + std::to_string(error.code) + ")");
     }
     T7000ip::releaseT7000ip();
     return result;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestrix {
@@ -32,6 +33,10 @@ struct Invocation {
     std::string usage; // the subcommand's usage line, for its own usage errors
 };
 
+// A word of the user's as messages repeat it: at most 100 characters, a
+// longer one cut with "..." behind.
+std::string echoed(std::string_view word);
+
 // Writes "kestrix-cli: TEXT" to standard error and answers kExitFailure.
 int fail(const std::string& text);
 // Writes "kestrix-cli: TEXT" and the usage line to standard error and answers kExitUsage.
@@ -44,6 +49,7 @@ bool tftpServerAddress(const std::string& text, std::string& address);
 // What kestrix-cli does before a subcommand runs.
 enum class Startup {
     Tool,       // opens the trace file and reads the settings file (TFTP port range)
+    Offline,    // opens the trace file only: works on local files, a broken settings file does not matter
     MainDialog, // nothing: the subcommand starts the main window's logic, which does both
 };
 

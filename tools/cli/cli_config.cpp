@@ -3,7 +3,7 @@
 #include "cli_config.h"
 #include "cli_common.h"
 
-#include "config/file_replace.h"
+#include "platform/file_replacement.h"
 #include "config/user_param.h"
 #include "mainwindow/toolbox_lang.h"
 #include "protocol/t7000ip.h"
@@ -28,20 +28,24 @@ int configFetch(const Invocation& invocation) {
     if (invocation.arguments.size() != 2)
         return usageError(invocation, "config fetch needs TERMINAL and FILE.cfg");
     const std::string& path = invocation.arguments[1];
+    // A refused FILE is known before the terminal is asked.
+    FileReplacement replacement(path, FileSecrecy::OwnerOnly);
+    if (!replacement.isOpen())
+        return fail(replacement.error());
     return withTerminal(invocation, invocation.arguments[0], [&](Terminal& terminal) {
         UserParam param;
         const bool accepted = param.getTerminalUserParam(terminal);
         const std::span<const std::uint8_t> received = param.receivedBytes();
         const std::string name = "terminal " + terminal.SerialNumber;
         if (!accepted && received.empty())
-            return fail(name + ": talmo.cfg cannot be fetched by TFTP");
+            return fail(name + ": talmo.cfg cannot be fetched by TFTP: " + param.transferError());
         if (!accepted)
             return fail(
                 name + ": its talmo.cfg (" + std::to_string(received.size()) +
                 " bytes) is no block the program accepts; nothing written (file get fetches it as it is)");
         // The bytes as the terminal sent them, its secret fields enciphered.
-        if (replaceFileContents(path, received) != ReplaceOutcome::Replaced)
-            return fail("cannot write " + path);
+        if (!replacement.write(received) || !replacement.commit())
+            return fail(replacement.error());
         std::printf("%s: version %s, %zu bytes from %s\n", path.c_str(), versionOf(param).c_str(),
                     received.size(), name.c_str());
         return kExitSuccess;
@@ -161,7 +165,7 @@ int convertBlock(const ConvertArguments& arguments, const BlockOwner& owner) {
         return fail("the block of version " + source + " cannot be converted to " + target +
                     "; nothing written");
     if (!param.setFileUserParam(output, owner))
-        return fail("cannot write " + output);
+        return fail(param.fileError() + "; nothing written");
     std::printf("%s: version %s converted to %s, %zu bytes\n", output.c_str(), source.c_str(), target.c_str(),
                 param.actualLength());
     return kExitSuccess;
@@ -172,6 +176,11 @@ int configConvert(const Invocation& invocation) {
     const std::string wrong = readConvertArguments(invocation.arguments, arguments);
     if (!wrong.empty())
         return usageError(invocation, wrong);
+    // Files that cannot serve are refused before any terminal is asked.
+    if (const std::string refusal = checkRegularInput(arguments.files[0]); !refusal.empty())
+        return fail(refusal);
+    if (const std::string refusal = checkReplaceableTarget(arguments.files[1]); !refusal.empty())
+        return fail(refusal);
     if (arguments.options.contains("--terminal"))
         return withTerminal(invocation, arguments.options["--terminal"], [&](Terminal& terminal) {
             return convertBlock(arguments, blockOwnerOf(terminal));
@@ -187,7 +196,7 @@ int configConvert(const Invocation& invocation) {
 
 std::vector<Subcommand> configSubcommands() {
     return {
-        {"config", "fetch", "[--group N] config fetch TERMINAL FILE.cfg",
+        {"config", "fetch", "[--group N] [-a] config fetch TERMINAL FILE.cfg",
          "  Fetches the configuration block (talmo.cfg) of TERMINAL by TFTP and writes it\n"
          "  into FILE.cfg as the terminal sent it, its secret fields enciphered. Nothing\n"
          "  is written when the program would refuse the block.\n",
@@ -198,7 +207,7 @@ std::vector<Subcommand> configSubcommands() {
          "  are shown only with --show-secrets; --server says that the block is a\n"
          "  server's, whose TCL application area holds no secrets. Exit code 0 when the\n"
          "  program accepts the block, 1 when it refuses it.\n",
-         configInfo},
+         configInfo, Startup::Offline},
         {"config", "convert",
          "[--group N] config convert IN.cfg --to VERSION OUT.cfg (--terminal TERMINAL | --product CODE "
          "--kind KIND "
@@ -210,7 +219,7 @@ std::vector<Subcommand> configSubcommands() {
          "  as its product code, kind code, serial number and firmware version. A block\n"
          "  keeps its byte order: VERSION must be one of the same byte order (odd last\n"
          "  digit for big-endian terminals).\n",
-         configConvert},
+         configConvert, Startup::Offline},
     };
 }
 

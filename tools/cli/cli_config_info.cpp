@@ -5,6 +5,7 @@
 #include "cli_config.h"
 
 #include "config/block_bytes.h"
+#include "platform/file_replacement.h"
 #include "config/secret_fields.h"
 #include "config/user_param.h"
 #include "platform/date_time_1980.h"
@@ -313,6 +314,8 @@ int configInfo(const Invocation& invocation) {
     }
     if (files.size() != 1)
         return usageError(invocation, "config info needs one FILE.cfg");
+    if (const std::string refusal = checkRegularInput(files[0]); !refusal.empty())
+        return fail(refusal);
     std::string error;
     const std::optional<FileStart> start = readFileStart(files[0], error);
     if (!start)

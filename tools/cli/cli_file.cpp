@@ -3,17 +3,17 @@
 // as given.
 #include "cli_common.h"
 
+#include "platform/file_replacement.h"
 #include "tftp/tftp_connection.h"
 #include "tftp/tftp_port_range.h"
 
-#include <cerrno>
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -83,6 +83,16 @@ private:
     std::thread watcher_;
 };
 
+// A configuration block carries the setup passwords and the TCL key: its
+// local copy is made readable by its owner only.
+bool holdsSecrets(const std::string& remote) {
+    const std::size_t slash = remote.find_last_of("/\\");
+    std::string name = remote.substr(slash == std::string::npos ? 0 : slash + 1);
+    for (char& character : name)
+        character = static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
+    return name == "talmo.cfg" || name.ends_with("]talmo.cfg");
+}
+
 int fileGet(const Invocation& invocation) {
     if (invocation.arguments.size() != 3)
         return usageError(invocation, "file get needs ADDRESS, REMOTE and LOCAL");
@@ -92,30 +102,21 @@ int fileGet(const Invocation& invocation) {
     if (!tftpServerAddress(invocation.arguments[0], address))
         return fail("not an IPv4 or IPv6 address: " + invocation.arguments[0]);
     // The transfer goes into a file beside LOCAL, which replaces LOCAL only
-    // once it is complete.
-    std::string temporary = local.string() + ".kestrix-XXXXXX";
-    const int descriptor = ::mkstemp(temporary.data());
-    if (descriptor < 0)
-        return fail("cannot create a file beside " + local.string() + ": " + std::strerror(errno));
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(descriptor, 0666 & ~mask);
-    ::close(descriptor);
+    // once it is complete. A refused LOCAL is known before any packet is sent.
+    FileReplacement replacement(local.string(),
+                                holdsSecrets(remote) ? FileSecrecy::OwnerOnly : FileSecrecy::FollowUmask);
+    if (!replacement.isOpen())
+        return fail(replacement.error());
     try {
         const TftpPortRange range = tftpPortRange();
         TFTPConnection connection(address, range.minPort, range.maxPort, invocation.tftpPort);
-        ReceiveProgressLine progress(temporary, remote);
-        connection.read(temporary, remote);
+        ReceiveProgressLine progress(replacement.temporaryPath(), remote);
+        connection.read(replacement.temporaryPath(), remote);
     } catch (const TFTPConnection::TFTPError& error) {
-        std::filesystem::remove(temporary);
-        return fail(error.text);
+        return fail(error.withReason());
     }
-    std::error_code renameError;
-    std::filesystem::rename(temporary, local, renameError);
-    if (renameError) {
-        std::filesystem::remove(temporary);
-        return fail("cannot replace " + local.string() + ": " + renameError.message());
-    }
+    if (!replacement.commit())
+        return fail(replacement.error());
     if (::isatty(STDERR_FILENO))
         std::fprintf(stderr, "%s: %ju bytes received\n", local.c_str(),
                      static_cast<std::uintmax_t>(std::filesystem::file_size(local)));
@@ -131,11 +132,9 @@ int filePut(const Invocation& invocation) {
     if (!tftpServerAddress(invocation.arguments[0], address))
         return fail("not an IPv4 or IPv6 address: " + invocation.arguments[0]);
     // With an observer the connection ends quietly on a missing file, so the
-    // file is checked here first.
-    if (std::FILE* file = std::fopen(local.c_str(), "rb"))
-        std::fclose(file);
-    else
-        return fail("cannot read " + local + ": " + std::strerror(errno));
+    // file is checked here first; a device or FIFO would never end.
+    if (const std::string refusal = checkRegularInput(local); !refusal.empty())
+        return fail(refusal);
     ProgressLine progress;
     const bool showProgress = ::isatty(STDERR_FILENO);
     try {
@@ -145,7 +144,7 @@ int filePut(const Invocation& invocation) {
     } catch (const TFTPConnection::TFTPError& error) {
         if (showProgress)
             progress.finish();
-        return fail(error.text);
+        return fail(error.withReason());
     }
     if (showProgress)
         progress.finish();
@@ -156,11 +155,11 @@ int filePut(const Invocation& invocation) {
 
 std::vector<Subcommand> fileSubcommands() {
     return {
-        {"file", "get", "file get ADDRESS REMOTE LOCAL",
+        {"file", "get", "[--port TFTP-PORT] file get ADDRESS REMOTE LOCAL",
          "  Fetches REMOTE from the TFTP server at ADDRESS into LOCAL. LOCAL is replaced\n"
          "  only by a complete file.\n",
          fileGet},
-        {"file", "put", "file put ADDRESS LOCAL REMOTE",
+        {"file", "put", "[--port TFTP-PORT] file put ADDRESS LOCAL REMOTE",
          "  Sends LOCAL to the TFTP server at ADDRESS as REMOTE.\n", filePut},
     };
 }

@@ -8,6 +8,7 @@
 
 #include "mainwindow/main_dialog.h"
 #include "mainwindow/product.h"
+#include "platform/file_replacement.h"
 #include "protocol/t7000ip.h"
 #include "terminal/lan_interfaces.h"
 
@@ -198,11 +199,12 @@ int runList(const Invocation& invocation, ListSource source) {
     if (const std::optional<std::string> error = parseListOptions(invocation.arguments, source, options))
         return usageError(invocation, *error);
     if (source == ListSource::Read) {
-        std::FILE* file = std::fopen(options.operands.front().c_str(), "r");
-        if (file == nullptr)
-            return fail(options.operands.front() + ": " + std::strerror(errno));
-        std::fclose(file);
+        if (const std::string refusal = checkRegularInput(options.operands.front()); !refusal.empty())
+            return fail(refusal);
     }
+    if (options.saveFile)
+        if (const std::string refusal = checkReplaceableTarget(*options.saveFile); !refusal.empty())
+            return fail(refusal);
 
     ConsoleProgressLine progress;
     ConsoleView view(progress);
@@ -247,7 +249,8 @@ int runList(const Invocation& invocation, ListSource source) {
     progress.clear();
 
     const std::vector<TerminalRow>& rows = view.rows();
-    const bool failed = messageBoxes.failuresShown() > failuresAtStart;
+    // A line of a list file left out has been named with its reason.
+    const bool failed = messageBoxes.failuresShown() > failuresAtStart || view.linesLeftOut() > 0;
     if (rows.empty()) {
         if (!failed)
             std::fprintf(stderr, "kestrix-cli: no terminal found\n");

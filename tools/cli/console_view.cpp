@@ -1,5 +1,7 @@
 #include "console_view.h"
 
+#include "cli_common.h"
+
 #include <cstdio>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -100,6 +102,12 @@ void ConsoleView::setWaitCursor(bool waiting) {
 
 void ConsoleView::showWaitWindow(const std::string& title, const std::string& pleaseWait) {
     progress_.show(title + " " + pleaseWait);
+}
+
+void ConsoleView::listFileLineLeftOut(const std::string& line, const std::string& reason) {
+    progress_.clear();
+    ++linesLeftOut_;
+    std::fprintf(stderr, "kestrix-cli: left out '%s': %s\n", echoed(line).c_str(), reason.c_str());
 }
 
 } // namespace kestrix::cli

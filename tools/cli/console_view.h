@@ -66,6 +66,7 @@ public:
     // The path the save-file dialog answers; nothing: the dialog is cancelled.
     void setListFileAnswer(std::optional<std::string> path) { listFileAnswer_ = std::move(path); }
     const std::vector<TerminalRow>& rows() const { return rows_; }
+    int linesLeftOut() const { return linesLeftOut_; }
 
     void showStartWarning(const StartWarningTexts&) override {}
     void showMainWindow(const CToolBoxLang&) override {}
@@ -83,6 +84,7 @@ public:
     void showWaitWindow(const std::string& title, const std::string& pleaseWait) override;
     void setProgressLine(const std::string& text) override { progress_.show(text); }
     bool showPage(const std::string&) override { return false; }
+    void listFileLineLeftOut(const std::string& line, const std::string& reason) override;
     void showAbout(const AboutTexts&) override {}
     bool openInBrowser(const std::string&) override { return false; }
     bool runMaintenanceGroupDialog(T7000ip&, const CToolBoxLang&) override { return false; }
@@ -95,6 +97,7 @@ private:
     ConsoleProgressLine& progress_;
     std::vector<TerminalRow> rows_;
     std::optional<std::string> listFileAnswer_;
+    int linesLeftOut_ = 0;
 };
 
 } // namespace kestrix::cli
