@@ -1,8 +1,8 @@
 #include "terminal/terminal_fields.h"
 
+#include "lan/lan_interfaces.h"
 #include "platform/pause.h"
 #include "platform/trace.h"
-#include "terminal/lan_interfaces.h"
 
 namespace kestrix {
 

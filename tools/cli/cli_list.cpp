@@ -6,10 +6,10 @@
 #include "cli_common.h"
 #include "console_view.h"
 
+#include "lan/lan_interfaces.h"
 #include "mainwindow/main_dialog.h"
-#include "mainwindow/product.h"
+#include "messages/product.h"
 #include "protocol/t7000ip.h"
-#include "terminal/lan_interfaces.h"
 
 #include <algorithm>
 #include <array>

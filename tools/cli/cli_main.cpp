@@ -15,8 +15,8 @@
 #include "console_view.h"
 #include "mainwindow/program_settings.h"
 #include "mainwindow/start_directory.h"
-#include "mainwindow/toolbox_lang.h"
 #include "mainwindow/trace_file.h"
+#include "messages/toolbox_lang.h"
 
 #include <algorithm>
 #include <cstdio>
