@@ -1,9 +1,9 @@
 // crypto_bench: the program's own AES-128 block, CMAC of a 64-byte request and
 // MD5, each next to OpenSSL doing the same work in the same run. OpenSSL uses
 // the processor's AES instructions where it has them; ours is portable C++.
-#include "protocol/crypto/aes.h"
-#include "protocol/crypto/aes_cmac.h"
-#include "protocol/crypto/md5.h"
+#include "crypto/aes.h"
+#include "crypto/aes_cmac.h"
+#include "crypto/md5.h"
 
 #include <openssl/core_names.h>
 #include <openssl/evp.h>

@@ -2,11 +2,11 @@
 // time for one "find *" broadcast to collect all 50 replies, and for
 // constructing and locating all 50 records one after another by address
 // (and a sample by serial number). Needs root; prints figures, asserts nothing.
-#include "mainwindow/toolbox_lang.h"
+#include "lan/lan_interfaces.h"
+#include "messages/toolbox_lang.h"
 #include "netbed/namespace_child.h"
 #include "netbed/network_bed.h"
 #include "protocol/t7000ip.h"
-#include "terminal/lan_interfaces.h"
 #include "terminal/terminal.h"
 
 #include <chrono>

@@ -2,7 +2,7 @@
 // engine to a loopback peer, next to a raw UDP ping-pong on the same path in
 // the same run, and with four threads requesting at once. Runs in a private
 // network namespace of its own (needs root).
-#include "mainwindow/toolbox_lang.h"
+#include "messages/toolbox_lang.h"
 #include "protocol/t7000ip.h"
 #include "support/private_network.h"
 #include "support/scripted_peer.h"

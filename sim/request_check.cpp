@@ -1,7 +1,7 @@
 #include "sim/request_check.h"
 
-#include "protocol/crypto/aes_cmac.h"
-#include "protocol/crypto/crc16_arc.h"
+#include "crypto/aes_cmac.h"
+#include "crypto/crc16_arc.h"
 
 #include <charconv>
 

@@ -5,12 +5,12 @@
 // address of every interface that is up and to ff02::1 on every interface with
 // IPv6; prints the interface table and every reply. With a file
 // "KestrixTrace.txt" in the current directory the run is traced into it.
+#include "lan/friendly_name.h"
+#include "lan/lan_interfaces.h"
 #include "mainwindow/start_directory.h"
-#include "mainwindow/toolbox_lang.h"
 #include "mainwindow/trace_file.h"
+#include "messages/toolbox_lang.h"
 #include "protocol/t7000ip.h"
-#include "terminal/friendly_name.h"
-#include "terminal/lan_interfaces.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -4,6 +4,8 @@
 // format versions, their lengths, and the properties of the terminal that some
 // conversions read. The block format is the terminal's; every offset and
 // width in this folder is binding.
+#include "terminal/product_rules.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -48,7 +50,8 @@ inline bool isBigEndianVersion(std::string_view text) {
 }
 
 // What the conversions and the secret-field cipher read of the terminal the
-// block belongs to.
+// block belongs to. Its predicates apply the terminal record's product rules
+// to these fields (the command line fills them without a record).
 struct BlockOwner {
     bool isServer = false;    // TclKind 3 or 11: no TCL application area
     int platformGroup = -1;   // PlatformGroup
@@ -57,6 +60,9 @@ struct BlockOwner {
     std::string versionKey;   // sortVersion(): the version sort key of the running version
 
     bool hasTclApplicationArea() const { return !isServer; }
+    bool runsLinux() const { return platformRunsLinux(platformGroup); }
+    bool negotiatesLinkSpeed() const { return platformNegotiatesLinkSpeed(platformGroup); }
+    bool hasDcu4Lbus() const { return productHasDcu4Lbus(productType); }
 };
 
 // The properties of a terminal record.

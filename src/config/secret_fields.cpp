@@ -1,6 +1,6 @@
 #include "config/secret_fields.h"
 
-#include "protocol/crypto/aes_ofb.h"
+#include "crypto/aes_ofb.h"
 
 #include <span>
 

@@ -3,7 +3,7 @@
 // The fields of a configuration block that the terminal keeps enciphered, and
 // the one routine that enciphers and deciphers them.
 #include "config/config_block.h"
-#include "protocol/crypto/aes.h"
+#include "crypto/aes.h"
 
 #include <array>
 #include <cstddef>

@@ -3,8 +3,8 @@
 
 #include "config/block_bytes.h"
 #include "config/secret_fields.h"
+#include "crypto/crc16_arc.h"
 #include "platform/trace.h"
-#include "protocol/crypto/crc16_arc.h"
 #include "terminal/terminal.h"
 #include "tftp/tftp_connection.h"
 #include "tftp/tftp_port_range.h"

@@ -167,7 +167,7 @@ void conv_550_from_510(UserParamBlock& block, const StepContext& context) {
     setText(rewrite, kPassword3Offset550, kDefaultPassword3);
     if (rewrite.newByte(kFlagOffset550) == 1)
         rewrite.setByte(kFlagOffset550, 6);
-    if (hasDcu4Lbus(context.owner))
+    if (context.owner.hasDcu4Lbus())
         rewrite.setByte(kLbusOffset550, kDcu4Lbus);
     rewrite.writeVersion("5.50");
 }

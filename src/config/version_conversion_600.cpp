@@ -106,7 +106,7 @@ void conv_600_from_593(UserParamBlock& block, const StepContext& context) {
     rewrite.moveAll(kMoves593And600, StepDirection::Up);
     rewrite.moveAll(applicationArea593And600(context.owner), StepDirection::Up);
     rewrite.setByte(kIpStackOptionOffset, kIpStackIPv4AndIPv6);
-    rewrite.setByte(kLinkSpeedOffset, isPlatformGroup3Or5Or6Or7(context.owner) ? kLinkSpeedAutoNegotiation
+    rewrite.setByte(kLinkSpeedOffset, context.owner.negotiatesLinkSpeed() ? kLinkSpeedAutoNegotiation
                                                                                : kLinkSpeed10BaseTHalfDuplex);
     writeDhcpHostName(rewrite, context.owner);
     rewrite.writeVersion("6.00");

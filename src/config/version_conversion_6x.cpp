@@ -109,8 +109,8 @@ void conv_610_from_603(UserParamBlock& block, const StepContext& context) {
     BlockRewrite rewrite(block, context.byteOrder);
     rewrite.moveAll(kMoves603And610, StepDirection::Up);
     rewrite.setByte(kIpStackOptionOffset,
-                    isPlatformGroup6Or7(context.owner) ? kIpStackIPv4AndIPv6 : kIpStackIPv4Only);
-    if (!isPlatformGroup3Or5Or6Or7(context.owner))
+                    context.owner.runsLinux() ? kIpStackIPv4AndIPv6 : kIpStackIPv4Only);
+    if (!context.owner.negotiatesLinkSpeed())
         rewrite.setByte(kLinkSpeedOffset, kLinkSpeed10BaseTHalfDuplex);
     // The whole 16-byte address is written, so it is ::ffff:a.b.c.d whatever
     // "6.03" held at 88-97.

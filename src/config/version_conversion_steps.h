@@ -10,7 +10,6 @@
 // the byte order it is given.
 #include "config/config_block.h"
 #include "config/user_param.h"
-#include "terminal/product_table.h"
 
 #include <string_view>
 
@@ -22,22 +21,6 @@ struct StepContext {
     const BlockOwner& owner;
     BlockByteOrder byteOrder;
 };
-
-// The properties of the block's terminal that steps read.
-inline bool isPlatformGroup3Or5Or6Or7(const BlockOwner& owner) {
-    const int group = owner.platformGroup;
-    return group == 3 || group == 5 || group == 6 || group == 7;
-}
-
-inline bool isPlatformGroup6Or7(const BlockOwner& owner) {
-    return owner.platformGroup == 6 || owner.platformGroup == 7;
-}
-
-// Products whose LBus is of the DCU4 kind: DCU4, DCU4-II and DCU40.
-inline bool hasDcu4Lbus(const BlockOwner& owner) {
-    return owner.productType == product::Dcu4 || owner.productType == product::Dcu4II ||
-           owner.productType == product::Dcu40;
-}
 
 // A step of the version table in one direction.
 using ConversionStep = void (*)(UserParamBlock& block, const StepContext& context);

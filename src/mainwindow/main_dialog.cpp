@@ -1,10 +1,10 @@
 #include "mainwindow/main_dialog.h"
 
-#include "mainwindow/product.h"
+#include "lan/lan_interfaces.h"
 #include "mainwindow/start_directory.h"
+#include "messages/product.h"
 #include "platform/message_box.h"
 #include "protocol/t7000ip.h"
-#include "terminal/lan_interfaces.h"
 #include "terminal/terminal.h"
 
 #include <algorithm>

@@ -14,7 +14,7 @@
 #include "mainwindow/main_view.h"
 #include "mainwindow/program_settings.h"
 #include "mainwindow/terminal_list.h"
-#include "mainwindow/toolbox_lang.h"
+#include "messages/toolbox_lang.h"
 #include "platform/message_box.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 #include "mainwindow/main_dialog.h"
 
-#include "mainwindow/product.h"
 #include "mainwindow/start_directory.h"
+#include "messages/product.h"
 #include "platform/message_box.h"
 #include "platform/trace.h"
 #include "protocol/t7000ip.h"

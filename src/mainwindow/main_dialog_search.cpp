@@ -2,11 +2,11 @@
 // from a list file) and adding one terminal by name or address.
 #include "mainwindow/main_dialog.h"
 
-#include "mainwindow/product.h"
+#include "lan/lan_interfaces.h"
+#include "messages/product.h"
 #include "platform/message_box.h"
 #include "platform/trace.h"
 #include "protocol/t7000ip.h"
-#include "terminal/lan_interfaces.h"
 #include "terminal/normalize_address.h"
 #include "terminal/terminal.h"
 

@@ -1,14 +1,14 @@
 #include "mainwindow/main_dialog.h"
 
-#include "mainwindow/product.h"
+#include "lan/lan_interfaces.h"
 #include "mainwindow/start_directory.h"
 #include "mainwindow/trace_file.h"
+#include "messages/product.h"
 #include "platform/error_text.h"
 #include "platform/message_box.h"
 #include "platform/process_abort_event.h"
 #include "platform/trace.h"
 #include "protocol/t7000ip.h"
-#include "terminal/lan_interfaces.h"
 #include "terminal/terminal.h"
 
 #include <string>

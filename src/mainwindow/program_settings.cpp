@@ -1,7 +1,7 @@
 #include "mainwindow/program_settings.h"
 
-#include "mainwindow/product.h"
-#include "mainwindow/toolbox_lang.h"
+#include "messages/product.h"
+#include "messages/toolbox_lang.h"
 #include "platform/message_box.h"
 #include "platform/trace.h"
 #include "settings_files/ini_file.h"

@@ -1,7 +1,7 @@
 #include "mainwindow/terminal_list.h"
 
 #include "platform/ip_address.h"
-#include "terminal/product_table.h"
+#include "terminal/product_rules.h"
 #include "terminal/terminal.h"
 
 #include <algorithm>
@@ -33,10 +33,6 @@ int compareBytes(std::string_view left, std::string_view right, bool caseFolded)
     return left.size() < right.size() ? -1 : 1;
 }
 
-bool isServer(int kind) {
-    return kind == tcl_kind::Server || kind == tcl_kind::ServerMonitor;
-}
-
 // The address in the full hexadecimal form "%04x:%04x:...:%04x".
 std::string fullHexForm(const Ip6Address& address) {
     char text[8 * 5] = {};
@@ -64,9 +60,9 @@ std::string productKey(const TerminalFields& terminal) {
     case product::Talmo7400:
         return "TALMO7400";
     case product::Talmo7450:
-        return isServer(kind) ? "ServerTALMO7450" : "TALMO7450";
+        return kindIsServer(kind) ? "ServerTALMO7450" : "TALMO7450";
     case product::Talmo7460:
-        return isServer(kind) ? "ServerTALMO7460" : "TALMO7460";
+        return kindIsServer(kind) ? "ServerTALMO7460" : "TALMO7460";
     case product::Talmo7600:
         return "TALMO7600";
     case product::Talmo7660:

@@ -1,7 +1,7 @@
 #include "mainwindow/trace_file.h"
 
-#include "mainwindow/product.h"
-#include "mainwindow/toolbox_lang.h"
+#include "messages/product.h"
+#include "messages/toolbox_lang.h"
 #include "platform/trace.h"
 
 #include <cstdio>

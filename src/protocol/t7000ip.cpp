@@ -1,13 +1,13 @@
 #include "protocol/t7000ip.h"
 
-#include "mainwindow/toolbox_lang.h"
+#include "messages/toolbox_lang.h"
 #include "platform/error_text.h"
 #include "platform/pause.h"
 #include "platform/sync_wrappers.h"
 #include "platform/trace.h"
 #include "protocol/request_auth.h"
 #include "protocol/word_reader.h"
-#include "terminal/lan_interfaces.h"
+#include "lan/lan_interfaces.h"
 
 #include <algorithm>
 #include <cerrno>

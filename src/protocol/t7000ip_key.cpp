@@ -1,7 +1,7 @@
 #include "protocol/t7000ip_key.h"
 
-#include "mainwindow/product.h"
-#include "mainwindow/toolbox_lang.h"
+#include "messages/product.h"
+#include "messages/toolbox_lang.h"
 #include "platform/trace.h"
 #include "protocol/t7000ip.h"
 

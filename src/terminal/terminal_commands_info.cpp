@@ -196,7 +196,7 @@ bool Terminal::T7000ipGetSysInfo() {
             RootFileSystemVersion = version.value_or(0);
         }
     }
-    if (isPlatformGroup6Or7() && RootFileSystemVersion == 0) {
+    if (runsLinux() && RootFileSystemVersion == 0) {
         RootFileSystemVersion = 1;
         trace("T7000ipGetSysInfo(): Version des Root-Filesytems = %d (nur für Linux-Terminals relevant)\n",
               RootFileSystemVersion);

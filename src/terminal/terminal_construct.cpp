@@ -1,5 +1,5 @@
+#include "lan/lan_interfaces.h"
 #include "platform/trace.h"
-#include "terminal/lan_interfaces.h"
 #include "terminal/normalize_address.h"
 #include "terminal/terminal.h"
 

@@ -1,8 +1,9 @@
 #include "terminal/terminal_fields.h"
 
+#include "lan/lan_interfaces.h"
 #include "platform/pause.h"
 #include "platform/trace.h"
-#include "terminal/lan_interfaces.h"
+#include "terminal/product_rules.h"
 
 namespace kestrix {
 
@@ -11,7 +12,7 @@ namespace {
 unsigned rebootMilliseconds(int platformGroup, RebootWait wait) {
     if (platformGroup == 4)
         return 40000;
-    if (platformGroup != 6 && platformGroup != 7)
+    if (!platformRunsLinux(platformGroup))
         return 6000;
     switch (wait) {
     case RebootWait::VeryLong:
@@ -50,7 +51,7 @@ std::string TerminalFields::terminalPath(std::string_view fileName, TerminalPath
     std::string path;
     if (form == TerminalPathForm::Write)
         path = "[" + SerialNumber + "]";
-    if (!isPlatformGroup6Or7())
+    if (!runsLinux())
         path += "C@\\t7000\\";
     path += fileName;
     return path;

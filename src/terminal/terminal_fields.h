@@ -150,28 +150,34 @@ public:
 
     // Product predicates; P is ProductType, G PlatformGroup, K TclKind and V
     // the sort key of the running version.
-    bool isDcu8Family() const;                    // P 6, 10, 11, 17, 18
-    bool isDcu4Family() const;                    // P 4, 7
-    bool isDcu4FamilyOrDcu40() const;             // P 4, 7, 14
-    bool isPlatformGroup3Or5Or6Or7() const;       // G 3, 5, 6, 7
-    bool isPlatformGroup6Or7() const;             // G 6, 7
-    bool isPlatformGroup1Or4() const;             // G 1, 4
-    bool isPlatformGroupNeither2Nor5() const;     // G not 2, not 5
-    bool hasCpuSubtypeAtLeast2() const;           // CpuSubtype >= 2
-    bool is7200Or7400OrPlain7000() const;         // P 2, 5, or 1 with K 0 or 2
-    bool is7100Or7105Or7200OrPlain7000() const;   // P 3, 13, 2, or 1 with K 0 or 2
-    bool is7400Or7450Or7600Or7460Or7660() const;  // P 5, 8, 9, 15, 16
-    bool isNot7000OtherThanAcmAndNot7400() const; // not (P 1 and K not 1), and P not 5
-    bool isListedProduct() const;                 // P 4, 7, 14, 6, 10, 11, 17, 18, 3, 13, 1, 5
-    bool is9300() const;                          // P 12
-    bool isMonitorMode() const;                   // K 10, 11
-    bool isNotServer() const;                     // K neither 3 nor 11
-    int platformClassA() const;                   // 2 for G 2; 1 for G 3, 5; else 0
-    int platformClassB() const;                   // 3 for G 2; 2 for G 3, 5, 6, 7; else 1
-    bool isVersionAtLeast612() const;             // by product: V >= "6_12a" or "6_12g"
-    bool isVersionLevel(int level) const;         // 1; 2: V >= "5_92~"; 3: V >= "6_06c"
-    bool usesEncryptedTcl() const;                // Encrypt, TCL kind, V not in the 5.50/5.90 gaps
-    bool isVariant(int variant) const;            // 1: a "-tempo" 7450/7460; 2: a 7200
+    bool isDcu8Family() const;                  // P 6, 10, 11, 17, 18
+    bool isDcu4Family() const;                  // P 4, 7
+    bool hasDcu4Lbus() const;                   // P 4, 7, 14: an LBus of the DCU4 kind
+    bool negotiatesLinkSpeed() const;           // G 3, 5, 6, 7; the others run 10BASE-T half duplex
+    bool runsLinux() const;                     // G 6, 7
+    bool isOldestPlatform() const;              // G 1, 4: a fixed pause after each file of an update
+    bool hasFullSerialChannels() const;         // G not 2, not 5: 38400 baud and two stop bits
+    bool hasCpuSubtypeAtLeast2() const;         // CpuSubtype >= 2
+    bool is7200Or7400OrPlain7000() const;       // P 2, 5, or 1 with K 0 or 2
+    bool is7100Or7105Or7200OrPlain7000() const; // P 3, 13, 2, or 1 with K 0 or 2
+    bool is7400Line() const;                    // P 5, 8, 9, 15, 16: the 7400, 7450, 7600, 7460, 7660
+    // False for the 7400 and for a 7000 of any kind but ACM (an ACM 7000 is
+    // listed as a DCU): not (P 1 and K not 1), and P not 5.
+    bool isOutside7000Line() const;
+    bool isListedProduct() const; // P 4, 7, 14, 6, 10, 11, 17, 18, 3, 13, 1, 5
+    bool is9300() const;          // P 12
+    bool isMonitorMode() const;   // K 10, 11
+    bool isNotServer() const;     // K neither 3 nor 11
+    // How many of the first files of a firmware update (BIOS, monitor) make
+    // the terminal restart by itself: 2 for G 2; 1 for G 3, 5; else 0.
+    int restartingFirmwareFiles() const;
+    // How many kinds of firmware file an update sends: 3 for G 2 (BIOS,
+    // monitor, TCL); 2 for G 3, 5, 6, 7 (monitor, TCL); else 1 (TCL).
+    int firmwareFileKinds() const;
+    bool isVersionAtLeast612() const;     // by product: V >= "6_12a" or "6_12g"
+    bool isVersionLevel(int level) const; // 1; 2: V >= "5_92~"; 3: V >= "6_06c"
+    bool usesEncryptedTcl() const;        // Encrypt, TCL kind, V not in the 5.50/5.90 gaps
+    bool isVariant(int variant) const;    // 1: a "-tempo" 7450/7460; 2: a 7200
     // G 1 and the network driver read from autoexec.bat is "wavelan"; false
     // while autoexec.bat has not been read (the command set reads it).
     bool knownToHaveWirelessLan() const;

@@ -1,6 +1,6 @@
 #include "platform/trace.h"
 #include "protocol/t7000ip.h"
-#include "terminal/lan_interfaces.h"
+#include "lan/lan_interfaces.h"
 #include "terminal/terminal.h"
 
 namespace kestrix {

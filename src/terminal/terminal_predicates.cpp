@@ -1,4 +1,5 @@
 // What other parts of the program ask of a terminal's product, kind and version.
+#include "terminal/product_rules.h"
 #include "terminal/terminal_fields.h"
 #include "terminal/version_key.h"
 
@@ -51,23 +52,23 @@ bool TerminalFields::isDcu4Family() const {
     return isOneOf(ProductType, {Dcu4, Dcu4II});
 }
 
-bool TerminalFields::isDcu4FamilyOrDcu40() const {
-    return isOneOf(ProductType, {Dcu4, Dcu4II, Dcu40});
+bool TerminalFields::hasDcu4Lbus() const {
+    return productHasDcu4Lbus(ProductType);
 }
 
-bool TerminalFields::isPlatformGroup3Or5Or6Or7() const {
-    return isOneOf(PlatformGroup, {3, 5, 6, 7});
+bool TerminalFields::negotiatesLinkSpeed() const {
+    return platformNegotiatesLinkSpeed(PlatformGroup);
 }
 
-bool TerminalFields::isPlatformGroup6Or7() const {
-    return isOneOf(PlatformGroup, {6, 7});
+bool TerminalFields::runsLinux() const {
+    return platformRunsLinux(PlatformGroup);
 }
 
-bool TerminalFields::isPlatformGroup1Or4() const {
+bool TerminalFields::isOldestPlatform() const {
     return isOneOf(PlatformGroup, {1, 4});
 }
 
-bool TerminalFields::isPlatformGroupNeither2Nor5() const {
+bool TerminalFields::hasFullSerialChannels() const {
     return !isOneOf(PlatformGroup, {2, 5});
 }
 
@@ -85,11 +86,11 @@ bool TerminalFields::is7100Or7105Or7200OrPlain7000() const {
            (ProductType == Talmo7000 && isOneOf(TclKind, {tcl_kind::Pze, tcl_kind::Et}));
 }
 
-bool TerminalFields::is7400Or7450Or7600Or7460Or7660() const {
+bool TerminalFields::is7400Line() const {
     return isOneOf(ProductType, {Talmo7400, Talmo7450, Talmo7600, Talmo7460, Talmo7660});
 }
 
-bool TerminalFields::isNot7000OtherThanAcmAndNot7400() const {
+bool TerminalFields::isOutside7000Line() const {
     return !(ProductType == Talmo7000 && TclKind != tcl_kind::Acm) && ProductType != Talmo7400;
 }
 
@@ -107,10 +108,10 @@ bool TerminalFields::isMonitorMode() const {
 }
 
 bool TerminalFields::isNotServer() const {
-    return TclKind != tcl_kind::Server && TclKind != tcl_kind::ServerMonitor;
+    return !kindIsServer(TclKind);
 }
 
-int TerminalFields::platformClassA() const {
+int TerminalFields::restartingFirmwareFiles() const {
     if (PlatformGroup == 2)
         return 2;
     if (isOneOf(PlatformGroup, {3, 5}))
@@ -118,7 +119,7 @@ int TerminalFields::platformClassA() const {
     return 0;
 }
 
-int TerminalFields::platformClassB() const {
+int TerminalFields::firmwareFileKinds() const {
     if (PlatformGroup == 2)
         return 3;
     if (isOneOf(PlatformGroup, {3, 5, 6, 7}))

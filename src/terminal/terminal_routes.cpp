@@ -1,6 +1,6 @@
+#include "lan/lan_interfaces.h"
 #include "platform/error_text.h"
 #include "platform/trace.h"
-#include "terminal/lan_interfaces.h"
 #include "terminal/route_table.h"
 #include "terminal/terminal.h"
 

@@ -1,6 +1,6 @@
 #include "ui/idle_picture.h"
 
-#include "mainwindow/product.h"
+#include "messages/product.h"
 #include "ui/product_icons.h"
 
 #include <QLinearGradient>

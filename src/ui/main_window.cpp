@@ -1,7 +1,7 @@
 #include "ui/main_window.h"
 
-#include "mainwindow/product.h"
-#include "mainwindow/toolbox_lang.h"
+#include "messages/product.h"
+#include "messages/toolbox_lang.h"
 #include "ui/idle_picture.h"
 #include "ui/list_box_terminal.h"
 #include "ui/local_page.h"

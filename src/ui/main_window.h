@@ -73,7 +73,7 @@ public:
     // Lets the next close through and closes the window.
     void closeForGood();
 
-    // --- Parts, for the program and its tests ---
+    // --- Widgets, for the program and its tests ---
     CListBoxTerminal& terminalList() { return *list_; }
     QPushButton& searchButton() { return *search_; }
     // The page the detail pane shows now.

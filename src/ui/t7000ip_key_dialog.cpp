@@ -1,6 +1,6 @@
 #include "ui/t7000ip_key_dialog.h"
 
-#include "mainwindow/toolbox_lang.h"
+#include "messages/toolbox_lang.h"
 #include "ui/qt_message_boxes.h"
 
 #include <QGridLayout>

@@ -2,7 +2,7 @@
 
 #include "ui/plain_label.h"
 
-#include "mainwindow/product.h"
+#include "messages/product.h"
 
 #include <QDialogButtonBox>
 #include <QStyle>

@@ -2,12 +2,12 @@
 #include "cli_run.h"
 #include "config/secret_fields.h"
 #include "config/user_param.h"
-#include "mainwindow/toolbox_lang.h"
+#include "messages/toolbox_lang.h"
 #include "netbed/bed_availability.h"
 #include "netbed/network_bed.h"
 #include "protocol/t7000ip.h"
 #include "support/trace_capture.h"
-#include "terminal/lan_interfaces.h"
+#include "lan/lan_interfaces.h"
 #include "terminal/terminal.h"
 
 #include <gtest/gtest.h>

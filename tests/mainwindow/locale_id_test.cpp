@@ -1,4 +1,4 @@
-#include "mainwindow/toolbox_lang.h"
+#include "messages/toolbox_lang.h"
 
 #include <gtest/gtest.h>
 

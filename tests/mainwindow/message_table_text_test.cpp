@@ -1,4 +1,4 @@
-#include "mainwindow/message_table_text.h"
+#include "messages/message_table_text.h"
 
 #include <gtest/gtest.h>
 

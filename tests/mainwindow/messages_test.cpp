@@ -1,5 +1,5 @@
-#include "mainwindow/message_table_text.h"
-#include "mainwindow/toolbox_lang.h"
+#include "messages/message_table_text.h"
+#include "messages/toolbox_lang.h"
 
 #include <gtest/gtest.h>
 

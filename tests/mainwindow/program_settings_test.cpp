@@ -1,7 +1,7 @@
 #include "mainwindow/program_settings.h"
 
 #include "mainwindow/recording_view.h"
-#include "mainwindow/toolbox_lang.h"
+#include "messages/toolbox_lang.h"
 
 #include <gtest/gtest.h>
 

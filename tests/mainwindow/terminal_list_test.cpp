@@ -1,5 +1,5 @@
 #include "mainwindow/terminal_list.h"
-#include "mainwindow/toolbox_lang.h"
+#include "messages/toolbox_lang.h"
 #include "protocol/t7000ip.h"
 #include "terminal/terminal.h"
 

@@ -1,5 +1,5 @@
 #include "mainwindow/start_directory.h"
-#include "mainwindow/toolbox_lang.h"
+#include "messages/toolbox_lang.h"
 #include "mainwindow/trace_file.h"
 #include "platform/trace.h"
 

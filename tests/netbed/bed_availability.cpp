@@ -3,8 +3,6 @@
 #include "netbed/child_process.h"
 #include "netbed/network_bed.h"
 
-#include <cstdlib>
-#include <string_view>
 #include <unistd.h>
 
 namespace kestrix::test {
@@ -21,18 +19,10 @@ std::string networkBedUnavailable() {
     return {};
 }
 
-bool runningUnderCi() {
-    const char* ci = std::getenv("CI");
-    return ci != nullptr && std::string_view(ci) == "true";
-}
-
 void NetworkBedTest::SetUp() {
     const std::string reason = networkBedUnavailable();
-    if (reason.empty())
-        return;
-    if (runningUnderCi())
-        FAIL() << reason;
-    GTEST_SKIP() << reason;
+    if (!reason.empty())
+        KESTRIX_SKIP_OR_FAIL(reason);
 }
 
 } // namespace kestrix::test

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/skip_or_fail.h"
+
 #include <gtest/gtest.h>
 #include <string>
 
@@ -8,10 +10,6 @@ namespace kestrix::test {
 // Empty when this process can build a network bed (root, iproute2, iptables,
 // the bed script and the delay helper present), else the reason.
 std::string networkBedUnavailable();
-
-// True when the CI variable says so ("true"): a bed test that cannot run is a
-// failure there, never a skip.
-bool runningUnderCi();
 
 // Base of the tests that build network beds: a test that cannot build one is
 // skipped with the reason, or fails under CI.

@@ -7,7 +7,7 @@
 
 #include "platform/ip_address.h"
 #include "support/scripted_peer.h"
-#include "terminal/lan_interfaces.h"
+#include "lan/lan_interfaces.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,9 +1,9 @@
-#include "mainwindow/toolbox_lang.h"
+#include "messages/toolbox_lang.h"
 #include "protocol/t7000ip.h"
 #include "support/scripted_peer.h"
 #include "support/sockets.h"
 #include "support/trace_capture.h"
-#include "terminal/lan_interfaces.h"
+#include "lan/lan_interfaces.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Runs in a network namespace of its own (tests/support/in-netns, as root): it
 // creates interfaces there and compares the table with what the kernel reports.
-#include "terminal/lan_interfaces.h"
+#include "lan/lan_interfaces.h"
 
 #include "support/trace_capture.h"
 #include "terminal/lan_interfaces_rows.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "terminal/lan_interfaces.h"
+#include "lan/lan_interfaces.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "terminal/lan_interfaces.h"
+#include "lan/lan_interfaces.h"
 
 #include "support/trace_capture.h"
 #include "terminal/lan_interfaces_rows.h"

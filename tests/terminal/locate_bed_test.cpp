@@ -1,10 +1,10 @@
-#include "mainwindow/toolbox_lang.h"
+#include "messages/toolbox_lang.h"
 #include "netbed/bed_availability.h"
 #include "netbed/network_bed.h"
 #include "protocol/t7000ip.h"
 #include "support/capabilities.h"
 #include "support/trace_capture.h"
-#include "terminal/lan_interfaces.h"
+#include "lan/lan_interfaces.h"
 #include "terminal/route_table.h"
 #include "terminal/terminal.h"
 

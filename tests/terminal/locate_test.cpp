@@ -1,8 +1,8 @@
-#include "mainwindow/toolbox_lang.h"
+#include "messages/toolbox_lang.h"
 #include "protocol/t7000ip.h"
 #include "support/scripted_peer.h"
 #include "support/trace_capture.h"
-#include "terminal/lan_interfaces.h"
+#include "lan/lan_interfaces.h"
 #include "terminal/route_table.h"
 #include "terminal/terminal.h"
 

@@ -1,4 +1,4 @@
-#include "mainwindow/toolbox_lang.h"
+#include "messages/toolbox_lang.h"
 #include "protocol/t7000ip.h"
 #include "support/trace_capture.h"
 #include "terminal/terminal.h"

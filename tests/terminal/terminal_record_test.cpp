@@ -1,4 +1,4 @@
-#include "terminal/lan_interfaces.h"
+#include "lan/lan_interfaces.h"
 #include "terminal/normalize_address.h"
 #include "terminal/terminal.h"
 #include "terminal/version_key.h"

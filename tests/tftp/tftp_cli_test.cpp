@@ -1,6 +1,7 @@
 // kestrix-cli file get/put against tftpd-hpa on loopback (own namespace):
 // exit codes, error texts, and that LOCAL is replaced only by a whole file.
 #include "netbed/child_process.h"
+#include "support/skip_or_fail.h"
 #include "support/sockets.h"
 #include "tftp/tftp_packets.h"
 #include "tftp/tftpd_hpa.h"
@@ -38,7 +39,7 @@ class KestrixCli : public ::testing::TestWithParam<CliCase> {};
 
 TEST_P(KestrixCli, File) {
     if (TftpdHpa::program().empty())
-        GTEST_SKIP() << "tftpd-hpa is not installed";
+        KESTRIX_SKIP_OR_FAIL("tftpd-hpa is not installed");
     ASSERT_EQ(giveNamespaceAnAddress(), "");
     const CliCase& testCase = GetParam();
     const std::filesystem::path base =

@@ -3,6 +3,7 @@
 // and IPv6 (the server's own error texts reaching the caller: tftp_cli_test).
 #include "tftp/tftp_connection.h"
 
+#include "support/skip_or_fail.h"
 #include "tftp/tftp_packets.h"
 #include "tftp/tftpd_hpa.h"
 
@@ -32,7 +33,7 @@ class TftpdHpaInterop : public ::testing::TestWithParam<std::size_t> {
 protected:
     void SetUp() override {
         if (TftpdHpa::program().empty())
-            GTEST_SKIP() << "tftpd-hpa is not installed";
+            KESTRIX_SKIP_OR_FAIL("tftpd-hpa is not installed");
         ASSERT_EQ(giveNamespaceAnAddress(), "");
     }
 };

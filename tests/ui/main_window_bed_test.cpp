@@ -1,5 +1,5 @@
 #include "mainwindow/command_line.h"
-#include "mainwindow/toolbox_lang.h"
+#include "messages/toolbox_lang.h"
 #include "netbed/bed_availability.h"
 #include "netbed/network_bed.h"
 #include "protocol/t7000ip.h"

@@ -1,10 +1,10 @@
 #include "cli_common.h"
 
+#include "lan/lan_interfaces.h"
 #include "mainwindow/main_dialog.h"
-#include "mainwindow/toolbox_lang.h"
+#include "messages/toolbox_lang.h"
 #include "platform/ip_address.h"
 #include "protocol/t7000ip.h"
-#include "terminal/lan_interfaces.h"
 #include "terminal/terminal.h"
 
 #include <cstdio>

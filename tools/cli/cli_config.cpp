@@ -1,13 +1,13 @@
 // kestrix-cli config fetch|info|convert: the terminal's configuration block
 // (talmo.cfg) as a local file, read and converted the way the program does.
-#include "cli_config.h"
 #include "cli_common.h"
+#include "cli_config.h"
 
 #include "platform/file_replacement.h"
 #include "config/user_param.h"
-#include "mainwindow/toolbox_lang.h"
+#include "lan/lan_interfaces.h"
+#include "messages/toolbox_lang.h"
 #include "protocol/t7000ip.h"
-#include "terminal/lan_interfaces.h"
 #include "terminal/product_table.h"
 #include "terminal/terminal.h"
 

@@ -8,9 +8,9 @@
 #include "platform/file_replacement.h"
 #include "config/secret_fields.h"
 #include "config/user_param.h"
+#include "crypto/crc16_arc.h"
 #include "platform/date_time_1980.h"
 #include "platform/ip_address.h"
-#include "protocol/crypto/crc16_arc.h"
 
 #include <array>
 #include <cerrno>

@@ -6,11 +6,11 @@
 #include "cli_common.h"
 #include "console_view.h"
 
+#include "lan/lan_interfaces.h"
 #include "mainwindow/main_dialog.h"
-#include "mainwindow/product.h"
+#include "messages/product.h"
 #include "platform/file_replacement.h"
 #include "protocol/t7000ip.h"
-#include "terminal/lan_interfaces.h"
 
 #include <algorithm>
 #include <array>

@@ -16,8 +16,8 @@
 #include "mainwindow/program_interrupt.h"
 #include "mainwindow/program_settings.h"
 #include "mainwindow/start_directory.h"
-#include "mainwindow/toolbox_lang.h"
 #include "mainwindow/trace_file.h"
+#include "messages/toolbox_lang.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,5 +1,5 @@
 #include "openssl_oracle.h"
-#include "protocol/crypto/aes_cmac.h"
+#include "crypto/aes_cmac.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "openssl_oracle.h"
-#include "protocol/crypto/aes_ofb.h"
+#include "crypto/aes_ofb.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "openssl_oracle.h"
-#include "protocol/crypto/aes.h"
+#include "crypto/aes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "openssl_oracle.h"
-#include "protocol/crypto/base64.h"
+#include "crypto/base64.h"
 
 #include <gtest/gtest.h>
 

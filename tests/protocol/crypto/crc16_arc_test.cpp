@@ -1,5 +1,5 @@
 #include "openssl_oracle.h"
-#include "protocol/crypto/crc16_arc.h"
+#include "crypto/crc16_arc.h"
 
 #include <gtest/gtest.h>
 

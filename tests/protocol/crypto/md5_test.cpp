@@ -1,5 +1,5 @@
 #include "openssl_oracle.h"
-#include "protocol/crypto/md5.h"
+#include "crypto/md5.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "protocol/crypto/aes.h"
-#include "protocol/crypto/md5.h"
+#include "crypto/aes.h"
+#include "crypto/md5.h"
 
 #include <algorithm>
 #include <cstdint>

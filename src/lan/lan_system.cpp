@@ -1,4 +1,4 @@
-#include "terminal/lan_system.h"
+#include "lan/lan_system.h"
 
 #include <algorithm>
 #include <cerrno>

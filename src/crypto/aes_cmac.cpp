@@ -1,4 +1,4 @@
-#include "protocol/crypto/aes_cmac.h"
+#include "crypto/aes_cmac.h"
 
 #include <cstddef>
 

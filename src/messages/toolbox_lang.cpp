@@ -1,6 +1,6 @@
-#include "mainwindow/toolbox_lang.h"
+#include "messages/toolbox_lang.h"
 
-#include "mainwindow/message_table_text.h"
+#include "messages/message_table_text.h"
 
 #include <algorithm>
 #include <array>

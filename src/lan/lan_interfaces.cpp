@@ -1,4 +1,4 @@
-#include "terminal/lan_interfaces.h"
+#include "lan/lan_interfaces.h"
 
 #include "platform/trace.h"
 

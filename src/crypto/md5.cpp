@@ -1,4 +1,4 @@
-#include "protocol/crypto/md5.h"
+#include "crypto/md5.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/crypto/aes.h"
+#include "crypto/aes.h"
 
 #include <cstdint>
 #include <span>

@@ -1,4 +1,4 @@
-#include "terminal/friendly_name.h"
+#include "lan/friendly_name.h"
 
 #include <climits>
 #include <cwchar>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "lan/friendly_name.h"
+#include "lan/lan_system.h"
 #include "platform/ip_address.h"
-#include "terminal/friendly_name.h"
-#include "terminal/lan_system.h"
 
 #include <array>
 #include <cstdint>

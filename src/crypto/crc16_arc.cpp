@@ -1,4 +1,4 @@
-#include "protocol/crypto/crc16_arc.h"
+#include "crypto/crc16_arc.h"
 
 #include <array>
 

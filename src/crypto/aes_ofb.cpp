@@ -1,4 +1,4 @@
-#include "protocol/crypto/aes_ofb.h"
+#include "crypto/aes_ofb.h"
 
 #include <stdexcept>
 

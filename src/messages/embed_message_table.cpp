@@ -8,7 +8,7 @@
 // returned by messageTableText(); the program reads it once at first use with
 // the same reader that checked it here.
 
-#include "mainwindow/message_table_text.h"
+#include "messages/message_table_text.h"
 
 #include <cstdio>
 #include <fstream>
@@ -31,7 +31,7 @@ bool readWholeFile(const char* path, std::string& content) {
 std::string generatedSource(std::string_view table) {
     std::ostringstream source;
     source << "// Generated from messages.tsv by kestrix_embed_message_table. Do not edit.\n"
-              "#include \"mainwindow/message_table_text.h\"\n\n"
+              "#include \"messages/message_table_text.h\"\n\n"
               "namespace kestrix {\n\n"
               "std::string_view messageTableText() {\n"
               "    static constexpr std::string_view text = R\""

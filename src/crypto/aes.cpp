@@ -1,4 +1,4 @@
-#include "protocol/crypto/aes.h"
+#include "crypto/aes.h"
 
 #include <cstddef>
 
