@@ -7,16 +7,20 @@
 #include "mainwindow/trace_file.h"
 #include "platform/ip_address.h"
 #include "support/sockets.h"
+#include "support/trace_capture.h"
 #include "terminal/terminal.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrix {
@@ -369,6 +373,62 @@ TEST_F(OnALan, MaintenanceGroupDialogRebuildsTheListOnlyWhenAccepted) {
     EXPECT_TRUE(view_.controlsEnabled);
     EXPECT_EQ(view_.detail, "idle");
     EXPECT_TRUE(boxes_.shown.empty());
+}
+
+// Saving goes to a new file beside the target that replaces it only when it
+// is complete (an existing file keeps its mode); a failed write (here: past
+// the process's file size limit) or a folder in the way leave what was there
+// and say so. Reading skips empty, malformed and overlong lines.
+TEST_F(OnALan, ListFilesAreReplacedWhenCompleteAndMalformedLinesSkipped) {
+    auto dialog = start();
+    dialog->WriteFile();
+    EXPECT_EQ(view_.listFileDirectory, "") << "no file dialog for an empty list";
+    add(*dialog, ipv4Terminal("4711", "10.77.60.20"));
+    for (const char* name : {"old.rch", "list.rch"})
+        std::ofstream(name) << "old line\r\n";
+    ASSERT_EQ(::chmod("list.rch", 0640), 0);
+    fs::create_directories("folder.rch");
+    for (const char* target : {"old.rch", "folder.rch", "list.rch"}) {
+        SCOPED_TRACE(target);
+        boxes_.shown.clear();
+        view_.listFileAnswer = (directory_ / target).string();
+        rlimit saved{};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit limit = saved;
+        limit.rlim_cur = std::string(target) == "old.rch" ? 10 : saved.rlim_cur;
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        dialog->WriteFile();
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+        EXPECT_EQ(std::distance(fs::directory_iterator(directory_), fs::directory_iterator()), 3)
+            << "no file is left beside the target";
+        std::ostringstream text;
+        text << std::ifstream(target, std::ios::binary).rdbuf();
+        if (std::string(target) != "list.rch") {
+            EXPECT_EQ(boxes_.texts(),
+                      std::vector<std::string>{*view_.listFileAnswer + " " + dialog->language().GetText(22)});
+            continue;
+        }
+        EXPECT_TRUE(boxes_.shown.empty());
+        EXPECT_EQ(text.str(), "4711;10.77.60.20;;;;;;\r\n");
+        struct stat status {};
+        ASSERT_EQ(::stat(target, &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, 0640u);
+    }
+    std::ostringstream old;
+    old << std::ifstream("old.rch").rdbuf();
+    EXPECT_EQ(old.str(), "old line\r\n") << "the old list survives a failed save";
+
+    const std::string longest(260, 'y'), tooLong(261, 'x');
+    std::ofstream("mixed.rch") << "\r\n100102;10.77.0.12\r\n" + tooLong + "\r\n" + longest + "\r\n\na;b;c;d;";
+    test::TraceCapture trace;
+    EXPECT_TRUE(dialog->ReadFile("mixed.rch"));
+    EXPECT_TRUE(trace.contains("'100102;10.77.0.12' nicht zu finden, error: Zeile hat falsches Format\n"));
+    EXPECT_TRUE(trace.contains("'" + longest + "' nicht zu finden")) << "260 characters are a line";
+    EXPECT_TRUE(trace.contains("'a;b;c;d;' nicht zu finden"));
+    EXPECT_FALSE(trace.contains("'" + tooLong.substr(0, 70))) << "a longer line is neither shown nor used";
+    EXPECT_FALSE(trace.contains("'' nicht zu finden"));
 }
 
 } // namespace
