@@ -4,7 +4,6 @@
 #include "netbed/network_bed.h"
 #include "protocol/t7000ip.h"
 #include "support/capabilities.h"
-#include "support/trace_capture.h"
 #include "terminal/route_table.h"
 #include "terminal/terminal.h"
 
@@ -14,15 +13,11 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
-#include <ostream>
-#include <set>
 #include <sstream>
 #include <unistd.h>
 
 // The main window's search, add field and list files against talmo-sim
-// terminals on the test bed: the PC's bridge br0 is 10.77.0.1/24 (fe80::1).
-// The dialog runs in the PC's namespace (runOnPc), whose mounts are its own,
+// terminals on the test bed (br0 10.77.0.1/24, fe80::1), in the PC's namespace,
 // started as "-e" starts it in a start directory of the test's own.
 
 namespace kestrix {
@@ -39,7 +34,6 @@ namespace fs = std::filesystem;
 using test::BedLayout;
 using test::NetworkBed;
 using test::TerminalSetup;
-using test::TraceCapture;
 
 constexpr std::uint16_t kGroup = 4711;
 
@@ -98,17 +92,9 @@ void asTheProgram(const NetworkBed& bed, AddingMode adding, const std::function<
 }
 
 std::string contents(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
-    text << file.rdbuf();
+    text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
-}
-
-std::set<std::string> namesIn(const fs::path& directory) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(directory))
-        names.insert(entry.path().filename().string());
-    return names;
 }
 
 // One bed for the search, the add field and the list files: terminals of
@@ -262,11 +248,6 @@ TEST_F(OnTheSearchBed, ListFilesAreReadBackAsSaved) {
         EXPECT_TRUE(program.boxes.shown.empty());
         program.view.listFileAnswer = (directory / "again.rch").string();
         program.dialog.WriteFile();
-
-        const std::set<std::string> before = namesIn(directory);
-        program.view.listFileAnswer.reset(); // cancel in the file dialog
-        program.dialog.WriteFile();
-        EXPECT_EQ(namesIn(directory), before);
     });
     EXPECT_EQ(contents(directory / "again.rch"), saved) << "the terminals read back are saved as before";
 }
