@@ -20,27 +20,27 @@ const BlockField kNamedFields[] = {
     {"setup password 1", 6, {6, 6, 6, 346, 514, 794, 794, 794, 794}},
     {"bytes 4-11 kept from 5.10", 8, {no, no, no, 4, 4, 4, 4, 4, 4}},
     {"own IPv4 address", 4, {12, 12, 12, 12, 12, 12, 12, 12, 12}},
-    {"host IPv4 address", 4, {16, 16, 16, 16, 16, 84, 84, 84, 84}, Carry::ByRule},
+    {"host IPv4 address", 4, {16, 16, 16, 16, 16, 84, 84, 84, 84}},
     {"IPv4 router", 4, {20, 20, 20, 20, 20, 16, 16, 16, 16}},
     {"IPv4 net mask", 4, {24, 24, 24, 24, 24, 20, 20, 20, 20}},
     {"byte before the host port", 1, {28, 28, 28, 28, 28, 144, 144, 144, 144}},
     {"byte 29 up to 5.93", 1, {29, 29, 29, 29, 29, no, no, no, no}},
     {"host TCP port", 2, {30, 30, 30, 30, 30, 146, 146, 146, 146}},
-    {"internal reader code", 1, {344, 344, 344, 368, 536, 958, 974, no, no}, Carry::ByRule},
-    {"byte after the reader code", 1, {345, 345, 345, 369, 537, 959, 975, no, no}, Carry::ByRule},
+    {"internal reader code", 1, {344, 344, 344, 368, 536, 958, 974, no, no}},
+    {"byte after the reader code", 1, {345, 345, 345, 369, 537, 959, 975, no, no}},
     {"chipcard parameter 1", 2, {346, 346, 346, 370, 538, 962, 978, 978, 978}},
     {"chipcard parameter 2", 2, {348, 348, 348, 372, 540, 964, 980, 980, 980}},
     {"byte before MUX table 0", 1, {350, 350, 350, 374, 542, 818, 818, 818, 818}},
     {"MUX table 0", 17, {351, 351, 351, 375, 543, 836, 852, 852, 852}},
     {"application area", 80, {368, 398, 400, 564, 744, 1018, 1034, 1036, 1036}},
     {"MUX setup table", 17, {no, 368, 368, 392, 560, 887, 903, 903, 903}},
-    {"flag 1 or 6", 1, {no, 385, 385, 409, 577, 952, 968, 968, 968}, Carry::ByRule},
+    {"flag 1 or 6", 1, {no, 385, 385, 409, 577, 952, 968, 968, 968}},
     {"summer-time mode and GMT deviation", 4, {no, 386, 388, 552, 732, 824, 824, 824, 824}},
-    {"summer-time times", 8, {no, 390, 392, 556, 736, 828, no, no, no}, Carry::ByRule},
-    {"summer-time texts", 24, {no, no, no, no, no, no, 828, 828, 828}, Carry::ByRule},
+    {"summer-time times", 8, {no, 390, 392, 556, 736, 828, no, no, no}},
+    {"summer-time texts", 24, {no, no, no, no, no, no, 828, 828, 828}},
     {"bytes 386-387 of 5.10", 2, {no, no, 386, no, no, no, no, no, no}},
     {"setup passwords 2 and 3", 16, {no, no, no, 352, 520, 800, 800, 800, 800}},
-    {"destination MAC address of replies", 1, {no, no, no, 410, 578, 816, 816, 816, 816}, Carry::ByRule},
+    {"destination MAC address of replies", 1, {no, no, no, 410, 578, 816, 816, 816, 816}},
     {"MUX table 2", 17, {no, no, no, 411, 579, 870, 886, 886, 886}},
     {"secret field", 48, {no, no, no, 428, 596, 904, 920, 920, 920}},
     {"LBus byte", 1, {no, no, no, 476, 644, 953, 969, 969, 969}},
@@ -51,12 +51,12 @@ const BlockField kNamedFields[] = {
     {"firewall in use", 2, {no, no, no, 500, 668, 148, 148, 148, 148}},
     {"bytes 670-671 of 5.91", 2, {no, no, no, no, 670, no, no, no, no}},
     {"IPv6 address, router and prefix length", 33, {no, no, no, no, no, 24, 24, 24, 24}},
-    {"IP stack option", 1, {no, no, no, no, no, 57, 57, 57, 57}, Carry::ByRule},
-    {"link speed", 1, {no, no, no, no, no, 58, 58, 58, 58}, Carry::ByRule},
+    {"IP stack option", 1, {no, no, no, no, no, 57, 57, 57, 57}},
+    {"link speed", 1, {no, no, no, no, no, 58, 58, 58, 58}},
     {"byte 59", 1, {no, no, no, no, no, 59, 59, 59, 59}},
     {"bytes 62-63", 2, {no, no, no, no, no, 62, 62, 62, 62}},
     {"DHCP host name", 20, {no, no, no, no, no, 64, 64, 64, 64}},
-    {"host address of channel A", 16, {no, no, no, no, no, 88, 88, 88, 88}, Carry::ByRule},
+    {"host address of channel A", 16, {no, no, no, no, no, 88, 88, 88, 88}},
     {"bytes 104-143", 40, {no, no, no, no, no, 104, 104, 104, 104}},
     {"byte 145", 1, {no, no, no, no, no, 145, 145, 145, 145}},
     {"bytes 150-151", 2, {no, no, no, no, no, 150, 150, 150, 150}},
@@ -68,7 +68,7 @@ const BlockField kNamedFields[] = {
     {"bytes before chipcard parameter 1", 2, {no, no, no, no, no, 960, 976, 976, 976}},
     {"bytes 966-1017 of 6.00", 52, {no, no, no, no, no, 966, no, no, no}},
     {"bytes 982-1033 of 6.02", 52, {no, no, no, no, no, no, 982, no, no}},
-    {"internal reader type and mode", 2, {no, no, no, no, no, no, no, 974, 974}, Carry::ByRule},
+    {"internal reader type and mode", 2, {no, no, no, no, no, no, no, 974, 974}},
     {"bytes 982-1035 of 6.10", 54, {no, no, no, no, no, no, no, 982, no}},
     {"time of the last write", 4, {no, no, no, no, no, no, no, 1116, 1236}},
     {"bytes 982-1035 of 6.20", 54, {no, no, no, no, no, no, no, no, 982}},
@@ -117,6 +117,11 @@ void addFirewallRules(std::vector<BlockField>& fields) {
     }
 }
 
+// Never 0, 1, 2 or 6, and different from its neighbours within the field and across fields.
+std::uint8_t patternByte(std::size_t fieldNumber, std::size_t position) {
+    return static_cast<std::uint8_t>(0x10 + (fieldNumber * 29 + position * 7) % 0xE0);
+}
+
 std::vector<BlockField> allFields() {
     std::vector<BlockField> fields(std::begin(kNamedFields), std::end(kNamedFields));
     addChannelRecords(fields);
@@ -136,10 +141,6 @@ std::span<const BlockField> blockFields() {
     return fields;
 }
 
-std::uint8_t patternByte(std::size_t fieldNumber, std::size_t position) {
-    return static_cast<std::uint8_t>(0x10 + (fieldNumber * 29 + position * 7) % 0xE0);
-}
-
 void writeVersionCharacters(UserParamBlock& block, int versionIndex) {
     std::ranges::copy(kConfigVersions.at(static_cast<std::size_t>(versionIndex)).text, block.begin());
 }
@@ -151,13 +152,11 @@ UserParamBlock emptyBlock(int versionIndex) {
 }
 
 BlockOwner serverOwner() {
-    BlockOwner owner;
-    owner.isServer = true;
-    owner.platformGroup = 1;
-    owner.productType = 1;
-    owner.serialNumber = "12345678";
-    owner.versionKey = "6_20~";
-    return owner;
+    return {.isServer = true,
+            .platformGroup = 1,
+            .productType = 1,
+            .serialNumber = "12345678",
+            .versionKey = "6_20~"};
 }
 
 BlockOwner tclOwner() {
@@ -169,10 +168,8 @@ BlockOwner tclOwner() {
 UserParamBlock converted(UserParamBlock block, int fromIndex, int toIndex, const BlockOwner& owner,
                          bool doSwap) {
     int index = fromIndex;
-    EXPECT_TRUE(setBlockVersion(block, index, kConfigVersions.at(static_cast<std::size_t>(toIndex)).text,
-                                owner, doSwap))
-        << kConfigVersions.at(static_cast<std::size_t>(fromIndex)).text << " -> "
-        << kConfigVersions.at(static_cast<std::size_t>(toIndex)).text;
+    const std::string_view to = kConfigVersions.at(static_cast<std::size_t>(toIndex)).text;
+    EXPECT_TRUE(setBlockVersion(block, index, to, owner, doSwap)) << fromIndex << " -> " << to;
     EXPECT_EQ(index, toIndex);
     return block;
 }

@@ -8,11 +8,8 @@
 #include "config/config_block.h"
 
 #include <array>
-#include <cstddef>
-#include <cstdint>
 #include <span>
 #include <string_view>
-#include <vector>
 
 namespace kestrix::test {
 
@@ -21,46 +18,26 @@ namespace kestrix::test {
 inline constexpr std::size_t kLayoutCount = 9;
 inline constexpr int kAbsent = -1;
 
-// How a field crosses the steps where it exists on both sides.
-enum class Carry {
-    AsIs,   // moved unchanged by every step
-    ByRule, // changed by some step (flags, reader codes, times, forced bytes): tested on its own
-};
-
 struct BlockField {
     std::string_view name;
     std::size_t width;
     std::array<int, kLayoutCount> offsets; // kAbsent where the layout lacks the field
-    Carry carry = Carry::AsIs;
 };
 
-// The layout of a row of the version table.
 std::size_t layoutOfVersion(int versionIndex);
-
-// All fields of all layouts.
 std::span<const BlockField> blockFields();
-
-// The byte of a field's pattern at a position: never 0, 1, 2 or 6, and
-// different from its neighbours within the field and across fields.
-std::uint8_t patternByte(std::size_t fieldNumber, std::size_t position);
-
-// A block of the version whose every field holds its pattern.
+// A block of the version whose every field holds its own pattern.
 UserParamBlock patternBlock(int versionIndex);
-
-// Writes a version's four characters into a block.
 void writeVersionCharacters(UserParamBlock& block, int versionIndex);
-
 // A zeroed block of the version.
 UserParamBlock emptyBlock(int versionIndex);
 
-// The terminals the tests convert for: a server of platform group 1
-// (product 1, serial number "12345678", firmware "6.20"), which has no TCL
-// application area, and the same terminal running TCL.
+// A server of platform group 1 (product 1, serial number "12345678", firmware
+// "6.20"), which has no TCL application area, and the same terminal running TCL.
 BlockOwner serverOwner();
 BlockOwner tclOwner();
 
-// The block converted from one version index to another; the conversion must
-// succeed.
+// The block converted from one version index to another; the conversion must succeed.
 UserParamBlock converted(UserParamBlock block, int fromIndex, int toIndex, const BlockOwner& owner,
                          bool doSwap = false);
 

@@ -1,110 +1,130 @@
 #include "messages/message_table_text.h"
 #include "messages/toolbox_lang.h"
+#include "support/tsv_rows.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <fstream>
-#include <string>
-#include <vector>
+#include <map>
+
+// The bilingual message table: the texts whose wording is fixed, the reading
+// of the table's text, and the choice of the language by the user's locale.
 
 namespace kestrix {
 namespace {
 
-// One line of quoted_messages.tsv: the texts whose wording the dialogs must
-// show exactly. An empty field is a language whose wording is free.
-struct FixedMessage {
-    int id = -1;
-    std::string german;
-    std::string english;
-};
-
-std::vector<FixedMessage> readFixedMessages() {
-    std::ifstream file(KESTRIX_FIXED_MESSAGES_FILE, std::ios::binary);
-    EXPECT_TRUE(file) << "cannot open " << KESTRIX_FIXED_MESSAGES_FILE;
-    std::vector<FixedMessage> messages;
-    std::string line;
-    for (int lineNumber = 1; std::getline(file, line); ++lineNumber) {
-        if (line.empty() || line.front() == '#')
-            continue;
-        const std::size_t firstTab = line.find('\t');
-        const std::size_t secondTab = line.find('\t', firstTab + 1);
-        if (firstTab == std::string::npos || secondTab == std::string::npos ||
-            line.find('\t', secondTab + 1) != std::string::npos) {
-            ADD_FAILURE() << "quoted_messages.tsv:" << lineNumber << ": expected id, German, English";
-            continue;
+// quoted_messages.tsv: id, German, English; an empty field is a language whose wording is free.
+TEST(MessageTable, FixedTextsAreExactInBothLanguagesAndEveryIdHasBoth) {
+    const CToolBoxLang german(1031), english(1033);
+    const auto rows = test::readTsvRows(KESTRIX_FIXED_MESSAGES_FILE, 3);
+    ASSERT_GE(rows.size(), 140u) << "the known-answer file looks truncated";
+    for (const auto& row : rows) {
+        const int id = std::stoi(row[0]);
+        const auto germanText = decodeMessageText(row[1]), englishText = decodeMessageText(row[2]);
+        ASSERT_TRUE(germanText && englishText) << "bad text of id " << id;
+        if (!germanText->empty()) {
+            EXPECT_EQ(german.GetText(id), *germanText) << "German text of id " << id;
         }
-        const auto german =
-            decodeMessageText(std::string_view(line).substr(firstTab + 1, secondTab - firstTab - 1));
-        const auto english = decodeMessageText(std::string_view(line).substr(secondTab + 1));
-        if (!german || !english || (german->empty() && english->empty())) {
-            ADD_FAILURE() << "quoted_messages.tsv:" << lineNumber << ": bad or missing text";
-            continue;
-        }
-        messages.push_back({std::stoi(line.substr(0, firstTab)), *german, *english});
-    }
-    return messages;
-}
-
-TEST(MessageTableTest, FixedTextsAreExactInBothLanguages) {
-    const CToolBoxLang german(1031);
-    const CToolBoxLang english(1033);
-    const std::vector<FixedMessage> fixed = readFixedMessages();
-    ASSERT_GE(fixed.size(), 140u) << "the known-answer file looks truncated";
-    int previousId = -1;
-    for (const FixedMessage& message : fixed) {
-        EXPECT_GT(message.id, previousId) << "ids of the known-answer file must ascend";
-        previousId = message.id;
-        if (!message.german.empty()) {
-            EXPECT_EQ(german.GetText(message.id), message.german) << "German text of id " << message.id;
-        }
-        if (!message.english.empty()) {
-            EXPECT_EQ(english.GetText(message.id), message.english) << "English text of id " << message.id;
+        if (!englishText->empty()) {
+            EXPECT_EQ(english.GetText(id), *englishText) << "English text of id " << id;
         }
     }
-    EXPECT_LT(previousId, kMessageCount);
-}
-
-TEST(MessageTableTest, EveryIdHasAGermanAndAnEnglishText) {
-    const MessageTableReading reading = readMessageTable(messageTableText(), kMessageCount);
-    ASSERT_TRUE(reading.ok()) << "line " << reading.faultLine << ": " << reading.fault;
-    ASSERT_EQ(reading.entries.size(), 582u);
-
-    const CToolBoxLang german(1031);
-    const CToolBoxLang english(1033);
+    ASSERT_EQ(readMessageTable(messageTableText(), kMessageCount).entries.size(), 582u);
     for (int id = 0; id < kMessageCount; ++id) {
-        EXPECT_FALSE(german.GetText(id).empty()) << id;
-        EXPECT_FALSE(english.GetText(id).empty()) << id;
         EXPECT_NE(german.GetText(id), "???") << id;
         EXPECT_NE(english.GetText(id), "???") << id;
     }
+    for (const int id : {-1, 582, INT_MIN, INT_MAX})
+        EXPECT_EQ(german.GetText(id), "???") << id;
 }
 
-TEST(MessageTableTest, IdsOutsideTheTableGiveQuestionMarks) {
-    for (const LocaleId localeId : {1031u, 1033u}) {
-        const CToolBoxLang language(localeId);
-        for (const int id : {-1, 582, 583, INT_MIN, INT_MAX})
-            EXPECT_EQ(language.GetText(id), "???") << "locale " << localeId << ", id " << id;
+TEST(MessageTable, ReadsEntriesAndDecodesEscapes) {
+    const MessageTableReading reading = readMessageTable("0\tZeile 1\\nZeile 2\tline 1\\r\\nline 2\n"
+                                                         "1\ta\\tb\tc:\\\\d\n"
+                                                         "2\t(gek\xC3\xBCrzt!)\t \x21",
+                                                         3);
+    ASSERT_TRUE(reading.ok()) << reading.faultLine << ": " << reading.fault;
+    ASSERT_EQ(reading.entries.size(), 3u);
+    EXPECT_EQ(reading.entries[0].german, "Zeile 1\nZeile 2");
+    EXPECT_EQ(reading.entries[0].english, "line 1\r\nline 2");
+    EXPECT_EQ(reading.entries[1].german, "a\tb");
+    EXPECT_EQ(reading.entries[1].english, "c:\\d");
+    EXPECT_EQ(reading.entries[2].german, "(gek\xC3\xBCrzt!)");
+    EXPECT_EQ(reading.entries[2].english, " !"); // leading and trailing blanks are part of a text
+}
+
+TEST(MessageTable, MalformedTablesNameTheFaultyLine) {
+    const struct {
+        std::string text;
+        std::size_t faultLine;
+        const char* fault;
+    } cases[] = {
+        {"0\ta\tb\n2\tc\td\n1\te\tf\n", 2, "expected id 1, found '2'"},
+        {"00\ta\tb\n1\tc\td\n", 1, "expected id 0"},
+        {"0\ta\tb\n", 2, "ends after 1 entries, expected 2"},
+        {"0\ta\tb\n1\tc\td\n2\te\tf\n", 3, "more than 2 entries"},
+        {"0\ta\tb\n1\tc\n", 2, "2 tab-separated fields, expected 3"},
+        {"0\t\tb\n1\tc\td\n", 1, "German text is empty"},
+        {"0\ta\tb\\\n1\tc\td\n", 1, "unknown escape sequence in the English"},
+        {"0\ta\tb\r\n1\tc\td\r\n", 1, "0x0D in the line (the file must have LF"},
+        {"0\ta\tb\n\n1\tc\td\n", 2, "empty line"},
+        {"0\ta\tb\n1\tgek\xFCrzt\td\n", 2, "German text is not valid UTF-8"},
+        {"0\ta\t\xC0\xAF\n1\tc\td\n", 1, "English text is not valid UTF-8"},
+    };
+    for (const auto& c : cases) {
+        const MessageTableReading reading = readMessageTable(c.text, 2);
+        EXPECT_FALSE(reading.ok()) << c.fault;
+        EXPECT_EQ(reading.faultLine, c.faultLine) << c.fault;
+        EXPECT_NE(reading.fault.find(c.fault), std::string::npos) << reading.fault;
     }
 }
 
-TEST(MessageTableTest, OnlyTheGermanLocalesChooseGerman) {
-    struct Case {
-        LocaleId localeId;
-        int languageIndex;
-    };
-    const Case cases[] = {
-        {1031, CToolBoxLang::kGerman},  {2055, CToolBoxLang::kGerman},  {3079, CToolBoxLang::kGerman},
-        {4103, CToolBoxLang::kGerman},  {5127, CToolBoxLang::kGerman},  {1033, CToolBoxLang::kEnglish},
-        {2057, CToolBoxLang::kEnglish}, {1036, CToolBoxLang::kEnglish}, {1030, CToolBoxLang::kEnglish},
-        {7, CToolBoxLang::kEnglish},    {0, CToolBoxLang::kEnglish},    {0x10407, CToolBoxLang::kEnglish},
-    };
-    for (const Case& testCase : cases) {
-        const CToolBoxLang language(testCase.localeId);
-        EXPECT_EQ(language.languageIndex(), testCase.languageIndex) << testCase.localeId;
-        EXPECT_EQ(language.GetText(0),
-                  testCase.languageIndex == CToolBoxLang::kGerman ? "Abbrechen" : "Cancel");
+TEST(Language, OnlyTheGermanLocalesChooseGerman) {
+    const std::pair<LocaleId, bool> cases[] = {{1031, true}, {2055, true},  {3079, true},    {4103, true},
+                                               {5127, true}, {1033, false}, {2057, false},   {1036, false},
+                                               {7, false},   {0, false},    {0x10407, false}};
+    for (const auto& [localeId, german] : cases) {
+        EXPECT_EQ(CToolBoxLang(localeId).languageIndex(),
+                  german ? CToolBoxLang::kGerman : CToolBoxLang::kEnglish)
+            << localeId;
+        EXPECT_EQ(CToolBoxLang(localeId).GetText(0), german ? "Abbrechen" : "Cancel") << localeId;
     }
+}
+
+TEST(Language, LocaleNamesAndTheEnvironmentGiveWindowsLocaleIds) {
+    const std::pair<const char*, LocaleId> names[] = {
+        {"de_DE.UTF-8", 1031}, {"de_CH.UTF-8", 2055},
+        {"de_AT@euro", 3079},  {"de_LU.ISO-8859-1", 4103},
+        {"de_LI", 5127},       {"de", 1031},
+        {"DE_ch.utf8", 2055},  {"de_BE.UTF-8", 1033},
+        {"en_GB", 2057},       {"fr_CH", 4108},
+        {"nl_BE", 2067},       {"C.UTF-8", 1033},
+        {"POSIX", 1033},       {"", 1033},
+        {"_CH", 1033},         {"@euro", 1033},
+        {"pt_XX", 1033},
+    };
+    for (const auto& [name, localeId] : names)
+        EXPECT_EQ(localeIdFromLocaleName(name), localeId) << '"' << name << '"';
+
+    // As setlocale decides for messages: LC_ALL, LC_MESSAGES, LANG; empty ones do not count.
+    using Environment = std::map<std::string, std::string>;
+    const std::pair<Environment, LocaleId> environments[] = {
+        {{{"LANG", "de_CH.UTF-8"}}, 2055},
+        {{}, 1033},
+        {{{"LC_ALL", "POSIX"}, {"LANG", "de_DE.UTF-8"}}, 1033},
+        {{{"LC_ALL", "en_GB.UTF-8"}, {"LANG", "de_DE.UTF-8"}}, 2057},
+        {{{"LC_ALL", "de_AT.UTF-8"}, {"LC_MESSAGES", "en_US"}}, 3079},
+        {{{"LC_ALL", ""}, {"LANG", "de_AT.UTF-8"}}, 3079},
+        {{{"LC_MESSAGES", "de_LI.UTF-8"}, {"LANG", "en_US.UTF-8"}}, 5127},
+        {{{"LC_CTYPE", "de_DE.UTF-8"}, {"LC_TIME", "de_DE.UTF-8"}}, 1033},
+    };
+    for (const auto& [environment, localeId] : environments)
+        EXPECT_EQ(localeIdFromEnvironment([&](const char* name) {
+                      const auto found = environment.find(name);
+                      return found == environment.end() ? std::string() : found->second;
+                  }),
+                  localeId)
+            << environment.size();
 }
 
 } // namespace

@@ -8,71 +8,49 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 namespace kestrix {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-class TraceFileStart : public ::testing::Test {
-protected:
-    void SetUp() override {
-        directory_ =
-            fs::temp_directory_path() / ("kestrix-trace-" + std::to_string(::getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(directory_);
-        fs::create_directories(directory_);
-    }
-    void TearDown() override {
-        closeTraceFile();
-        fs::remove_all(directory_);
-    }
-    fs::path directory_;
-    CToolBoxLang english_{1033};
-};
-
-TEST_F(TraceFileStart, WithoutTheFileNothingIsTracedOrCreated) {
-    auto outcome = openTraceFile(directory_.string(), english_);
-    EXPECT_EQ(outcome.state, TraceFileState::Off);
+// The trace file of a start directory: none without the file, the product line
+// first in an emptied one, a warning for one that cannot be rewritten.
+TEST(TraceFile, IsOpenedOnlyWhenItExistsAndCanBeRewritten) {
+    const fs::path directory = fs::temp_directory_path() / ("kestrix-trace-" + std::to_string(::getpid()));
+    fs::remove_all(directory);
+    fs::create_directories(directory);
+    const fs::path file = directory / "KestrixTrace.txt";
+    const CToolBoxLang english(1033), german(1031);
+    EXPECT_EQ(openTraceFile(directory.string(), english).state, TraceFileState::Off);
     EXPECT_FALSE(traceOn());
     trace("nothing %d\n", 1);
-    EXPECT_FALSE(fs::exists(directory_ / "KestrixTrace.txt"));
-}
+    EXPECT_FALSE(fs::exists(file));
 
-TEST_F(TraceFileStart, AnExistingFileIsEmptiedAndStartsWithProductAndVersion) {
-    std::ofstream(directory_ / "KestrixTrace.txt") << "old run\nmore of it\n";
-    auto outcome = openTraceFile(directory_.string(), english_);
-    EXPECT_EQ(outcome.state, TraceFileState::On);
+    std::ofstream(file) << "old run\nmore of it\n";
+    EXPECT_EQ(openTraceFile(directory.string(), english).state, TraceFileState::On);
     trace("CToolBoxDlg::OnCancel()\n");
-    EXPECT_EQ(readFile(directory_ / "KestrixTrace.txt"),
-              "Kestrix IPv4+IPv6 V4.00.00\nCToolBoxDlg::OnCancel()\n");
+    std::ostringstream text;
+    text << std::ifstream(file).rdbuf();
+    EXPECT_EQ(text.str(), "Kestrix IPv4+IPv6 V4.00.00\nCToolBoxDlg::OnCancel()\n");
     closeTraceFile();
     EXPECT_FALSE(traceOn());
-}
 
-TEST_F(TraceFileStart, AFileThatCannotBeRewrittenGivesTheWarningAndNoTrace) {
     // A directory of that name can be opened for reading but not rewritten.
-    fs::create_directory(directory_ / "KestrixTrace.txt");
-    auto outcome = openTraceFile(directory_.string(), english_);
-    EXPECT_EQ(outcome.state, TraceFileState::NotWritable);
-    EXPECT_EQ(outcome.warning,
-              "Trace file " + (directory_ / "KestrixTrace.txt").string() + " can not be written.");
+    fs::remove(file);
+    fs::create_directory(file);
+    const TraceFileOutcome opening = openTraceFile(directory.string(), english);
+    EXPECT_EQ(opening.state, TraceFileState::NotWritable);
+    EXPECT_EQ(opening.warning, "Trace file " + file.string() + " can not be written.");
     EXPECT_FALSE(traceOn());
-    CToolBoxLang german(1031);
-    EXPECT_EQ(openTraceFile(directory_.string(), german).warning,
-              "Die Tracedatei " + (directory_ / "KestrixTrace.txt").string() +
-                  " kann nicht beschrieben werden.");
+    EXPECT_EQ(openTraceFile(directory.string(), german).warning,
+              "Die Tracedatei " + file.string() + " kann nicht beschrieben werden.");
+    fs::remove_all(directory);
 }
 
 TEST(StartDirectory, IsTheCurrentDirectoryAtStart) {
-    auto previous = fs::current_path();
+    const auto previous = fs::current_path();
     fs::current_path("/tmp");
     ASSERT_TRUE(initStartDirectory());
     fs::current_path(previous);

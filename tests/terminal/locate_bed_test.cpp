@@ -10,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 // Locating simulated terminals on a private LAN: the PC's bridge br0 is
 // 10.77.0.1/24 (fe80::1), br1 10.78.0.1/24 (fe80::2). Each terminal stands
 // for one scenario, in or outside the PC's subnets; they answer only requests
@@ -21,8 +19,6 @@
 namespace kestrix {
 namespace {
 
-using test::BedLayout;
-using test::NetworkBed;
 using test::TerminalSetup;
 using test::TraceCapture;
 
@@ -40,21 +36,6 @@ TerminalSetup simulated(const std::string& serialNumber, const std::string& ipv4
     return terminal;
 }
 
-// The program's side in the PC's namespace: its LAN table, the engine with
-// the given maintenance group, and the test body.
-void asTheProgram(const std::function<void(T7000ip&)>& body, std::uint16_t group = 4711) {
-    enumerateLanInterfaces();
-    static const CToolBoxLang language(kLocaleIdEnglishUnitedStates);
-    T7000ip& engine = T7000ip::getT7000ip(&language);
-    engine.setT7000ipMaintGroup(group);
-    try {
-        body(engine);
-    } catch (const Terminal::TerminalError& error) {
-        ADD_FAILURE() << "TerminalError " << error.code << ": " << error.text;
-    }
-    T7000ip::releaseT7000ip();
-}
-
 bool routeTo(const char* dotted) {
     std::vector<RouteRow> rows;
     int error = 0;
@@ -66,23 +47,33 @@ bool routeTo(const char* dotted) {
 }
 
 // One bed for each layout: the scenarios of one bridge, and those that need
-// the second bridge (a search over two interfaces waits on each, so the
-// one-bridge scenarios stay on their own bed).
+// the second bridge (a search over two interfaces waits on each).
 class BedOfTerminals : public test::SharedNetworkBedTest {
 protected:
     static void build(std::vector<TerminalSetup> terminals, std::size_t bridges) {
-        BedLayout layout;
-        layout.bridges = {test::BridgeSetup{"10.77.0.1/24", "fe80::1", ""}};
+        test::BedLayout layout;
         if (bridges == 2)
             layout.bridges.push_back(test::BridgeSetup{"10.78.0.1/24", "fe80::2", ""});
         layout.terminals = std::move(terminals);
+        // alias.bed.test leads elsewhere: its IPv6 address is asked for first.
         layout.pcHostsLines = {"10.77.0.11 t1.bed.test", "10.77.0.50 alias.bed.test",
-                               "10.77.0.11 alias.bed.test"};
+                               "2001:db8:77::50 alias.bed.test"};
         buildSharedBed(layout);
     }
-    // Runs body as the program on the PC.
+    // Runs body as the program on the PC: its LAN table, the engine with the group.
     static void onPc(const std::function<void(T7000ip&)>& body, std::uint16_t group = 4711) {
-        EXPECT_TRUE(bed_->runOnPc([&] { asTheProgram(body, group); }));
+        EXPECT_TRUE(bed_->runOnPc([&] {
+            enumerateLanInterfaces();
+            const CToolBoxLang language(kLocaleIdEnglishUnitedStates);
+            T7000ip& engine = T7000ip::getT7000ip(&language);
+            engine.setT7000ipMaintGroup(group);
+            try {
+                body(engine);
+            } catch (const Terminal::TerminalError& error) {
+                ADD_FAILURE() << "TerminalError " << error.code << ": " << error.text;
+            }
+            T7000ip::releaseT7000ip();
+        }));
     }
 };
 
@@ -105,7 +96,7 @@ protected:
     }
 };
 
-TEST_F(LocateOnTheBed, ByAddressAndByDnsNameWithIDBasedHandshake) {
+TEST_F(LocateOnTheBed, ByAddressByDnsNameAndByASavedLine) {
     onPc([](T7000ip& engine) {
         Terminal byAddress(engine, AuthenticationMode::IDBased, "10.77.0.11", "", -1);
         EXPECT_EQ(byAddress.SerialNumber, "100101");
@@ -114,16 +105,17 @@ TEST_F(LocateOnTheBed, ByAddressAndByDnsNameWithIDBasedHandshake) {
         EXPECT_EQ(byAddress.IPv6LinkLocal, "fe80::11");
 
         Terminal byName(engine, AuthenticationMode::IDBased, "t1.bed.test", "", -1);
-        EXPECT_EQ(byName.SerialNumber, "100101");
         EXPECT_EQ(byName.IPAddrInUse, "::ffff:10.77.0.11");
-        // Forward and reverse agree for t1.bed.test; alias.bed.test leads elsewhere.
         EXPECT_EQ(byName.nameResolver().lookupConfirmedName("10.77.0.11"), "t1.bed.test");
         EXPECT_EQ(systemNameResolver().lookupConfirmedName("10.77.0.50"), "");
 
-        // A list-file line "SN;IP;DNS" is located by its serial number alone.
+        // A list-file line "SN;IP;DNS" is located by its serial number alone,
+        // and the IPv6 broadcast is asked first.
         Terminal fromLine(engine, std::string("100101;10.99.99.99;nowhere.bed.test"));
-        EXPECT_EQ(fromLine.SerialNumber, "100101");
-        EXPECT_EQ(fromLine.IPAddrInUse, "fe80::11"); // the IPv6 broadcast is asked first
+        EXPECT_EQ(fromLine.IPAddrInUse, "fe80::11");
+        // Without an IPv4 address (its global IPv6 one does not answer) it goes on to the serial number.
+        EXPECT_EQ(Terminal(engine, std::string("100109;;;;2001:db8:99::39;;;")).IPAddrInUse,
+                  "::ffff:10.77.0.39");
     });
 }
 
@@ -138,83 +130,27 @@ TEST_F(LocateOnTheBed, AChangedMaintenanceGroupMakesAuthenticationFail) {
         4712);
 }
 
-TEST_F(LocateOnTheBed, ForeignSubnetFoundByBroadcastAndReachedThroughAHostRoute) {
+TEST_F(LocateOnTheBed, ForeignSubnetFoundByBroadcastAndReachedThroughAHostRouteThatEndsWithTheRecord) {
     onPc([](T7000ip& engine) {
         {
             TraceCapture trace;
             Terminal record(engine, std::string("100103;;;;;;;"));
-            EXPECT_EQ(record.SerialNumber, "100103");
             EXPECT_EQ(record.IPv4Addr, "192.168.99.5");
             EXPECT_EQ(record.IPAddrInUse, "::ffff:192.168.99.5");
-            EXPECT_TRUE(record.RouteAdded);
-            EXPECT_TRUE(routeTo("192.168.99.5"));
+            EXPECT_TRUE(record.RouteAdded && routeTo("192.168.99.5"));
             EXPECT_TRUE(trace.contains("Terminal::T7000ipLocateByFind(SN = 100103) nach Broadcast mit "
                                        "Seriennummer Antwort von IP Adresse: ::ffff:192.168.99.5\n"));
         }
         EXPECT_FALSE(routeTo("192.168.99.5"));
-        // By IPv4 address from the saved line: the route is needed, lives with the record.
         {
             Terminal record(engine, AuthenticationMode::IDBased, "192.168.99.5", "100103", -1);
-            EXPECT_TRUE(record.RouteAdded);
-            EXPECT_TRUE(routeTo("192.168.99.5"));
-            EXPECT_EQ(record.SerialNumber, "100103");
+            EXPECT_TRUE(record.RouteAdded && routeTo("192.168.99.5"));
         }
-        EXPECT_FALSE(routeTo("192.168.99.5")) << "the record's end must remove its route";
-    });
-}
-
-TEST_F(LocateOnTheBed, WithoutTheRightToAddRoutesAForeignTerminalGivesCode4) {
-    EXPECT_TRUE(bed_->runOnPc([] {
-        ASSERT_TRUE(test::dropNetworkAdministration());
-        asTheProgram([](T7000ip& engine) {
-            try {
-                Terminal record(engine, AuthenticationMode::IDBased, "192.168.99.6", "", -1);
-                ADD_FAILURE() << "located without a route";
-            } catch (const Terminal::TerminalError& error) {
-                EXPECT_EQ(error.code, 4) << error.text;
-            }
-            EXPECT_FALSE(routeTo("192.168.99.6"));
-        });
-    }));
-}
-
-TEST_F(LocateOnTheBed, ALinkLocalOnlyTerminalBySerialNumberOverIPv6) {
-    onPc([](T7000ip& engine) {
-        TraceCapture trace;
-        Terminal record(engine, AuthenticationMode::IDBased, "", "100105", -1);
-        EXPECT_EQ(record.SerialNumber, "100105");
-        EXPECT_EQ(record.IPAddrInUse, "fe80::15");
-        EXPECT_TRUE(record.AddrInUse.isLinkLocal());
-        EXPECT_FALSE(record.RouteAdded);
-        EXPECT_FALSE(trace.contains("CreateIpForwardEntry"));
-    });
-}
-
-TEST_F(LocateBehindTwoBridges, TheIPBasedSearchPicksTheInterfaceTheTerminalAccepts) {
-    onPc([](T7000ip& engine) {
-        // Told the wrong interface, the terminal answers but does not accept.
-        int first = -1;
-        for (int row = 0; row < lanInterfaces().count(); ++row)
-            if (std::string(lanInterfaces().entries()[static_cast<std::size_t>(row)].IPv4Addr.data()) ==
-                "10.77.0.1")
-                first = row;
-        ASSERT_GE(first, 0);
-        Terminal record(engine, AuthenticationMode::IPBased, "10.78.0.16", "", first);
-        EXPECT_EQ(record.SerialNumber, "100106");
-        EXPECT_FALSE(record.IDBasedAuth);
-        EXPECT_FALSE(record.AuthOK);
-        EXPECT_TRUE(record.findIPBasedAuthentification());
-        EXPECT_TRUE(record.AuthOK);
-        EXPECT_EQ(record.HostIfAddr, "10.78.0.1");
-    });
-}
-
-TEST_F(LocateOnTheBed, TheRouteGoesWithTheRecordAlsoWhenItIsFoundAgainElsewhere) {
-    onPc([](T7000ip& engine) {
+        EXPECT_FALSE(routeTo("192.168.99.5"));
         {
+            // Located once more, the terminal answers over IPv6 first: the route still goes with the record.
             Terminal record(engine, AuthenticationMode::IDBased, "192.168.99.7", "", -1);
             ASSERT_TRUE(record.RouteAdded);
-            // Located once more, the terminal answers over IPv6 first.
             record.T7000ipLocateByFind("", "", "100107", RouteUse::NotAllowed);
             EXPECT_EQ(record.IPAddrInUse, "fe80::17");
         }
@@ -222,20 +158,41 @@ TEST_F(LocateOnTheBed, TheRouteGoesWithTheRecordAlsoWhenItIsFoundAgainElsewhere)
     });
 }
 
-TEST_F(LocateBehindTwoBridges, ALinkLocalTerminalBehindTheSecondInterfaceIsAuthenticated) {
+TEST_F(LocateOnTheBed, WithoutTheRightToAddRoutesAForeignTerminalGivesCode4) {
     onPc([](T7000ip& engine) {
-        Terminal record(engine, AuthenticationMode::IDBased, "", "100108", -1);
-        EXPECT_EQ(record.IPAddrInUse, "fe80::28");
-        EXPECT_TRUE(record.AuthOK) << "the echo did not reach the terminal behind br1";
+        ASSERT_TRUE(test::dropNetworkAdministration());
+        try {
+            Terminal record(engine, AuthenticationMode::IDBased, "192.168.99.6", "", -1);
+            ADD_FAILURE() << "located without a route";
+        } catch (const Terminal::TerminalError& error) {
+            EXPECT_EQ(error.code, 4) << error.text;
+        }
+        EXPECT_FALSE(routeTo("192.168.99.6"));
     });
 }
 
-TEST_F(LocateOnTheBed, ASavedLineWithoutIPv4AddressGoesOnToTheSerialNumber) {
+TEST_F(LocateOnTheBed, ALinkLocalOnlyTerminalBySerialNumberOverIPv6) {
     onPc([](T7000ip& engine) {
-        // Its global IPv6 address does not answer; there is no IPv4 address in the line.
-        Terminal record(engine, std::string("100109;;;;2001:db8:99::39;;;"));
-        EXPECT_EQ(record.SerialNumber, "100109");
-        EXPECT_EQ(record.IPAddrInUse, "::ffff:10.77.0.39");
+        TraceCapture trace;
+        Terminal record(engine, AuthenticationMode::IDBased, "", "100105", -1);
+        EXPECT_EQ(record.IPAddrInUse, "fe80::15");
+        EXPECT_TRUE(record.AddrInUse.isLinkLocal());
+        EXPECT_FALSE(record.RouteAdded || trace.contains("CreateIpForwardEntry"));
+    });
+}
+
+TEST_F(LocateBehindTwoBridges, TheIPBasedSearchPicksTheInterfaceTheTerminalAccepts) {
+    onPc([](T7000ip& engine) {
+        // Told the wrong interface, the terminal answers but does not accept.
+        const int first = lanInterfaces().entries()[0].IPv4Addr.data() == std::string("10.77.0.1") ? 0 : 1;
+        Terminal record(engine, AuthenticationMode::IPBased, "10.78.0.16", "", first);
+        EXPECT_EQ(record.SerialNumber, "100106");
+        EXPECT_FALSE(record.IDBasedAuth || record.AuthOK);
+        EXPECT_TRUE(record.findIPBasedAuthentification());
+        EXPECT_TRUE(record.AuthOK);
+        EXPECT_EQ(record.HostIfAddr, "10.78.0.1");
+        // A link-local terminal behind the second interface is authenticated.
+        EXPECT_TRUE(Terminal(engine, AuthenticationMode::IDBased, "", "100108", -1).AuthOK);
     });
 }
 

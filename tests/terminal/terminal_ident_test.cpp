@@ -1,12 +1,15 @@
+#include "support/tsv_rows.h"
 #include "terminal/terminal_fields.h"
 
 #include <gtest/gtest.h>
 
+// The identification line of a reply and what other parts of the program ask
+// of the product, kind and version it names.
+
 namespace kestrix {
 namespace {
 
-// What the identification line put into the record, as one comparable text:
-// "code group kind 'name' fw='..' mon='..' icon auth".
+// "code group kind 'name' fw='..' mon='..' icon[ auth]", as products.tsv writes it.
 std::string identified(const TerminalFields& record) {
     return std::to_string(record.ProductType) + " " + std::to_string(record.PlatformGroup) + " " +
            std::to_string(record.TclKind) + " '" + record.ProductName + "' fw='" + record.FirmwareVersion +
@@ -14,138 +17,102 @@ std::string identified(const TerminalFields& record) {
            (record.AuthOK ? " auth" : "");
 }
 
-TEST(ParseIdent, EveryProductAndKind) {
-    struct Case {
-        const char* line;
-        const char* expected;
-    } cases[] = {
-        // The 7000 family names itself by its kind.
-        {"TALMO 7000 1 100200 PZE 5.52", "1 1 0 'TALMO 7300/7500' fw='5.52' mon='' 3"},
-        {"TALMO 7000 1 100200 ACM 5.52", "1 1 1 'TALMO 7000 ACM' fw='5.52' mon='' 8"},
-        {"TALMO 7000 1 100200 ET 5.52", "1 1 2 'TALMO 7300/7500' fw='5.52' mon='' 3"},
-        {"TALMO 7000 1 100200 BSM 5.52", "1 1 3 'TALMO 7000 Server' fw='5.52' mon='' 12"},
-        {"TALMO 7000 1 100200 BDE 5.52", "1 1 4 'TALMO 7300/7500' fw='5.52' mon='' 3"},
-        {"TALMO 7000 1 100200 MONITOR 2.05", "1 1 10 'TALMO 7300/7500' fw='' mon='2.05' 3 auth"},
-        {"TALMO 7400 1 100200 PZE 5.90", "5 1 0 'TALMO 7400' fw='5.90' mon='' 4"},
-        // A 7450 without a kind word gives its version in that place.
-        {"TALMO 7450 1 100200 6.12", "8 3 0 'TALMO 7450' fw='6.12' mon='' 5"},
-        {"TALMO 7450 1 100200 MONITOR 1.05", "8 3 10 'TALMO 7450' fw='' mon='1.05' 5 auth"},
-        {"TALMO 7450 1 100200 BSM 6.12", "8 3 3 'TALMO 7450 Server' fw='6.12' mon='' 13"},
-        {"TALMO 7450 1 100200 BSM MONITOR 1.07", "8 3 11 'TALMO 7450 Server' fw='' mon='1.07' 13 auth"},
-        {"TALMO 7450 1 100200 tempo 6.04", "8 3 0 'TALMO 7450-tempo' fw='6.04' mon='' 5"},
-        {"TALMO 7450 1 100200 tempo MONITOR 1.05", "8 3 10 'TALMO 7450-tempo' fw='' mon='1.05' 5 auth"},
-        {"TALMO 7450 1 100200 ACM 6.04", "8 3 1 'TALMO 7450-ACM' fw='6.04' mon='' 5"},
-        {"TALMO 7600 1 100200 PZE 6.12", "9 3 0 'TALMO 7600' fw='6.12' mon='' 6"},
-        {"TALMO 7460 1 100200 BSM 6.20", "15 6 3 'TALMO 7460 Server' fw='6.20' mon='' 13"},
-        {"TALMO 7460 1 100200 BSM MONITOR 0.50", "15 6 11 'TALMO 7460 Server' fw='' mon='0.50' 13 auth"},
-        {"TALMO 7460 1 100200 tempo MONITOR 0.50", "15 6 10 'TALMO 7460-tempo' fw='' mon='0.50' 5 auth"},
-        {"TALMO 7460 1 100200 2 6.20", "15 6 0 'TALMO 7460' fw='6.20' mon='' 5"},
-        {"TALMO 7660 1 100200 PZE 6.20", "16 6 0 'TALMO 7660' fw='6.20' mon='' 6"},
-        {"TALMO 9300 1 100200 PZE 6.12", "12 5 0 'TALMO 9300' fw='6.12' mon='' 7"},
-        {"TALMO 9300 1 100200 Kantine 6.12", "12 5 0 'TALMO 9300 Kantine' fw='6.12' mon='' 7"},
-        {"TALMO 9300 1 100200 3 6.12", "12 5 0 'TALMO 9300' fw='6.12' mon='' 7"},
-        {"TALMO 7100 1 100200 PZE 5.52", "3 2 0 'TALMO 7100' fw='5.52' mon='' 1"},
-        {"TALMO 7105 1 100200 PZE 5.52", "13 2 0 'TALMO 7105' fw='5.52' mon='' 1"},
-        {"TALMO 7200 1 100200 BDE 5.52", "2 2 4 'TALMO 7200' fw='5.52' mon='' 2"},
-        // Prefix order: the longer model text wins over the one it begins with.
-        {"TALMO DCU8eR 1 100200 ACM 6.12", "10 4 1 'TALMO DCU8e R' fw='6.12' mon='' 10"},
-        {"TALMO DCU8eW 1 100200 ACM 6.12", "11 4 1 'TALMO DCU8e W' fw='6.12' mon='' 11"},
-        {"TALMO DCU8 1 100200 ACM 5.52", "6 1 1 'TALMO DCU8' fw='5.52' mon='' 10"},
-        {"TALMO DCU8i 1 100200 ACM 5.52", "6 1 1 'TALMO DCU8' fw='5.52' mon='' 10"},
-        {"TALMO DCU4-II 1 100200 ACM 5.52", "7 2 1 'TALMO DCU4-II' fw='5.52' mon='' 9"},
-        {"TALMO DCU40 1 100200 ACM 6.20", "14 6 1 'TALMO DCU40' fw='6.20' mon='' 9"},
-        {"TALMO DCU40 1 100200 ACM MONITOR 0.30", "14 6 10 'TALMO DCU40' fw='' mon='0.30' 9 auth"},
-        {"TALMO DCU4 1 100200 ACM 5.52", "4 2 1 'TALMO DCU4' fw='5.52' mon='' 9"},
-        // The word reader's separators and quotes.
-        {"TALMO 7000 1 \"100200  \"\tPZE\r\n'5.52'", "1 1 0 'TALMO 7300/7500' fw='5.52' mon='' 3"},
+// The product predicates that hold, by the names other parts of the program
+// give their conditions, the platform classes and the kind prefix.
+std::string predicates(const TerminalFields& record) {
+    const std::pair<const char*, bool (TerminalFields::*)() const> named[] = {
+        {"dcu8", &TerminalFields::isDcu8Family},
+        {"dcu4", &TerminalFields::isDcu4Family},
+        {"dcu4|40", &TerminalFields::isDcu4FamilyOrDcu40},
+        {"g3567", &TerminalFields::isPlatformGroup3Or5Or6Or7},
+        {"g67", &TerminalFields::isPlatformGroup6Or7},
+        {"g14", &TerminalFields::isPlatformGroup1Or4},
+        {"g!25", &TerminalFields::isPlatformGroupNeither2Nor5},
+        {"7200|7400|7000", &TerminalFields::is7200Or7400OrPlain7000},
+        {"7100|7105|7200|7000", &TerminalFields::is7100Or7105Or7200OrPlain7000},
+        {"74xx", &TerminalFields::is7400Or7450Or7600Or7460Or7660},
+        {"!7000|!7400", &TerminalFields::isNot7000OtherThanAcmAndNot7400},
+        {"listed", &TerminalFields::isListedProduct},
+        {"9300", &TerminalFields::is9300},
+        {"monitor", &TerminalFields::isMonitorMode},
+        {"!server", &TerminalFields::isNotServer},
     };
-    for (const auto& c : cases) {
-        TerminalFields record;
-        ASSERT_TRUE(record.parseIdent(c.line, "")) << c.line;
-        EXPECT_EQ(identified(record), c.expected) << c.line;
-        EXPECT_EQ(record.SerialNumber, "100200") << c.line;
-    }
+    std::string names;
+    for (const auto& [name, holds] : named)
+        if ((record.*holds)())
+            names += std::string(name) + " ";
+    return names + "A" + std::to_string(record.platformClassA()) + " B" +
+           std::to_string(record.platformClassB()) + " " + record.kindPrefix().substr(0, 3);
 }
 
-TEST(ParseIdent, RefusedLinesLeaveTheRecordUnchanged) {
-    const char* lines[] = {
-        "",
-        "TALMO",
-        "TALMO 8000 1 100200 PZE 5.52",            // unknown model
-        "talmo 7000 1 100200 PZE 5.52",            // the model is compared exactly
-        " TALMO 7000 1 100200 PZE 5.52",           // the model begins the line
-        "TALMO 7000 1",                            // no serial number
-        "TALMO 7000 1 ?100200 PZE 5.52",           // unknown serial number
-        "TALMO 7000 1 \"  \" PZE 5.52",            // blank serial number
-        "TALMO 7000 1 12345678901234567 PZE 5.52", // longer than 16 characters
-        "TALMO 7000 1 \"1002;00\" PZE 5.52",       // ";" cannot stand in a list file
-        "TALMO 7000 1 \"1002\n00\" PZE 5.52",      // nor a line break
-        "TALMO 7000 1 100200",                     // no kind
-        "TALMO 7000 1 100200 \"\" 5.52",           // empty kind
-        "TALMO 7000 1 100200 XYZ 5.52",            // unknown kind for a 7000
-        "TALMO DCU4 1 100200 tempo 5.52",          // unknown kind for a DCU4
-        "TALMO 7000 1 100200 PZE",                 // no version
-        "TALMO 7000 1 100200 PZE \"\"",            // empty version
-        "TALMO 7000 1 100200 PZE 'unterminated",   // an unterminated word is empty
-        "TALMO 7450 1 100200 BSM MONITOR",         // monitor without version
-    };
+TEST(ParseIdent, TheLinesOfTheProductTable) {
+    auto rows = test::readTsvRows(KESTRIX_PRODUCTS_FILE, 3);
+    ASSERT_GE(rows.size(), 50u) << "the known-answer file looks truncated";
+    // The word reader's separators and quotes, which the file cannot hold.
+    rows.push_back(
+        {"TALMO 7000 1 \"100200  \"\tPZE\r\n'5.52'", "1 1 0 'TALMO 7300/7500' fw='5.52' mon='' 3", "-"});
+    rows.push_back({"TALMO 7000 1 \"1002\n00\" PZE 5.52", "refused", "-"});
     TerminalFields known;
     ASSERT_TRUE(known.parseIdent("TALMO DCU40 1 100200 ACM 6.20", ""));
     known.AuthOK = true;
     known.DeviceId = 4;
-    for (const char* line : lines) {
-        TerminalFields record = known;
-        EXPECT_FALSE(record.parseIdent(line, "")) << line;
-        EXPECT_EQ(record, known) << line;
+    for (const auto& row : rows) {
+        TerminalFields record = row[1] == "refused" ? known : TerminalFields{};
+        const bool accepted = record.parseIdent(row[0], "").has_value();
+        EXPECT_EQ(accepted, row[1] != "refused") << row[0];
+        if (!accepted) {
+            EXPECT_EQ(record, known) << row[0];
+            continue;
+        }
+        EXPECT_EQ(record.SerialNumber, "100200") << row[0];
+        EXPECT_EQ(identified(record), row[1]) << row[0];
+        if (row[2] != "-") {
+            EXPECT_EQ(predicates(record), row[2]) << row[0];
+        }
     }
-    TerminalFields record = known;
-    EXPECT_FALSE(record.parseIdent("TALMO 7000 1 999999 PZE 5.52", "100200")); // another terminal's reply
-    EXPECT_EQ(record, known);
+    // The DCU8i products are known by code only; they have no platform group.
+    for (int code : {product::Dcu8iR, product::Dcu8iW}) {
+        TerminalFields record;
+        record.ProductType = code;
+        record.PlatformGroup = productPlatformGroup(code);
+        record.TclKind = tcl_kind::Acm;
+        EXPECT_EQ(predicates(record), "dcu8 g!25 !7000|!7400 listed !server A0 B1 TCL") << code;
+    }
 }
 
-TEST(ParseIdent, ExpectedSerialNumberAndLongestSerialNumber) {
+TEST(ParseIdent, SerialNumberExpectedAndWhatFollowsTheVersion) {
     TerminalFields record;
-    EXPECT_TRUE(record.parseIdent("TALMO 7000 1 100200 PZE 5.52", "100200"));
     EXPECT_FALSE(record.parseIdent("TALMO 7000 1 100201 PZE 5.52", "100200"));
     EXPECT_FALSE(record.parseIdent("TALMO 7000 1 10020 PZE 5.52", "100200"));
+    EXPECT_EQ(record, TerminalFields{});
     EXPECT_TRUE(record.parseIdent("TALMO 7000 1 1234567890123456 PZE 5.52", ""));
     EXPECT_EQ(record.SerialNumber, "1234567890123456");
-}
-
-TEST(ParseIdent, ReturnsWhatFollowsTheVersion) {
-    TerminalFields record;
-    EXPECT_EQ(record.parseIdent("TALMO 7000 1 100200 PZE 5.52 DEVID=3 x", ""), " DEVID=3 x");
+    EXPECT_EQ(record.parseIdent("TALMO 7000 1 100200 PZE 5.52 DEVID=3 x", "100200"), " DEVID=3 x");
     EXPECT_EQ(record.parseIdent("TALMO 7450 1 100200 6.12 DEVID=3", ""), " DEVID=3");
     EXPECT_EQ(record.parseIdent("TALMO 7450 1 100200 BSM MONITOR 1.07", ""), "");
 }
 
+// Platform group 1 keeps what autoexec.bat gave; the others have fixed keyboard files.
 TEST(ParseIdent, AutoexecInformationByPlatformGroup) {
-    struct Case {
-        const char* line;
-        bool autoexecKnown;
-        const char* keyboardFile;
-        const char* netDriver;
-    } cases[] = {
-        // Platform group 1 keeps what autoexec.bat gave.
-        {"TALMO 7000 1 100200 PZE 5.52", true, "KBD102.COM", "wavelan"},
-        {"TALMO DCU8 1 100200 ACM 5.52", true, "KBD102.COM", "wavelan"},
-        {"TALMO 7200 1 100200 PZE 5.52", true, "KEYB.MAP", ""},
-        {"TALMO 7450 1 100200 6.12", true, "KEYB.MAP", ""},
-        {"TALMO DCU8eR 1 100200 ACM 6.12", true, "KEYB.MAP", ""},
-        {"TALMO 9300 1 100200 PZE 6.12", true, "KEYB.MAP", ""},
-        {"TALMO 7460 1 100200 BSM 6.20", true, "/talmo/terminal-ui.xml", ""},
+    const std::pair<const char*, const char*> cases[] = {
+        {"TALMO 7000 1 100200 PZE 5.52", "KBD102.COM wavelan"},
+        {"TALMO DCU8 1 100200 ACM 5.52", "KBD102.COM wavelan"},
+        {"TALMO 7200 1 100200 PZE 5.52", "KEYB.MAP "},
+        {"TALMO 7450 1 100200 6.12", "KEYB.MAP "},
+        {"TALMO DCU8eR 1 100200 ACM 6.12", "KEYB.MAP "},
+        {"TALMO 9300 1 100200 PZE 6.12", "KEYB.MAP "},
+        {"TALMO 7460 1 100200 BSM 6.20", "/talmo/terminal-ui.xml "},
     };
-    for (const auto& c : cases) {
+    for (const auto& [line, files] : cases) {
         TerminalFields record;
         record.AutoexecKnown = true;
         record.KeyboardFile = "KBD102.COM";
         record.NetDriver = "wavelan";
         record.ReaderDriver = "lsp";
-        ASSERT_TRUE(record.parseIdent(c.line, "")) << c.line;
-        EXPECT_EQ(record.AutoexecKnown, c.autoexecKnown) << c.line;
-        EXPECT_EQ(record.KeyboardFile, c.keyboardFile) << c.line;
-        EXPECT_EQ(record.NetDriver, c.netDriver) << c.line;
-        EXPECT_EQ(record.ReaderDriver.empty(), std::string(c.netDriver).empty()) << c.line;
+        ASSERT_TRUE(record.parseIdent(line, "")) << line;
+        EXPECT_TRUE(record.AutoexecKnown) << line;
+        EXPECT_EQ(record.KeyboardFile + " " + record.NetDriver, files) << line;
+        EXPECT_EQ(record.ReaderDriver.empty(), record.NetDriver.empty()) << line;
     }
     TerminalFields fresh;
     ASSERT_TRUE(fresh.parseIdent("TALMO 7000 1 100200 PZE 5.52", ""));
@@ -153,11 +120,10 @@ TEST(ParseIdent, AutoexecInformationByPlatformGroup) {
 }
 
 TEST(CheckReplyIdent, AcceptsOnlyThisTerminalsReplies) {
-    TerminalFields dcu4;
+    TerminalFields dcu4, dcu4II, unknown;
     ASSERT_TRUE(dcu4.parseIdent("TALMO DCU4 1 100200 ACM 5.52", ""));
-    TerminalFields dcu4II;
     ASSERT_TRUE(dcu4II.parseIdent("TALMO DCU4-II 1 100200 ACM 5.52", ""));
-    struct Case {
+    const struct {
         const TerminalFields& record;
         const char* reply;
         std::optional<std::string> rest;
@@ -173,17 +139,99 @@ TEST(CheckReplyIdent, AcceptsOnlyThisTerminalsReplies) {
         {dcu4, "TALMO DCU4 1 ?100200 reset.", std::nullopt},
         {dcu4, "TALMO DCU4 1", std::nullopt},
         {dcu4, "TALMO 8000 1 100200 reset.", std::nullopt},
+        // A record that knows neither product nor serial number accepts nothing.
+        {unknown, "TALMO 8000 1 ? reset.", std::nullopt},
+        {unknown, "TALMO 8000 1 \"\" reset.", std::nullopt},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.record.checkReplyIdent(c.reply), c.rest) << c.reply;
-
-    // A record that knows neither product nor serial number accepts nothing.
-    TerminalFields unknown;
-    EXPECT_FALSE(unknown.checkReplyIdent("TALMO 8000 1 ? reset."));
-    EXPECT_FALSE(unknown.checkReplyIdent("TALMO 8000 1 \"\" reset."));
-    // Nor does a reply whose model is no product, whatever the serial number.
-    unknown.SerialNumber = "100200";
+    unknown.SerialNumber = "100200"; // nor one whose model is no product
     EXPECT_FALSE(unknown.checkReplyIdent("TALMO 8000 1 100200 reset."));
+}
+
+TEST(ProductPredicates, VersionThresholdsAndEncryptedTcl) {
+    const struct {
+        const char* ident;
+        bool atLeast612, level2, level3;
+    } levels[] = {
+        {"TALMO 7450 1 1 6a12", true, true, true},        {"TALMO 7450 1 1 6.11", false, true, true},
+        {"TALMO 7600 1 1 PZE 6.12", true, true, true},    {"TALMO 7460 1 1 PZE 6a12", true, true, true},
+        {"TALMO 7660 1 1 PZE 6.10", false, true, true},   {"TALMO 9300 1 1 PZE 6g12", true, true, true},
+        {"TALMO 9300 1 1 PZE 6f12", false, true, true},   {"TALMO 7100 1 1 PZE 6.12", true, true, true},
+        {"TALMO 7105 1 1 PZE 6.12", false, true, true}, // only the 7100 of its group
+        {"TALMO 7000 1 1 PZE 6.20", false, true, true},   {"TALMO 7000 1 1 PZE 6b06", false, true, false},
+        {"TALMO 7000 1 1 PZE 6c06", false, true, true},   {"TALMO 7000 1 1 PZE 5.92", false, true, false},
+        {"TALMO 7000 1 1 PZE 5a92", false, false, false},
+    };
+    for (const auto& c : levels) {
+        TerminalFields record;
+        ASSERT_TRUE(record.parseIdent(c.ident, "")) << c.ident;
+        EXPECT_EQ(record.isVersionAtLeast612(), c.atLeast612) << c.ident;
+        EXPECT_EQ(
+            std::vector<bool>({record.isVersionLevel(0), record.isVersionLevel(1), record.isVersionLevel(2),
+                               record.isVersionLevel(3), record.isVersionLevel(4)}),
+            std::vector<bool>({false, true, c.level2, c.level3, false}))
+            << c.ident;
+    }
+    // Encrypted but for the versions 5a50-5.52 and 5a90-5.92, and never for a server or monitor.
+    const struct {
+        const char* ident;
+        bool encrypt, encrypted;
+    } tcl[] = {
+        {"TALMO 7460 1 1 PZE 5.49", true, true},          {"TALMO 7460 1 1 PZE 5a50", true, false},
+        {"TALMO 7460 1 1 PZE 5.50", true, false},         {"TALMO 7460 1 1 PZE 5.52", true, false},
+        {"TALMO 7460 1 1 PZE 5a53", true, true},          {"TALMO 7460 1 1 PZE 5.89", true, true},
+        {"TALMO 7460 1 1 PZE 5a90", true, false},         {"TALMO 7460 1 1 PZE 5.92", true, false},
+        {"TALMO 7460 1 1 PZE 5a93", true, true},          {"TALMO 7460 1 1 PZE 6.20", true, true},
+        {"TALMO 7460 1 1 PZE 6.20", false, false},        {"TALMO 7460 1 1 BSM 6.20", true, false},
+        {"TALMO 7460 1 1 BSM MONITOR 0.50", true, false},
+    };
+    for (const auto& c : tcl) {
+        TerminalFields record;
+        ASSERT_TRUE(record.parseIdent(c.ident, "")) << c.ident;
+        record.Encrypt = c.encrypt;
+        EXPECT_EQ(record.usesEncryptedTcl(), c.encrypted) << c.ident << " encrypt " << c.encrypt;
+    }
+}
+
+TEST(ProductPredicates, AuthenticationWirelessLanAndVariants) {
+    const struct {
+        bool authOK;
+        const char* firmware;
+        const char* monitor;
+        bool supported;
+    } authentication[] = {
+        {true, "", "", true},          {false, "", "", false},        {false, "5a50", "", true},
+        {false, "5.49", "", false},    {false, "5.49", "2.00", true}, {false, "", "1.99", false},
+        {false, "5.49", "2.05", true},
+    };
+    for (const auto& c : authentication) {
+        TerminalFields record;
+        record.AuthOK = c.authOK;
+        record.FirmwareVersion = c.firmware;
+        record.MonitorVersion = c.monitor;
+        EXPECT_EQ(record.knownToSupportAuthentication(), c.supported) << c.firmware << "/" << c.monitor;
+    }
+    const std::tuple<int, const char*, bool> wireless[] = {
+        {1, "wavelan", true}, {1, "wavelan2", false}, {1, "", false}, {2, "wavelan", false}};
+    for (const auto& [group, netDriver, expected] : wireless) {
+        TerminalFields record;
+        record.PlatformGroup = group;
+        record.NetDriver = netDriver;
+        EXPECT_EQ(record.knownToHaveWirelessLan(), expected) << group << " " << netDriver;
+    }
+    const std::tuple<const char*, bool, bool> variants[] = {
+        {"TALMO 7450 1 1 tempo 6.12", true, false},  {"TALMO 7460 1 1 tempo 6.20", true, false},
+        {"TALMO 7450 1 1 Tempo 6.12", false, false}, {"TALMO 7200 1 1 PZE 5.52", false, true},
+        {"TALMO 7000 1 1 PZE 5.52", false, false},
+    };
+    for (const auto& [ident, variant1, variant2] : variants) {
+        TerminalFields record;
+        ASSERT_TRUE(record.parseIdent(ident, "")) << ident;
+        EXPECT_EQ(record.isVariant(1), variant1) << ident;
+        EXPECT_EQ(record.isVariant(2), variant2) << ident;
+        EXPECT_FALSE(record.isVariant(3)) << ident;
+    }
 }
 
 } // namespace

@@ -101,11 +101,13 @@ bool enterEmptyDirectory(const QTemporaryDir& directory) {
     return directory.isValid() && chdir(directory.path().toLocal8Bit().constData()) == 0;
 }
 
-class MainWindowOnBed : public test::NetworkBedTest {};
+class MainWindowOnBed : public test::SharedNetworkBedTest {
+protected:
+    static void SetUpTestSuite() { buildSharedBed(fourTerminals()); }
+};
 
 TEST_F(MainWindowOnBed, TheSearchButtonFillsTheListWhileTheWindowPaintsAndClosingWaitsForTheSearch) {
-    NetworkBed bed(fourTerminals());
-    EXPECT_TRUE(bed.runOnPc([] {
+    EXPECT_TRUE(bed_->runOnPc([] {
         QTemporaryDir startDirectory;
         ASSERT_TRUE(enterEmptyDirectory(startDirectory));
         test::QtApplication application;
@@ -188,8 +190,7 @@ TEST_F(MainWindowOnBed, TheSearchButtonFillsTheListWhileTheWindowPaintsAndClosin
 // operation waits on the worker; a number out of range is refused in a box
 // over the dialog, a good one is stored and the list searched again.
 TEST_F(MainWindowOnBed, ANewMaintenanceGroupIsTakenFromItsDialogAndTheListSearchedAgain) {
-    NetworkBed bed(fourTerminals());
-    EXPECT_TRUE(bed.runOnPc([] {
+    EXPECT_TRUE(bed_->runOnPc([] {
         QTemporaryDir startDirectory;
         ASSERT_TRUE(enterEmptyDirectory(startDirectory));
         test::QtApplication application;

@@ -7,9 +7,10 @@
 #include <sstream>
 #include <sys/wait.h>
 
-// kestrix-cli search, add and read as a technician runs them, in the PC's
-// namespace of a test bed with three simulated terminals: two of maintenance
-// group 4711 and one of group 1, each with a name in the PC's hosts file.
+// kestrix-cli info, search, add and read as a technician runs them, in the
+// PC's namespace of one test bed with three simulated terminals: two of
+// maintenance group 4711 and one of group 1, each with a name in the PC's
+// hosts file.
 
 namespace kestrix {
 namespace {
@@ -32,17 +33,6 @@ TerminalSetup simulated(const std::string& serialNumber, const std::string& ipv4
         {"serial_number", serialNumber}, {"product", product},        {"kind", kind},
         {"firmware_version", "6.20"},    {"security_id", "A1B2C3D4"}, {"maintenance_group", group}};
     return terminal;
-}
-
-BedLayout threeTerminals() {
-    BedLayout layout;
-    layout.terminals = {simulated("100101", "10.77.0.11/24", "TALMO 7460", "PZE", "4711"),
-                        simulated("100102", "10.77.0.12/24", "TALMO 7450", "ACM", "1"),
-                        simulated("100103", "10.77.0.13/24", "TALMO DCU40", "ACM", "4711")};
-    // The names sort otherwise than the serial numbers.
-    layout.pcHostsLines = {"10.77.0.11 charlie.bed.test", "10.77.0.12 alpha.bed.test",
-                           "10.77.0.13 bravo.bed.test"};
-    return layout;
 }
 
 std::string fileText(const std::filesystem::path& path) {
@@ -82,10 +72,41 @@ std::vector<std::string> listedSerialNumbers(const std::string& output) {
     return serialNumbers;
 }
 
-class CliList : public test::NetworkBedTest {};
+class CliOnBed : public test::SharedNetworkBedTest {
+protected:
+    static void SetUpTestSuite() {
+        BedLayout layout;
+        layout.terminals = {simulated("100101", "10.77.0.11/24", "TALMO 7460", "PZE", "4711"),
+                            simulated("100102", "10.77.0.12/24", "TALMO 7450", "ACM", "1"),
+                            simulated("100103", "10.77.0.13/24", "TALMO DCU40", "ACM", "4711")};
+        layout.terminals[0].terminalSection.insert({{"eeprom_keyboard", "8"}, {"eeprom_display", "7"}});
+        // The names sort otherwise than the serial numbers.
+        layout.pcHostsLines = {"10.77.0.11 charlie.bed.test", "10.77.0.12 alpha.bed.test",
+                               "10.77.0.13 bravo.bed.test"};
+        buildSharedBed(layout);
+    }
+};
 
-TEST_F(CliList, SearchSortsFiltersAndSavesAListThatReadBringsBack) {
-    NetworkBed bed(threeTerminals());
+TEST_F(CliOnBed, InfoPrintsWhatTheTerminalTellsAndFailsClearlyForNoTerminal) {
+    const CliRun info = cli(*bed_, "--group 4711 info 10.77.0.11");
+    EXPECT_EQ(info.exitCode, 0) << info.errors;
+    for (const char* line :
+         {"terminal        TALMO 7460-PZE 100101", "address         10.77.0.11", "running         TCL 6.20",
+          "authentication  ID-based, accepted", "EEPROM          keyboard matrix, display type 1"})
+        EXPECT_NE(info.output.find(line), std::string::npos) << line << "\n" << info.output;
+    // The wrong maintenance group: located, but not accepted, and the EEPROM stays closed.
+    const CliRun wrongGroup = cli(*bed_, "--group 1 info 10.77.0.11");
+    EXPECT_NE(wrongGroup.output.find("authentication  ID-based, not accepted"), std::string::npos)
+        << wrongGroup.output;
+    EXPECT_NE(wrongGroup.output.find("EEPROM          cannot be read"), std::string::npos)
+        << wrongGroup.output;
+    const CliRun nobody = cli(*bed_, "info 10.77.0.99");
+    EXPECT_NE(nobody.exitCode, 0);
+    EXPECT_EQ(nobody.errors, "kestrix-cli: terminal 10.77.0.99: keine Antwort vom Netz\n");
+}
+
+TEST_F(CliOnBed, SearchSortsFiltersAndSavesAListThatReadBringsBack) {
+    const NetworkBed& bed = *bed_;
 
     const CliRun search = cli(bed, "--group 4711 search --order serialno --save saved.rch");
     ASSERT_EQ(search.exitCode, 0) << search.output << search.errors;
@@ -124,8 +145,8 @@ TEST_F(CliList, SearchSortsFiltersAndSavesAListThatReadBringsBack) {
     EXPECT_EQ(groupOnly.output.find("bravo.bed.test"), std::string::npos) << groupOnly.output;
 }
 
-TEST_F(CliList, AddsByAddressAndSerialNumberAndNamesWhatItCannotFind) {
-    NetworkBed bed(threeTerminals());
+TEST_F(CliOnBed, AddsByAddressAndSerialNumberAndNamesWhatItCannotFind) {
+    const NetworkBed& bed = *bed_;
 
     // In the user's language: the head line and the message of the unknown name.
     const CliRun add = cli(bed, "--group 4711 add 10.77.0.12 '100103;;' nosuch.bed.test", "de_DE.UTF-8");
