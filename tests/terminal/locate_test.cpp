@@ -129,21 +129,29 @@ TEST_F(Locating, DisplayAddressPrefersWhatTheUserKnows) {
     EXPECT_EQ(Terminal(engine_, fields).displayAddress(AddressDisplay::AsKnown), "2001:db8::7");
 }
 
-TEST_F(Locating, ByAddressAReplyWithAnotherSerialNumberIsTracedAndRefused) {
+// By address the engine is given no serial number: another terminal's reply
+// from that address is traced and refused by the reply parser.
+TEST(LocatingByAddress, AReplyWithAnotherSerialNumberIsTracedAndRefused) {
     const std::string other = "TALMO 7460 1 100201 PZE 6.20 port=4712 auth=OK";
     auto echoes = std::make_shared<int>(0);
     ScriptedPeer terminal("127.0.0.2", 0xdead, [echoes, other](const PeerRequest& request, ScriptedPeer& peer) {
-        if (request.text().rfind("echo 100200", 0) == 0)
-            peer.reply(request, ScriptedPeer::datagram((*echoes)++ == 0 ? other : kEchoReply));
+        if (request.text().starts_with("echo 100200"))
+            peer.reply(request, ScriptedPeer::datagram(
+                                    (*echoes)++ == 0 ? other : "TALMO 7460 1 100200 PZE 6.20 port=4711 auth=OK"));
     });
-    T7000ip& engine = startEngine();
-    TerminalFields fields;
-    fields.SerialNumber = "100200";
-    Terminal record(engine, fields);
-    TraceCapture trace;
-    record.T7000ipLocateByEcho("::ffff:127.0.0.2", "", "100200", RouteUse::NotAllowed);
-    EXPECT_TRUE(trace.contains("Terminal::T7000ipLocateByEcho(IP = ::ffff:127.0.0.2):\n\tAntwort: " + other + "\n"));
-    EXPECT_EQ(record.TclPort, 4711);
+    CToolBoxLang language{kLocaleIdEnglishUnitedStates};
+    T7000ip& engine = T7000ip::getT7000ip(&language);
+    {
+        TerminalFields fields;
+        fields.SerialNumber = "100200";
+        Terminal record(engine, fields);
+        TraceCapture trace;
+        record.T7000ipLocateByEcho("::ffff:127.0.0.2", "", "100200", RouteUse::NotAllowed);
+        EXPECT_TRUE(
+            trace.contains("Terminal::T7000ipLocateByEcho(IP = ::ffff:127.0.0.2):\n\tAntwort: " + other + "\n"));
+        EXPECT_EQ(record.TclPort, 4711);
+    }
+    T7000ip::releaseT7000ip();
 }
 
 } // namespace

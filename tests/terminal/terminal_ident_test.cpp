@@ -23,15 +23,15 @@ std::string predicates(const TerminalFields& record) {
     const std::pair<const char*, bool (TerminalFields::*)() const> named[] = {
         {"dcu8", &TerminalFields::isDcu8Family},
         {"dcu4", &TerminalFields::isDcu4Family},
-        {"dcu4|40", &TerminalFields::isDcu4FamilyOrDcu40},
-        {"g3567", &TerminalFields::isPlatformGroup3Or5Or6Or7},
-        {"g67", &TerminalFields::isPlatformGroup6Or7},
-        {"g14", &TerminalFields::isPlatformGroup1Or4},
-        {"g!25", &TerminalFields::isPlatformGroupNeither2Nor5},
+        {"dcu4|40", &TerminalFields::hasDcu4Lbus},
+        {"g3567", &TerminalFields::negotiatesLinkSpeed},
+        {"g67", &TerminalFields::runsLinux},
+        {"g14", &TerminalFields::isOldestPlatform},
+        {"g!25", &TerminalFields::hasFullSerialChannels},
         {"7200|7400|7000", &TerminalFields::is7200Or7400OrPlain7000},
         {"7100|7105|7200|7000", &TerminalFields::is7100Or7105Or7200OrPlain7000},
-        {"74xx", &TerminalFields::is7400Or7450Or7600Or7460Or7660},
-        {"!7000|!7400", &TerminalFields::isNot7000OtherThanAcmAndNot7400},
+        {"74xx", &TerminalFields::is7400Line},
+        {"!7000|!7400", &TerminalFields::isOutside7000Line},
         {"listed", &TerminalFields::isListedProduct},
         {"9300", &TerminalFields::is9300},
         {"monitor", &TerminalFields::isMonitorMode},
@@ -41,8 +41,8 @@ std::string predicates(const TerminalFields& record) {
     for (const auto& [name, holds] : named)
         if ((record.*holds)())
             names += std::string(name) + " ";
-    return names + "A" + std::to_string(record.platformClassA()) + " B" +
-           std::to_string(record.platformClassB()) + " " + record.kindPrefix().substr(0, 3);
+    return names + "A" + std::to_string(record.restartingFirmwareFiles()) + " B" +
+           std::to_string(record.firmwareFileKinds()) + " " + record.kindPrefix().substr(0, 3);
 }
 
 TEST(ParseIdent, TheLinesOfTheProductTable) {
