@@ -57,17 +57,16 @@ void enterUserNamespace() {
 // rule of its own keeps the local table apart from the main one: a host route
 // the program adds to the main table must not take an address away from the
 // terminals.
-constexpr const char* kNetworkScript =
-    "set -e\n"
-    "echo 0 > /proc/sys/net/ipv6/conf/default/accept_dad\n"
-    "ip link add fuzz0 type veth peer name fuzz1\n"
-    "echo 1 > /proc/sys/net/ipv6/conf/fuzz1/disable_ipv6\n"
-    "ip addr add 10.66.0.1/24 dev fuzz0\n"
-    "ip link set fuzz1 up\n"
-    "ip link set fuzz0 up\n"
-    "ip route add local 0.0.0.0/0 dev lo\n"
-    "ip -6 route add local ::/0 dev lo\n"
-    "ip rule add pref 100 table 100\n";
+constexpr const char* kNetworkScript = "set -e\n"
+                                       "echo 0 > /proc/sys/net/ipv6/conf/default/accept_dad\n"
+                                       "ip link add fuzz0 type veth peer name fuzz1\n"
+                                       "echo 1 > /proc/sys/net/ipv6/conf/fuzz1/disable_ipv6\n"
+                                       "ip addr add 10.66.0.1/24 dev fuzz0\n"
+                                       "ip link set fuzz1 up\n"
+                                       "ip link set fuzz0 up\n"
+                                       "ip route add local 0.0.0.0/0 dev lo\n"
+                                       "ip -6 route add local ::/0 dev lo\n"
+                                       "ip rule add pref 100 table 100\n";
 
 int boundSocket(int family) {
     const int descriptor = ::socket(family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -216,7 +215,8 @@ void AnsweringTerminals::setScript(std::vector<Group> groups) {
 
 void AnsweringTerminals::serve() {
     for (;;) {
-        pollfd descriptors[3] = {{sockets_[0], POLLIN, 0}, {sockets_[1], POLLIN, 0}, {wakeDescriptor_, POLLIN, 0}};
+        pollfd descriptors[3] = {
+            {sockets_[0], POLLIN, 0}, {sockets_[1], POLLIN, 0}, {wakeDescriptor_, POLLIN, 0}};
         ::poll(descriptors, 3, -1);
         {
             std::lock_guard lock(mutex_);
@@ -251,7 +251,8 @@ void AnsweringTerminals::answer(int socket) {
     // network (IPv4) or the interface's own (IPv6).
     in_pktinfo* from4 = nullptr;
     bool toGroup = false;
-    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr; header = CMSG_NXTHDR(&message, header)) {
+    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr;
+         header = CMSG_NXTHDR(&message, header)) {
         if (header->cmsg_level == IPPROTO_IP && header->cmsg_type == IP_PKTINFO) {
             from4 = reinterpret_cast<in_pktinfo*>(CMSG_DATA(header));
             toGroup = from4->ipi_addr.s_addr != from4->ipi_spec_dst.s_addr;

@@ -43,7 +43,8 @@ std::string asLine(std::string datagram) {
     return datagram;
 }
 
-std::vector<std::string> expectedReplies(const fuzz::AnsweringTerminals::Group& group, const Request& request) {
+std::vector<std::string> expectedReplies(const fuzz::AnsweringTerminals::Group& group,
+                                         const Request& request) {
     std::vector<std::string> replies;
     if (request.kind != Kind::Broadcast) {
         for (const std::string& datagram : group)
@@ -76,12 +77,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Request& request = kRequests[index % std::size(kRequests)];
         const std::string serialNumber = request.serialNumber;
         // Another address for every request: a reply that came late cannot be taken for the next.
-        const Ip6Address address = request.kind == Kind::Broadcast
-                                       ? Ip6Address::fromIPv4Bytes(10, 66, 0, 255)
-                                       : Ip6Address::fromIPv4Bytes(127, 0, 1, static_cast<std::uint8_t>(index));
+        const Ip6Address address =
+            request.kind == Kind::Broadcast
+                ? Ip6Address::fromIPv4Bytes(10, 66, 0, 255)
+                : Ip6Address::fromIPv4Bytes(127, 0, 1, static_cast<std::uint8_t>(index));
         const std::vector<std::string> replies =
             network.engine.request(address, serialNumber, request.kind, kTimeoutSeconds,
-                                     "echo " + (serialNumber.empty() ? std::string("*") : serialNumber));
+                                   "echo " + (serialNumber.empty() ? std::string("*") : serialNumber));
         if (replies != expectedReplies(script[index], request))
             __builtin_trap();
     }

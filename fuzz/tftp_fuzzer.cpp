@@ -69,8 +69,9 @@ private:
 std::vector<std::string_view> packetsOf(std::string_view bytes) {
     std::vector<std::string_view> packets;
     while (bytes.size() >= 2 && packets.size() < kLargestPackets) {
-        const std::size_t length = (static_cast<std::uint8_t>(bytes[0]) << 8 | static_cast<std::uint8_t>(bytes[1])) %
-                                   (TFTPConnection::kPacketSize + 8);
+        const std::size_t length =
+            (static_cast<std::uint8_t>(bytes[0]) << 8 | static_cast<std::uint8_t>(bytes[1])) %
+            (TFTPConnection::kPacketSize + 8);
         bytes.remove_prefix(2);
         packets.push_back(bytes.substr(0, length));
         bytes.remove_prefix(std::min(length, bytes.size()));
