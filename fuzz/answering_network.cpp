@@ -52,7 +52,8 @@ void enterUserNamespace() {
     writeFile("/proc/self/gid_map", "0 " + std::to_string(group) + " 1");
 }
 
-// The LAN interface and the local routes for every address. Duplicate address
+// The LAN interface and the local routes for every address (link-local ones
+// through the LAN interface, as the program sends them). Duplicate address
 // detection is off, so that the IPv6 link-local address is usable at once. A
 // rule of its own keeps the local table apart from the main one: a host route
 // the program adds to the main table must not take an address away from the
@@ -66,6 +67,7 @@ constexpr const char* kNetworkScript = "set -e\n"
                                        "ip link set fuzz0 up\n"
                                        "ip route add local 0.0.0.0/0 dev lo\n"
                                        "ip -6 route add local ::/0 dev lo\n"
+                                       "ip -6 route add local fe80::/10 dev fuzz0 table local\n"
                                        "ip rule add pref 100 table 100\n";
 
 int boundSocket(int family) {
@@ -82,8 +84,11 @@ int boundSocket(int family) {
         sockaddr_in6 local{};
         local.sin6_family = AF_INET6;
         local.sin6_port = htons(T7000ip::kRequestPort);
+        // Free binding: the replies leave from addresses that are local by
+        // route only, which IPv6 takes as a source only so.
         ready = ::setsockopt(descriptor, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on) == 0 &&
                 ::setsockopt(descriptor, IPPROTO_IPV6, IPV6_RECVPKTINFO, &on, sizeof on) == 0 &&
+                ::setsockopt(descriptor, IPPROTO_IPV6, IPV6_FREEBIND, &on, sizeof on) == 0 &&
                 ::bind(descriptor, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
     }
     if (!ready)
