@@ -22,8 +22,6 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <set>
 #include <string>
 #include <unistd.h>
@@ -39,22 +37,21 @@ struct Network {
         fuzz::enterAnsweringNetwork();
         terminals = new fuzz::AnsweringTerminals;
         // The start directory is an empty one, so that no settings or trace
-        // file of the caller's is read.
+        // file of the caller's is read; only start-up reads it (list files
+        // are read by their full names), so it goes again at once.
         char previous[PATH_MAX];
         char directory[] = "/tmp/kestrix-list-fuzzer-XXXXXX";
         if (::getcwd(previous, sizeof previous) == nullptr || ::mkdtemp(directory) == nullptr ||
             ::chdir(directory) != 0)
             __builtin_trap();
-        startDirectory = directory;
         dialog = new CToolBoxDlg(view, boxes, {StartWarning::Suppressed, AddingMode::Alternative});
-        if (!dialog->OnInitDialog() || ::chdir(previous) != 0)
+        if (!dialog->OnInitDialog() || ::chdir(previous) != 0 || ::rmdir(directory) != 0)
             __builtin_trap();
     }
     fuzz::AnsweringTerminals* terminals;
     test::RecordingView view;
     test::RecordingMessageBoxes boxes;
     CToolBoxDlg* dialog;
-    std::string startDirectory;
 };
 
 Network* network = nullptr;
@@ -77,7 +74,6 @@ void checkList(const TerminalList& list, GroupFilter filter) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     network = new Network;
-    std::atexit([] { std::filesystem::remove_all(network->startDirectory); });
     return 0;
 }
 
