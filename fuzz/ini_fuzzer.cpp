@@ -5,6 +5,7 @@
 // what it does not refuse must read back unchanged too.
 #include "settings_files/ini_file.h"
 
+#include "input_parts.h"
 #include "memory_file.h"
 
 #include <cstddef>
@@ -32,16 +33,6 @@ void mustReadBack(const kestrix::IniData& content, const MemoryFile& file) {
         __builtin_trap();
 }
 
-std::vector<std::string_view> fields(std::string_view bytes) {
-    std::vector<std::string_view> parts;
-    for (auto at = bytes.find('\xFF'); at != std::string_view::npos; at = bytes.find('\xFF')) {
-        parts.push_back(bytes.substr(0, at));
-        bytes.remove_prefix(at + 1);
-    }
-    parts.push_back(bytes);
-    return parts;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -54,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         mustReadBack(*content, output); // throws nothing: all it read can be written
 
     kestrix::IniData built;
-    const auto parts = fields(bytes);
+    const auto parts = splitAt(bytes, '\xFF');
     for (std::size_t index = 0; index + 2 < parts.size(); index += 3)
         built.setValue(parts[index], parts[index + 1], parts[index + 2]);
     try {

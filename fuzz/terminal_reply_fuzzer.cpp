@@ -2,6 +2,9 @@
 // the network would reach them, and checks what a parsed record must hold.
 #include "terminal/terminal_fields.h"
 
+#include "check.h"
+#include "no_names.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -10,20 +13,6 @@
 namespace {
 
 using kestrix::TerminalFields;
-
-// Answers every DNS look-up with no name, so that the fuzzer never asks the network.
-class NoNames : public kestrix::NameResolver {
-public:
-    std::optional<kestrix::ResolvedAddress> DNSNameResolution(const std::string&) const override {
-        return std::nullopt;
-    }
-    std::optional<std::string> IPAddrResolution(const std::string&) const override { return std::nullopt; }
-};
-
-void check(bool condition) {
-    if (!condition)
-        __builtin_trap();
-}
 
 // What every record that accepted a reply holds.
 void checkAccepted(TerminalFields& record, std::string_view reply) {

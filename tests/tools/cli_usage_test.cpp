@@ -43,18 +43,11 @@ TEST(CliUsage, WrongCommandLinesAndRefusedFiles) {
     const fs::path directory = fs::temp_directory_path() / ("kestrix-usage-" + std::to_string(::getpid()));
     fs::create_directories(directory / "folder");
     std::ofstream(directory / "site.rch") << "100101;;\r\n";
-    const std::string longWord(150, 'x');
     const std::vector<Row> rows = {
         {"--group 65536 search", 2, "--group: the maintenance group must be a number from 0 to 65535, not '65536'"},
-        {"--group abc search", 2, "--group: the maintenance group must be"},
         {"--port 0 file get 127.0.0.1 a b", 2, "--port: the TFTP port must be a number from 1 to 65535, not '0'"},
-        {"--group", 2, "--group needs a number"},
         {"info --group 5 10.1.2.3", 2, "--group belongs before the subcommand"},
-        {"search -a", 2, "-a belongs before the subcommand"},
         {"file", 2, "file needs a subcommand: get or put"},
-        {"config", 2, "config needs a subcommand: fetch, info or convert"},
-        {"nonsense", 2, "unknown subcommand 'nonsense'"},
-        {"unknown" + longWord, 2, "'unknown" + longWord.substr(0, 93) + "...'"},
         {"info '12345678901234567;;'", 1, "the serial number is longer than 16 characters"},
         {"read /dev/zero", 1, "/dev/zero is a character device, not a regular file"},
         {"file put 127.0.0.1 /dev/zero x", 1, "/dev/zero is a character device, not a regular file"},

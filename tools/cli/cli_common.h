@@ -77,4 +77,29 @@ std::vector<Subcommand> terminalSubcommands(); // info
 std::vector<Subcommand> configSubcommands();   // config fetch, info, convert
 std::vector<Subcommand> listSubcommands();     // search, add, read
 
+// All of them, in the order the usage lists them.
+std::vector<Subcommand> allSubcommands();
+
+// What a command line asks for.
+struct CommandLine {
+    enum class Action {
+        Run,        // the subcommand, with the invocation
+        ListUsage,  // "--help" or "-h" first: the usage of every subcommand
+        ShowHelp,   // "--help" among the subcommand's words: its usage line and help
+        UsageError, // no subcommand: the usage of every subcommand, on standard error
+        Failure,    // a wrong option value, an option after the subcommand that belongs before it, a group
+                    // name without its subcommand or an unknown subcommand: failure tells which (exit code 2)
+    };
+    Action action = Action::UsageError;
+    const Subcommand* subcommand = nullptr; // Run and ShowHelp: one of the given subcommands
+    Invocation invocation;                  // Run: options, arguments and usage line
+    std::string failure;
+};
+
+// Reads the words after the program's name: the options before the
+// subcommand (-a, --port N, --group N), the subcommand's name and its words.
+// Runs nothing and prints nothing.
+CommandLine readCommandLine(const std::vector<std::string>& words,
+                            const std::vector<Subcommand>& subcommands);
+
 } // namespace kestrix::cli

@@ -1,5 +1,6 @@
 // kestrix-cli config fetch|info|convert: the terminal's configuration block
 // (talmo.cfg) as a local file, read and converted the way the program does.
+#include "cli_arguments.h"
 #include "cli_common.h"
 #include "cli_config.h"
 
@@ -52,17 +53,21 @@ int configFetch(const Invocation& invocation) {
     });
 }
 
-// The words of config convert.
-struct ConvertArguments {
-    std::vector<std::string> files; // IN.cfg and OUT.cfg
-    std::map<std::string, std::string> options;
-};
-
 const std::vector<std::string> kConvertOptions = {"--to",   "--terminal", "--product",
                                                   "--kind", "--serial",   "--firmware"};
 const std::vector<std::string> kPropertyOptions = {"--product", "--kind", "--serial", "--firmware"};
 
-// Reads the words; the text of a usage error, empty when they are right.
+bool readNumber(const std::string& text, int& value) {
+    if (text.empty() || text.size() > 6 ||
+        !std::all_of(text.begin(), text.end(),
+                     [](unsigned char character) { return std::isdigit(character) != 0; }))
+        return false;
+    value = std::stoi(text);
+    return true;
+}
+
+} // namespace
+
 std::string readConvertArguments(const std::vector<std::string>& words, ConvertArguments& arguments) {
     for (std::size_t index = 0; index < words.size(); ++index) {
         const std::string& word = words[index];
@@ -105,17 +110,6 @@ std::string readConvertArguments(const std::vector<std::string>& words, ConvertA
     return {};
 }
 
-bool readNumber(const std::string& text, int& value) {
-    if (text.empty() || text.size() > 6 ||
-        !std::all_of(text.begin(), text.end(),
-                     [](unsigned char character) { return std::isdigit(character) != 0; }))
-        return false;
-    value = std::stoi(text);
-    return true;
-}
-
-// The owner described by --product, --kind, --serial and --firmware; the
-// text of a usage error, empty when they are right.
 std::string ownerFromProperties(std::map<std::string, std::string>& options, BlockOwner& owner) {
     TerminalFields terminal;
     if (!readNumber(options["--product"], terminal.ProductType) ||
@@ -147,6 +141,8 @@ std::string ownerFromProperties(std::map<std::string, std::string>& options, Blo
     owner = blockOwnerOf(terminal);
     return {};
 }
+
+namespace {
 
 int convertBlock(const ConvertArguments& arguments, const BlockOwner& owner) {
     const std::string& input = arguments.files[0];

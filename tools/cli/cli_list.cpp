@@ -3,6 +3,7 @@
 // with a console view, fills the list the way the window's search button, add
 // field or list-file entry does, prints the sorted list and can save it as a
 // list file.
+#include "cli_arguments.h"
 #include "cli_common.h"
 #include "console_view.h"
 
@@ -30,21 +31,6 @@ namespace {
 // The longest text the window's name/address field takes.
 constexpr std::size_t kMaximumAddText = 65;
 
-// Where the list's terminals come from.
-enum class ListSource { Search, Add, Read };
-
-// The command line of one subcommand. Presentation values that are not given
-// stay as the settings file "Kestrix.ini" sets them.
-struct ListOptions {
-    std::optional<SortOrder> order;
-    std::optional<AddressForm> addresses;
-    std::optional<HostNameDisplay> hostNames;
-    std::optional<std::string> saveFile;
-    int selectorIndex = 0;             // search: 0 all LAN connections, N the N-th interface
-    std::optional<GroupFilter> filter; // search: --group-only
-    std::vector<std::string> operands; // add: the texts; read: the file
-};
-
 struct OrderName {
     std::string_view name;
     SortOrder order;
@@ -57,8 +43,8 @@ constexpr std::array<OrderName, 5> kOrderNames = {{
     {"firmware", SortOrder::Firmware},
 }};
 
-// Reads the subcommand's words into options; answers the usage error, or
-// nothing when the words are right.
+} // namespace
+
 std::optional<std::string> parseListOptions(const std::vector<std::string>& words, ListSource source,
                                             ListOptions& options) {
     bool operandsOnly = false;
@@ -133,6 +119,8 @@ std::optional<std::string> parseListOptions(const std::vector<std::string>& word
     }
     return std::nullopt;
 }
+
+namespace {
 
 // The number of characters of a UTF-8 text (the bytes that begin one).
 std::size_t characterCount(std::string_view text) {

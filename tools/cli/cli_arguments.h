@@ -1,0 +1,48 @@
+#pragma once
+
+// The readers of the subcommands' own words that are more than a count: each
+// reads words into values and answers the usage error; none runs anything.
+#include "config/config_block.h"
+#include "mainwindow/list_presentation.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrix::cli {
+
+// Where the list's terminals come from (search, add, read).
+enum class ListSource { Search, Add, Read };
+
+// The command line of one list subcommand. Presentation values that are not
+// given stay as the settings file "Kestrix.ini" sets them.
+struct ListOptions {
+    std::optional<SortOrder> order;
+    std::optional<AddressForm> addresses;
+    std::optional<HostNameDisplay> hostNames;
+    std::optional<std::string> saveFile;
+    int selectorIndex = 0;             // search: 0 all LAN connections, N the N-th interface
+    std::optional<GroupFilter> filter; // search: --group-only
+    std::vector<std::string> operands; // add: the texts; read: the file
+};
+
+// Reads a list subcommand's words into options; answers the usage error, or
+// nothing when the words are right.
+std::optional<std::string> parseListOptions(const std::vector<std::string>& words, ListSource source,
+                                            ListOptions& options);
+
+// The words of config convert.
+struct ConvertArguments {
+    std::vector<std::string> files; // IN.cfg and OUT.cfg
+    std::map<std::string, std::string> options;
+};
+
+// Reads config convert's words; the text of a usage error, empty when they are right.
+std::string readConvertArguments(const std::vector<std::string>& words, ConvertArguments& arguments);
+
+// The owner described by --product, --kind, --serial and --firmware; the
+// text of a usage error, empty when they are right.
+std::string ownerFromProperties(std::map<std::string, std::string>& options, BlockOwner& owner);
+
+} // namespace kestrix::cli
