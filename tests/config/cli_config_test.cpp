@@ -238,7 +238,7 @@ TEST_F(ConfigCli, FailuresWriteNothing) {
          "kestrix-cli: good.cfg is a little-endian block and 6.21 a big-endian version: a conversion keeps "
          "the byte order; nothing written\n"},
         {changed(good, 2, "bad.cfg"), 1, "kestrix-cli: bad.cfg is no block the program accepts"},
-        {changed(good, 5, "no-folder/out.cfg"), 1, "kestrix-cli: cannot write no-folder/out.cfg\n"},
+        {changed(good, 5, "no-folder/out.cfg"), 1, "kestrix-cli: cannot create a file beside no-folder/out.cfg: No such file or directory; nothing written\n"},
         {{"config", "info"}, 2, "config info needs one FILE.cfg"},
         {{"config", "info", "good.cfg", "--secrets"}, 2, "unknown option --secrets"},
         {{"config", "info", "missing.cfg"}, 1, "kestrix-cli: cannot read missing.cfg: "},

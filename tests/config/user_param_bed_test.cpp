@@ -136,7 +136,7 @@ TEST_F(ConfigBlockOnBed, FetchAndWriteThroughTheProgramAndTheCli) {
         {"10.77.0.12", "refused.cfg", 1,
          "kestrix-cli: terminal 100102: its talmo.cfg (1242 bytes) is no block the program accepts; nothing "
          "written"},
-        {"10.77.0.99", "nobody.cfg", 1, "kestrix-cli: terminal 10.77.0.99: keine Antwort vom Netz"},
+        {"10.77.0.99", "nobody.cfg", 1, "kestrix-cli: terminal 10.77.0.99: No response from terminal. (code 1)"},
         {"10.77.0.11", "fetched.cfg", 1, "kestrix-cli: terminal 100101: talmo.cfg cannot be fetched by TFTP"},
     };
     for (const auto& fetch : fetches) {

@@ -96,13 +96,15 @@ TEST_F(CliOnBed, InfoPrintsWhatTheTerminalTellsAndFailsClearlyForNoTerminal) {
         EXPECT_NE(info.output.find(line), std::string::npos) << line << "\n" << info.output;
     // The wrong maintenance group: located, but not accepted, and the EEPROM stays closed.
     const CliRun wrongGroup = cli(*bed_, "--group 1 info 10.77.0.11");
-    EXPECT_NE(wrongGroup.output.find("authentication  ID-based, not accepted"), std::string::npos)
+    EXPECT_NE(wrongGroup.output.find("authentication  ID-based search not accepted: the maintenance group is wrong"),
+              std::string::npos)
         << wrongGroup.output;
     EXPECT_NE(wrongGroup.output.find("EEPROM          cannot be read"), std::string::npos)
         << wrongGroup.output;
     const CliRun nobody = cli(*bed_, "info 10.77.0.99");
     EXPECT_NE(nobody.exitCode, 0);
-    EXPECT_EQ(nobody.errors, "kestrix-cli: terminal 10.77.0.99: keine Antwort vom Netz\n");
+    // The message table's words in the user's language, not the trace's German.
+    EXPECT_EQ(nobody.errors, "kestrix-cli: terminal 10.77.0.99: No response from terminal. (code 1)\n");
 }
 
 TEST_F(CliOnBed, SearchSortsFiltersAndSavesAListThatReadBringsBack) {
