@@ -1,5 +1,6 @@
-// TFTPConnection against tftpd-hpa across the network test bed with lost,
-// delayed and duplicated packets: every file arrives byte-exact.
+// TFTPConnection against tftpd-hpa, a server written elsewhere, across one
+// network test bed shared by all cases: files of every block boundary, and
+// files over links that lose, delay and duplicate packets, arrive byte-exact.
 #include "netbed/bed_availability.h"
 #include "support/trace_capture.h"
 #include "tftp/tftp_bed.h"
@@ -12,78 +13,121 @@ namespace {
 
 enum class Transfers { ReadAndWrite, ReadOnly };
 
-// Reads down.bin into local and writes content as up.bin, in the PC's namespace.
-void readAndWrite(const std::filesystem::path& local, const std::string& content,
-                  Transfers transfers = Transfers::ReadAndWrite) {
+class TftpBedTest : public NetworkBedTest {
+protected:
+    static void SetUpTestSuite() {
+        if (networkBedUnavailable().empty() && !TftpdHpa::program().empty())
+            server_ = std::make_unique<TftpBed>();
+    }
+    static void TearDownTestSuite() { server_.reset(); }
+    void SetUp() override {
+        NetworkBedTest::SetUp();
+        if (IsSkipped())
+            return;
+        ASSERT_FALSE(TftpdHpa::program().empty()) << "tftpd-hpa is not installed";
+        ASSERT_NE(server_, nullptr) << "the bed was not built";
+    }
+    // Takes back what a test changed on the shared bed.
+    void TearDown() override {
+        if (server_ == nullptr)
+            return;
+        server_->bed.setLinkFaults(0, {});
+        for (const auto& [onTerminal, command] : undo_)
+            EXPECT_TRUE((onTerminal ? server_->bed.shellOnTerminal(0, command) : server_->bed.shellOnPc(command))
+                            .succeeded())
+                << command;
+    }
+    // Runs an iptables rule ("-A CHAIN ...") now and its deletion after the test.
+    void addRule(bool onTerminal, const std::string& table, const std::string& rule) {
+        const std::string command = "iptables -t " + table + " -A " + rule;
+        ASSERT_TRUE(
+            (onTerminal ? server_->bed.shellOnTerminal(0, command) : server_->bed.shellOnPc(command)).succeeded());
+        undo_.emplace_back(onTerminal, "iptables -t " + table + " -D " + rule);
+    }
+
+    static inline std::unique_ptr<TftpBed> server_;
+    std::vector<std::pair<bool, std::string>> undo_;
+};
+
+// In the PC's namespace: reads down.bin into a file and into memory, and
+// writes content as up.bin; a failure shows the end of the trace.
+void transferAll(const TftpBed& server, const std::string& content, Transfers transfers) {
+    const std::filesystem::path local = server.directory.string() + "-local";
     TraceCapture traces;
     try {
         TFTPConnection(TftpBed::kServer, 0, 0).read(local.string(), "down.bin");
         EXPECT_EQ(TftpBed::readFile(local), content);
-        if (transfers == Transfers::ReadAndWrite)
+        std::vector<std::uint8_t> buffer(content.size());
+        const std::size_t length = TFTPConnection(TftpBed::kServer, 0, 0).read(buffer.data(), buffer.size(), "down.bin");
+        EXPECT_TRUE(std::string(buffer.begin(), buffer.begin() + static_cast<long>(length)) == content);
+        if (transfers == Transfers::ReadAndWrite) {
             TFTPConnection(TftpBed::kServer, 0, 0)
                 .write(reinterpret_cast<const std::uint8_t*>(content.data()), content.size(), "up.bin");
+            EXPECT_TRUE(server.fileBytes("up.bin") == content) << content.size() << " bytes";
+        }
     } catch (const TFTPConnection::TFTPError& error) {
         const std::string text = traces.text();
-        ADD_FAILURE() << error.text << "\n--- trace end:\n"
-                      << text.substr(text.size() > 3000 ? text.size() - 3000 : 0);
+        ADD_FAILURE() << error.text << "\n--- trace end:\n" << text.substr(text.size() > 3000 ? text.size() - 3000 : 0);
     }
+    std::filesystem::remove(local);
+}
+
+TEST_F(TftpBedTest, FilesOfEveryBlockBoundaryRoundTrip) {
+    EXPECT_TRUE(server_->bed.runOnPc([] {
+        for (std::size_t size : {0u, 511u, 512u, 513u, 1024u, 3u * 1024u * 1024u + 7u}) {
+            SCOPED_TRACE(size);
+            server_->putFile("down.bin", patternBytes(size));
+            // The file variant of the write, read back the same way.
+            const std::filesystem::path local = server_->directory.string() + "-up";
+            std::ofstream(local, std::ios::binary) << patternBytes(size + 1);
+            TFTPConnection(TftpBed::kServer, 0, 0).write(local.string(), "file-up.bin");
+            EXPECT_TRUE(server_->fileBytes("file-up.bin") == patternBytes(size + 1));
+            std::filesystem::remove(local);
+            transferAll(*server_, patternBytes(size), Transfers::ReadAndWrite);
+        }
+    }));
 }
 
 struct FaultCase {
     const char* name;
     LinkFaults faults;
-    std::size_t size;
     // A write whose final ACK is lost depends on an early repeat of the last
     // block reaching the server within its short linger (100 ms here); a
     // second loss in a row would fail it now and then, so loss toward the PC
     // reads only. LostFinalAcknowledgementOfWriteIsRecovered covers the write.
-    Transfers transfers = Transfers::ReadAndWrite;
+    Transfers transfers;
 };
 
-class TftpBedFaults : public NetworkBedTest, public ::testing::WithParamInterface<FaultCase> {};
+class TftpBedFaults : public TftpBedTest, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(TftpBedFaults, FilesRoundTripByteExact) {
-    if (TftpdHpa::program().empty())
-        GTEST_FAIL() << "tftpd-hpa is not installed";
-    const FaultCase& testCase = GetParam();
-    TftpBed server(testCase.faults);
-    const std::string content = patternBytes(testCase.size);
-    server.putFile("down.bin", content);
-    const std::filesystem::path local = server.directory.string() + "-local";
-    EXPECT_TRUE(server.bed.runOnPc([&] { readAndWrite(local, content, testCase.transfers); }));
-    if (testCase.transfers == Transfers::ReadAndWrite) {
-        EXPECT_EQ(server.fileBytes("up.bin"), content);
-    }
-    std::filesystem::remove(local);
+    server_->bed.setLinkFaults(0, GetParam().faults);
+    const std::string content = patternBytes(200 * 1024 + 3);
+    server_->putFile("down.bin", content);
+    EXPECT_TRUE(server_->bed.runOnPc([&] { transferAll(*server_, content, GetParam().transfers); }));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Links, TftpBedFaults,
-    ::testing::Values(FaultCase{"TenPercentLossToTerminal", {0.1, {}, 0.0, {}}, 200 * 1024 + 3},
-                      FaultCase{
-                          "TenPercentLossToPc", {0.0, {}, 0.1, {}}, 200 * 1024 + 3, Transfers::ReadOnly},
-                      FaultCase{"FiveMillisecondsDelay",
-                                {0.0, std::chrono::milliseconds(5), 0.0, std::chrono::milliseconds(5)},
-                                100 * 1024 + 512}),
+    ::testing::Values(FaultCase{"TenPercentLossToTerminal", {0.1, {}, 0.0, {}}, Transfers::ReadAndWrite},
+                      FaultCase{"TenPercentLossToPc", {0.0, {}, 0.1, {}}, Transfers::ReadOnly},
+                      FaultCase{"FiveMillisecondsDelay", {0.0, std::chrono::milliseconds(5), 0.0,
+                                                          std::chrono::milliseconds(5)},
+                                Transfers::ReadAndWrite}),
     [](const ::testing::TestParamInfo<FaultCase>& testInfo) { return std::string(testInfo.param.name); });
 
 // The server's ACK of the last block is lost once on its way to the PC. The
 // server has the file and answers a repeated last block only during its
 // retransmit time-out (100 ms here): the write must still succeed.
-TEST_F(NetworkBedTest, LostFinalAcknowledgementOfWriteIsRecovered) {
-    if (TftpdHpa::program().empty())
-        GTEST_FAIL() << "tftpd-hpa is not installed";
-    TftpBed server;
+TEST_F(TftpBedTest, LostFinalAcknowledgementOfWriteIsRecovered) {
     // UDP payload (after the IP header of the length in its first byte and
     // the 8-byte UDP header) 00 04 00 02: the ACK of block 2. Only the first
     // such packet is dropped.
-    ASSERT_TRUE(
-        server.bed
-            .shellOnPc("iptables -A INPUT -p udp -s 10.77.0.11 -m u32 --u32 '0>>22&0x3C@8=0x00040002' "
-                       "-m statistic --mode nth --every 1000000 --packet 0 -j DROP")
-            .succeeded());
+    addRule(false, "filter",
+            "INPUT -p udp -s 10.77.0.11 -m u32 --u32 '0>>22&0x3C@8=0x00040002' -m statistic --mode nth --every "
+            "1000000 --packet 0 -j DROP");
     const std::string content = patternBytes(700);
-    EXPECT_TRUE(server.bed.runOnPc([&] {
+    EXPECT_TRUE(server_->bed.runOnPc([&] {
         TraceCapture traces;
         try {
             TFTPConnection(TftpBed::kServer, 0, 0)
@@ -91,31 +135,19 @@ TEST_F(NetworkBedTest, LostFinalAcknowledgementOfWriteIsRecovered) {
         } catch (const TFTPConnection::TFTPError& error) {
             ADD_FAILURE() << error.text << "\n--- trace:\n" << traces.text();
         }
-        EXPECT_TRUE(
-            traces.contains("TFTPConnection::write(mem): no ACK of the last block yet, resend data\n"))
-            << traces.text();
+        EXPECT_TRUE(traces.contains("TFTPConnection::write(mem): no ACK of the last block yet, resend data\n"));
     }));
-    EXPECT_EQ(server.fileBytes("up.bin"), content);
+    EXPECT_EQ(server_->fileBytes("up.bin"), content);
 }
 
 // Every packet in both directions arrives twice (iptables TEE clones it to
 // the other side): the duplicates are answered or ignored, never written.
-TEST_F(NetworkBedTest, DuplicatedPacketsDoNotCorruptFiles) {
-    if (TftpdHpa::program().empty())
-        GTEST_FAIL() << "tftpd-hpa is not installed";
-    TftpBed server;
-    ASSERT_TRUE(
-        server.bed.shellOnTerminal(0, "iptables -t mangle -A OUTPUT -p udp -j TEE --gateway 10.77.0.1")
-            .succeeded());
-    ASSERT_TRUE(
-        server.bed.shellOnPc("iptables -t mangle -A OUTPUT -p udp -d 10.77.0.11 -j TEE --gateway 10.77.0.11")
-            .succeeded());
+TEST_F(TftpBedTest, DuplicatedPacketsDoNotCorruptFiles) {
+    addRule(true, "mangle", "OUTPUT -p udp -j TEE --gateway 10.77.0.1");
+    addRule(false, "mangle", "OUTPUT -p udp -d 10.77.0.11 -j TEE --gateway 10.77.0.11");
     const std::string content = patternBytes(300 * 1024 + 17);
-    server.putFile("down.bin", content);
-    const std::filesystem::path local = server.directory.string() + "-local";
-    EXPECT_TRUE(server.bed.runOnPc([&] { readAndWrite(local, content); }));
-    EXPECT_EQ(server.fileBytes("up.bin"), content);
-    std::filesystem::remove(local);
+    server_->putFile("down.bin", content);
+    EXPECT_TRUE(server_->bed.runOnPc([&] { transferAll(*server_, content, Transfers::ReadAndWrite); }));
 }
 
 } // namespace

@@ -55,12 +55,6 @@ std::string TftpdHpa::program() {
     return toolPath("in.tftpd");
 }
 
-std::string tftpdHpaCommand(const std::string& listenAddress, std::uint16_t port,
-                            const std::string& directory) {
-    return TftpdHpa::program() + " -L -a " + listenAddress + ":" + std::to_string(port) + " -u tftp -c -s " +
-           directory;
-}
-
 TftpdHpa::TftpdHpa(const std::string& listenAddress, std::uint16_t port,
                    const std::filesystem::path& directory)
     : directory_(directory) {

@@ -39,8 +39,4 @@ private:
 // with an IPv4 and an IPv6 address. Answers an empty text or what failed.
 std::string giveNamespaceAnAddress();
 
-// The command line that runs tftpd-hpa in the foreground (for beds and shells).
-std::string tftpdHpaCommand(const std::string& listenAddress, std::uint16_t port,
-                            const std::string& directory);
-
 } // namespace kestrix::test
