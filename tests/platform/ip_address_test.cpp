@@ -20,6 +20,7 @@ TEST(AddressText, WritesEachFormAndReadsItBack) {
         {"fe80::1", "fe80::1", "fe80::1", false},
         {"2001:db8::a:b", "2001:db8::a:b", "2001:db8::a:b", false},
         {"::", "::", "::", false},
+        {"::ff00:102:304", "::ff00:102:304", "::ff00:102:304", false}, // one 0xff byte is no mapped prefix
     };
     for (const auto& c : cases) {
         auto address = addressFromText(c.input);
