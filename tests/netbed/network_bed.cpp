@@ -112,10 +112,6 @@ std::string talmoSimProgram() {
 #endif
 }
 
-std::string udpAnswerProgram() {
-    return KESTRIX_UDP_ANSWER;
-}
-
 std::string delayHelperProgram() {
     return KESTRIX_NETBED_DELAY;
 }

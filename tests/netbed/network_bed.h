@@ -96,7 +96,6 @@ private:
 
 // The programs the bed runs; empty when not built in this tree.
 std::string talmoSimProgram();
-std::string udpAnswerProgram();
 std::string delayHelperProgram();
 std::string bedScript();
 

@@ -6,7 +6,6 @@
 #include "netbed/network_bed.h"
 
 #include "platform/ip_address.h"
-#include "support/scripted_peer.h"
 #include "terminal/lan_interfaces.h"
 
 #include <algorithm>
@@ -66,13 +65,13 @@ private:
 
 using Senders = std::set<std::string>;
 
-TerminalSetup standIn(const std::string& ipv4, std::size_t bridge) {
-    TerminalSetup terminal;
-    terminal.bridge = bridge;
-    terminal.ipv4 = ipv4;
-    terminal.program = TerminalProgram::Command;
-    terminal.command = {udpAnswerProgram(), "0.0.0.0", "TALMO DCU8 1 100102"};
-    return terminal;
+// talmo-sim with the serial number, at the address on the bridge.
+TerminalSetup terminal(const std::string& serialNumber, const std::string& ipv4, std::size_t bridge = 0) {
+    TerminalSetup setup;
+    setup.bridge = bridge;
+    setup.ipv4 = ipv4;
+    setup.terminalSection = {{"serial_number", serialNumber}};
+    return setup;
 }
 
 class NetworkBedSmoke : public NetworkBedTest {};
@@ -80,12 +79,10 @@ class NetworkBedSmoke : public NetworkBedTest {};
 TEST_F(NetworkBedSmoke, LanHostsFileFaultsAndNothingLeftBehind) {
     BedLayout layout;
     layout.bridges = {{"10.77.0.1/24", "fe80::1", "2001:db8:77::1"}, {"10.78.0.1/24", "", ""}};
-    TerminalSetup sim; // talmo-sim in the PC's subnet, with an IPv6 link-local address
-    sim.ipv4 = "10.77.0.11/24";
-    sim.ipv6LinkLocal = "fe80::11";
-    sim.terminalSection = {{"serial_number", "100101"}};
-    // A stand-in in a foreign subnet on br0, and one on br1.
-    layout.terminals = {sim, standIn("192.168.99.5/24", 0), standIn("10.78.0.11/24", 1)};
+    // In the PC's subnet with an IPv6 link-local address, in a foreign subnet, and on br1.
+    layout.terminals = {terminal("100101", "10.77.0.11/24"), terminal("100102", "192.168.99.5/24"),
+                        terminal("100103", "10.78.0.11/24", 1)};
+    layout.terminals[0].ipv6LinkLocal = "fe80::11";
     layout.pcHostsLines = {"10.77.0.11 t0.bed.test"};
     std::string prefix;
     {

@@ -10,12 +10,8 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
-#include <cstdlib>
 #include <future>
 #include <limits>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 
 // These tests bind the maintenance ports and run in a network namespace of
@@ -400,20 +396,17 @@ TEST_F(Engine, EndingTheEngineEndsARequestStillWaitingAndAnEndlessTimeOutDoesNot
 
 TEST_F(Engine, OutgoingInterfaceForMulticastByTableRow) {
     ASSERT_EQ(std::system("ip link add kxvetha type veth peer name kxvethb && ip link set kxvetha up && "
-                          "ip link set kxvethb up && ip addr add 10.99.0.1/24 dev kxvetha"),
+                          "ip addr add 10.99.0.1/24 dev kxvetha"),
               0);
     enumerateLanInterfaces();
-    ASSERT_GE(lanInterfaces().count(), 1);
+    const std::string rows = std::to_string(lanInterfaces().count());
     T7000ip& engine = startEngine();
     TraceCapture trace;
     EXPECT_EQ(engine.setOutgoingIf(0), 0);
     EXPECT_EQ(engine.setOutgoingIf(lanInterfaces().count()), -1);
-    const std::string index = std::to_string(lanInterfaces().entries()[0].IPv6IfIndex);
-    const std::string row = std::to_string(lanInterfaces().count());
-    EXPECT_EQ(trace.text(), "T7000ip::setOutgoingIf(0): setsockopt(IPV6_MULTICAST_IF, " + index + "), done.\n" +
-                                "T7000ip::setOutgoingIf(" + row + "): setsockopt(IPV6_MULTICAST_IF, -1), error=" +
-                                std::to_string(EINVAL) + "\n");
-    std::system("ip link del kxvetha");
+    EXPECT_EQ(trace.text(), "T7000ip::setOutgoingIf(0): setsockopt(IPV6_MULTICAST_IF, " +
+                                std::to_string(lanInterfaces().entries()[0].IPv6IfIndex) + "), done.\nT7000ip::setOutgoingIf(" +
+                                rows + "): setsockopt(IPV6_MULTICAST_IF, -1), error=22\n");
 }
 
 } // namespace
