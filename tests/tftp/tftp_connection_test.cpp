@@ -28,39 +28,44 @@ const std::string kWrq = requestPacket(2, "up.bin");
 const std::string kReadPrefix = "TFTPConnection::read(mem,file): ";
 const std::string kWritePrefix = "TFTPConnection::write(mem): ";
 
+enum class Transfer { Read, Write };
+
 struct Case {
     const char* name;
-    std::string data = {};                 // written, or expected from a successful read
+    Transfer transfer;
+    std::string data = {};                // written, or expected from a successful read
     Script script = {};
-    Packets expectedPackets = {};          // what the client sent, request first
-    std::vector<std::string> traces = {};  // lines the trace must hold
-    std::string absentTrace = {};     // a text the trace must not hold (empty: none)
-    int errorId = 0;                  // 0: success
+    Packets expectedPackets = {};         // what the client sent, request first
+    std::vector<std::string> traces = {}; // lines the trace must hold
+    std::string absentTrace = {};         // a text the trace must not hold (empty: none)
+    int errorId = 0;                      // 0: success
     std::string errorText = {};
-    std::size_t bufferSize = 2000;    // reads only
+    std::size_t bufferSize = 2000; // reads only
 };
 
-std::string caseName(const ::testing::TestParamInfo<Case>& info) {
-    return info.param.name;
-}
 void PrintTo(const Case& c, std::ostream* stream) {
     *stream << c.name;
 }
 
-class MemoryRead : public ::testing::TestWithParam<Case> {};
+class MemoryTransfer : public ::testing::TestWithParam<Case> {};
 
-TEST_P(MemoryRead, SendsAndTracesExactly) {
+TEST_P(MemoryTransfer, SendsAndTracesExactly) {
     const Case& c = GetParam();
+    const bool reading = c.transfer == Transfer::Read;
     TraceCapture traces;
     ScriptedServer server(c.script);
     TFTPConnection connection(kServer, 0, 0, 6969);
     std::vector<std::uint8_t> buffer(c.bufferSize);
     try {
-        const std::size_t length = connection.read(buffer.data(), buffer.size(), "file.bin");
-        EXPECT_EQ(c.errorId, 0) << "read succeeded";
-        EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + static_cast<long>(length)), c.data);
-        EXPECT_TRUE(traces.contains("TFTPConnection::read(file.bin) successful (len " + std::to_string(c.data.size()) +
-                                    " bytes)\n"));
+        std::size_t length = c.data.size();
+        if (reading)
+            length = connection.read(buffer.data(), buffer.size(), "file.bin");
+        else
+            connection.write(reinterpret_cast<const std::uint8_t*>(c.data.data()), c.data.size(), "up.bin");
+        EXPECT_EQ(c.errorId, 0) << "the transfer succeeded";
+        EXPECT_TRUE(!reading || std::string(buffer.begin(), buffer.begin() + static_cast<long>(length)) == c.data);
+        EXPECT_TRUE(traces.contains("TFTPConnection::" + std::string(reading ? "read(file.bin)" : "write(up.bin)") +
+                                    " successful (len " + std::to_string(c.data.size()) + " bytes)\n"));
     } catch (const TFTPConnection::TFTPError& error) {
         EXPECT_EQ(error.id(), c.errorId);
         EXPECT_EQ(error.text, c.errorText);
@@ -72,86 +77,63 @@ TEST_P(MemoryRead, SendsAndTracesExactly) {
     EXPECT_TRUE(c.absentTrace.empty() || !traces.contains(c.absentTrace)) << c.absentTrace;
 }
 
+constexpr Transfer kRead = Transfer::Read;
+constexpr Transfer kWrite = Transfer::Write;
+
 INSTANTIATE_TEST_SUITE_P(
-    Cases, MemoryRead,
+    Cases, MemoryTransfer,
     ::testing::Values(
-        Case{"EmptyFile", "", {{0, {dataPacket(1, "")}}}, {kRrq, ackPacket(1)}},
-        Case{"ExactlyFillsTheBuffer", kFull1 + "end", {{0, {dataPacket(1, kFull1)}}, {1, {dataPacket(2, "end")}}},
+        Case{"EmptyFile", kRead, "", {{0, {dataPacket(1, "")}}}, {kRrq, ackPacket(1)}},
+        Case{"ExactlyFillsTheBuffer", kRead, kFull1 + "end", {{0, {dataPacket(1, kFull1)}}, {1, {dataPacket(2, "end")}}},
              {kRrq, ackPacket(1), ackPacket(2)}, {}, "", 0, "", 515},
-        Case{"OneFullBlockEndsWithEmptyBlock", kFull1, {{0, {dataPacket(1, kFull1)}}, {1, {dataPacket(2, "")}}},
+        Case{"OneFullBlockEndsWithEmptyBlock", kRead, kFull1, {{0, {dataPacket(1, kFull1)}}, {1, {dataPacket(2, "")}}},
              {kRrq, ackPacket(1), ackPacket(2)}},
-        Case{"PreviousBlockResendsLastAck", kFull1 + "end",
+        Case{"PreviousBlockResendsLastAck", kRead, kFull1 + "end",
              {{0, {dataPacket(1, kFull1)}}, {1, {dataPacket(1, kFull1)}}, {2, {dataPacket(2, "end")}}},
              {kRrq, ackPacket(1), ackPacket(1), ackPacket(2)},
              {kReadPrefix + "block counts differ\n", kReadPrefix + "resend ack\n"}},
-        Case{"TwoBehindIsIgnored", kFull1 + kFull2 + "x",
+        Case{"TwoBehindIsIgnored", kRead, kFull1 + kFull2 + "x",
              {{0, {dataPacket(1, kFull1)}}, {1, {dataPacket(2, kFull2)}}, {2, {dataPacket(1, kFull1), dataPacket(3, "x")}}},
              {kRrq, ackPacket(1), ackPacket(2), ackPacket(3)}, {kReadPrefix + "block counts differ\n"}, "resend ack"},
-        Case{"RuntAndWrongTypeAreSkipped", "ok", {{0, {std::string("\0\3", 2), ackPacket(1), dataPacket(1, "ok")}}},
+        Case{"RuntAndWrongTypeAreSkipped", kRead, "ok", {{0, {std::string("\0\3", 2), ackPacket(1), dataPacket(1, "ok")}}},
              {kRrq, ackPacket(1)},
              {kReadPrefix + "runt packet received - 2 bytes\n", kReadPrefix + "received invalid packet type 0x4 (4)"}},
-        Case{"ErrorPacketEndsWithFinalAck", "", {{0, {errorPacket(1, "File not found")}}}, {kRrq, ackPacket(0)}, {}, "",
-             4, kReadPrefix + "received error code 1: 'File not found'"},
-        Case{"ErrorTextWithoutZeroByte", "", {{0, {word(5) + word(2) + "denied"}}}, {kRrq, ackPacket(0)}, {}, "", 4,
-             kReadPrefix + "received error code 2: 'denied'"},
-        Case{"FileLongerThanBufferIsAcknowledgedToTheEnd", "",
+        Case{"ErrorPacketEndsWithFinalAck", kRead, "", {{0, {errorPacket(1, "File not found")}}}, {kRrq, ackPacket(0)},
+             {}, "", 4, kReadPrefix + "received error code 1: 'File not found'"},
+        Case{"ErrorTextWithoutZeroByte", kRead, "", {{0, {word(5) + word(2) + "denied"}}}, {kRrq, ackPacket(0)}, {}, "",
+             4, kReadPrefix + "received error code 2: 'denied'"},
+        Case{"FileLongerThanBufferIsAcknowledgedToTheEnd", kRead, "",
              {{0, {dataPacket(1, kFull1)}}, {1, {dataPacket(2, kFull2)}}, {2, {dataPacket(3, std::string(176, 'z'))}}},
              {kRrq, ackPacket(1), ackPacket(2), ackPacket(3)}, {}, "", 2,
-             kReadPrefix + "received packet exceeds buffer size 1000", 1000}),
-    caseName);
-
-class MemoryWrite : public ::testing::TestWithParam<Case> {};
-
-TEST_P(MemoryWrite, SendsExactly) {
-    const Case& c = GetParam();
-    TraceCapture traces;
-    ScriptedServer server(c.script);
-    TFTPConnection connection(kServer, 0, 0, 6969);
-    try {
-        connection.write(reinterpret_cast<const std::uint8_t*>(c.data.data()), c.data.size(), "up.bin");
-        EXPECT_EQ(c.errorId, 0) << "write succeeded";
-        EXPECT_TRUE(traces.contains("TFTPConnection::write(up.bin) successful (len " + std::to_string(c.data.size()) +
-                                    " bytes)\n"));
-    } catch (const TFTPConnection::TFTPError& error) {
-        EXPECT_EQ(error.id(), c.errorId);
-        EXPECT_EQ(error.text, c.errorText);
-    }
-    EXPECT_EQ(server.everythingSentBy(connection), c.expectedPackets);
-    for (const std::string& line : c.traces)
-        EXPECT_TRUE(traces.contains(line)) << line << "\n--- trace:\n" << traces.text();
-    EXPECT_TRUE(c.absentTrace.empty() || !traces.contains(c.absentTrace)) << c.absentTrace;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, MemoryWrite,
-    ::testing::Values(
-        Case{"EmptySendsOneEmptyBlock", "", {{0, {ackPacket(0)}}, {1, {ackPacket(1)}}}, {kWrq, dataPacket(1, "")}},
-        Case{"TwoFullBlocksEndWithEmptyBlock", kFull1 + kFull2,
+             kReadPrefix + "received packet exceeds buffer size 1000", 1000},
+        Case{"EmptySendsOneEmptyBlock", kWrite, "", {{0, {ackPacket(0)}}, {1, {ackPacket(1)}}}, {kWrq, dataPacket(1, "")}},
+        Case{"TwoFullBlocksEndWithEmptyBlock", kWrite, kFull1 + kFull2,
              {{0, {ackPacket(0)}}, {1, {ackPacket(1)}}, {2, {ackPacket(2)}}, {3, {ackPacket(3)}}},
              {kWrq, dataPacket(1, kFull1), dataPacket(2, kFull2), dataPacket(3, "")}},
         // The server's own resend of the previous ACK (after its time-out)
         // brings the DATA block again; a repeat right behind the first ACK is
         // an echo of a duplicated packet and answering it would double the
         // traffic with each block.
-        Case{"LateRepeatedAckResendsData", kFull1,
+        Case{"LateRepeatedAckResendsData", kWrite, kFull1,
              {{0, {ackPacket(0)}}, {1, {"", ackPacket(0)}}, {2, {ackPacket(1)}}, {3, {ackPacket(2)}}},
              {kWrq, dataPacket(1, kFull1), dataPacket(1, kFull1), dataPacket(2, "")},
              {kWritePrefix + "block counts differ\n", kWritePrefix + "resend data"}},
-        Case{"ImmediateRepeatedAckIsIgnored", "abc", {{0, {ackPacket(0)}}, {1, {ackPacket(0), ackPacket(1)}}},
+        Case{"ImmediateRepeatedAckIsIgnored", kWrite, "abc", {{0, {ackPacket(0)}}, {1, {ackPacket(0), ackPacket(1)}}},
              {kWrq, dataPacket(1, "abc")}, {kWritePrefix + "block counts differ\n"}, "resend data"},
         // The server's final ACK is lost: the server sends none by itself
         // and answers a repeated last block only for a short time.
-        Case{"LostFinalAckRepeatsLastBlockEarly", "abc", {{0, {ackPacket(0)}}, {2, {ackPacket(1)}}},
+        Case{"LostFinalAckRepeatsLastBlockEarly", kWrite, "abc", {{0, {ackPacket(0)}}, {2, {ackPacket(1)}}},
              {kWrq, dataPacket(1, "abc"), dataPacket(1, "abc")},
              {kWritePrefix + "no ACK of the last block yet, resend data\n"}},
-        Case{"LostFinalAckOfEmptyLastBlock", kFull1, {{0, {ackPacket(0)}}, {1, {ackPacket(1)}}, {5, {ackPacket(2)}}},
+        Case{"LostFinalAckOfEmptyLastBlock", kWrite, kFull1,
+             {{0, {ackPacket(0)}}, {1, {ackPacket(1)}}, {5, {ackPacket(2)}}},
              {kWrq, dataPacket(1, kFull1), dataPacket(2, ""), dataPacket(2, ""), dataPacket(2, ""), dataPacket(2, "")},
              {kWritePrefix + "no ACK of the last block yet, resend data\n"}},
-        Case{"RuntIsSkipped", "", {{0, {std::string(1, '\0'), ackPacket(0)}}, {1, {ackPacket(1)}}},
+        Case{"RuntIsSkipped", kWrite, "", {{0, {std::string(1, '\0'), ackPacket(0)}}, {1, {ackPacket(1)}}},
              {kWrq, dataPacket(1, "")}, {kWritePrefix + "runt packet received - 1 bytes\n"}},
-        Case{"RefusedByServerCarriesItsText", "x", {{0, {errorPacket(2, "Access violation")}}}, {kWrq}, {}, "", 3,
-             kWritePrefix + "received error code 2: 'Access violation'"}),
-    caseName);
+        Case{"RefusedByServerCarriesItsText", kWrite, "x", {{0, {errorPacket(2, "Access violation")}}}, {kWrq}, {}, "",
+             3, kWritePrefix + "received error code 2: 'Access violation'"}),
+    [](const ::testing::TestParamInfo<Case>& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(TftpPeer, ServerTransferPortIsAdoptedAndOtherAddressesIgnored) {
     TraceCapture traces;
