@@ -27,10 +27,10 @@ std::string describeWaitStatus(int waitStatus);
 std::string toolPath(const std::string& name);
 
 // A program that runs beside the test in a forked child, with standard output
-// and standard error appended to a log file and no standard input. The child gets SIGTERM when the thread that started it ends
-// (PR_SET_PDEATHSIG), so that it does not outlive a test process that is
-// killed; start it from the test's main thread. It does not restart anything
-// and does not read the log.
+// and standard error appended to a log file and no standard input. The child
+// gets SIGTERM when the thread that started it ends (PR_SET_PDEATHSIG), so
+// that it does not outlive a test process that is killed; start it from the
+// test's main thread. It does not restart anything and does not read the log.
 class BackgroundProcess {
 public:
     BackgroundProcess() = default;

@@ -41,8 +41,8 @@ public:
     int find(const std::string& address) {
         const sockaddr_in6 target = toSocketAddress(*addressFromText(address), 0xdead);
         const std::string datagram("find\0*", 7);
-        return ::sendto(descriptor_, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&target),
-                        sizeof target) < 0
+        return ::sendto(descriptor_, datagram.data(), datagram.size(), 0,
+                        reinterpret_cast<const sockaddr*>(&target), sizeof target) < 0
                    ? errno
                    : 0;
     }
@@ -53,7 +53,8 @@ public:
             char buffer[2048];
             sockaddr_in6 sender{};
             socklen_t length = sizeof sender;
-            if (::recvfrom(descriptor_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&sender), &length) >= 0)
+            if (::recvfrom(descriptor_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&sender),
+                           &length) >= 0)
                 result.insert(addressToText(fromSocketAddress(sender), MappedForm::DottedOnly));
         }
         return result;
@@ -99,7 +100,8 @@ TEST_F(NetworkBedSmoke, LanHostsFileFaultsAndNothingLeftBehind) {
             hints.ai_family = AF_INET;
             addrinfo* found = nullptr;
             ASSERT_EQ(::getaddrinfo("t0.bed.test", nullptr, &hints, &found), 0);
-            EXPECT_EQ(addressToText(Ip6Address::fromIPv4(reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr),
+            EXPECT_EQ(addressToText(Ip6Address::fromIPv4(
+                                        reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr),
                                     MappedForm::DottedOnly),
                       "10.77.0.11");
             ::freeaddrinfo(found);
@@ -127,7 +129,8 @@ TEST_F(NetworkBedSmoke, LanHostsFileFaultsAndNothingLeftBehind) {
     }
     std::ifstream hosts("/etc/hosts");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(hosts), {}).find("t0.bed.test"), std::string::npos);
-    const std::string left = runCommand({"sh", "-c", "ip netns list; ip -o link; iptables-save; ls /etc/netns"}).output;
+    const std::string left =
+        runCommand({"sh", "-c", "ip netns list; ip -o link; iptables-save; ls /etc/netns"}).output;
     EXPECT_EQ(left.find(prefix), std::string::npos) << left;
 }
 

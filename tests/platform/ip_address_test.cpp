@@ -33,8 +33,8 @@ TEST(AddressText, WritesEachFormAndReadsItBack) {
 }
 
 TEST(AddressText, RejectsWhatIsNotANumericAddress) {
-    for (const char* text : {"", "terminal1", "1.2.3", "1.2.3.4.5", "256.1.1.1", "fe80::1%", "::ffff:1.2.3.4x",
-                             "fe80::1%nosuchinterface0"})
+    for (const char* text : {"", "terminal1", "1.2.3", "1.2.3.4.5", "256.1.1.1", "fe80::1%",
+                             "::ffff:1.2.3.4x", "fe80::1%nosuchinterface0"})
         EXPECT_FALSE(addressFromText(text)) << text;
 }
 

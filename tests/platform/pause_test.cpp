@@ -14,8 +14,8 @@ TEST(TimeScale, AcceptsOnlyAPositiveFactorAndScalesPauses) {
     struct Case {
         const char* text;
         double scale;
-    } cases[] = {{nullptr, 1.0}, {"", 1.0},     {"0.01", 0.01}, {"2", 2.0},     {"0", 1.0},     {"-1", 1.0},
-                 {"abc", 1.0},   {"0.5x", 1.0}, {"nan", 1.0},   {"inf", 1.0},   {"1e9", 1.0},   {"1000", 1000.0}};
+    } cases[] = {{nullptr, 1.0}, {"", 1.0},     {"0.01", 0.01}, {"2", 2.0},   {"0", 1.0},   {"-1", 1.0},
+                 {"abc", 1.0},   {"0.5x", 1.0}, {"nan", 1.0},   {"inf", 1.0}, {"1e9", 1.0}, {"1000", 1000.0}};
     for (const auto& c : cases)
         EXPECT_DOUBLE_EQ(parseTimeScale(c.text), c.scale) << (c.text ? c.text : "(unset)");
     // ctest runs this executable without KESTRIX_TIME_SCALE unless told otherwise.

@@ -61,9 +61,11 @@ TEST(Mutex, AbandonedMutexFailsWithBothTraceLinesAndStaysUsable) {
     });
     owner.join();
     EXPECT_FALSE(enterMutex(mutex));
-    EXPECT_EQ(trace.text(),
-              "enterMutex(). WAIT_ABANDONED = kritischer Bereich von anderem Thread nicht ordnungsgemäß verlassen\n"
-              "enterMutex() failed: error=" + std::to_string(EOWNERDEAD) + ": " + errorText(EOWNERDEAD) + "\n");
+    EXPECT_EQ(
+        trace.text(),
+        "enterMutex(). WAIT_ABANDONED = kritischer Bereich von anderem Thread nicht ordnungsgemäß verlassen\n"
+        "enterMutex() failed: error=" +
+            std::to_string(EOWNERDEAD) + ": " + errorText(EOWNERDEAD) + "\n");
     trace.clear();
     std::thread later([&] { // the next caller enters normally, also from another thread
         EXPECT_TRUE(enterMutex(mutex));

@@ -72,9 +72,10 @@ TEST_F(WorkerFrame, NormalEndReportsItsCodeAndTheThreadExitsWithZero) {
     EXPECT_EQ(owner_.endCode, 12);
     EXPECT_EQ(waitForThread(slot_), 0);
     worker.reset();
-    for (const char* line : {"TestWorker startet\n", "TestWorker::run(): SendMessage() done\n",
-                             "TestWorker::_run() no error\n", "COwner::waitonthreadend(): Exit code of thread: 0\n",
-                             "~TestWorker() startet\n", "~TestWorker() Ende\n"})
+    for (const char* line :
+         {"TestWorker startet\n", "TestWorker::run(): SendMessage() done\n", "TestWorker::_run() no error\n",
+          "COwner::waitonthreadend(): Exit code of thread: 0\n", "~TestWorker() startet\n",
+          "~TestWorker() Ende\n"})
         EXPECT_TRUE(trace_.contains(line)) << line;
 }
 
@@ -86,7 +87,8 @@ TEST_F(WorkerFrame, CancelEndsTheWorkerAtItsNextPollAndDestroyingWaitsForIt) {
     ASSERT_TRUE(owner_.waitForEnd());
     EXPECT_EQ(owner_.endCode, 13);
     EXPECT_EQ(waitForThread(slot_), 0);
-    EXPECT_TRUE(trace_.contains("TestWorker::gotcancelevent(): WaitForSingleObject() Abbruch Event erhalten\n"));
+    EXPECT_TRUE(
+        trace_.contains("TestWorker::gotcancelevent(): WaitForSingleObject() Abbruch Event erhalten\n"));
     EXPECT_TRUE(trace_.contains("TestWorker::cancelrun(): the worker's own line\n"));
     // A worker destroyed while it runs is cancelled and waited for.
     worker.reset();

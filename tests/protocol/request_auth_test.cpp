@@ -26,13 +26,16 @@ TEST(RequestAuth, KnownCheckValuesOfBothSuffixes) {
         }
     }
     // Only the first ten characters of the serial number make the key.
-    EXPECT_EQ(idBasedCheckValue("echo 1", "1234567890", 7, 9), idBasedCheckValue("echo 1", "1234567890XYZ", 7, 9));
-    EXPECT_NE(idBasedCheckValue("echo 1", "123456789", 7, 9), idBasedCheckValue("echo 1", "1234567890", 7, 9));
+    EXPECT_EQ(idBasedCheckValue("echo 1", "1234567890", 7, 9),
+              idBasedCheckValue("echo 1", "1234567890XYZ", 7, 9));
+    EXPECT_NE(idBasedCheckValue("echo 1", "123456789", 7, 9),
+              idBasedCheckValue("echo 1", "1234567890", 7, 9));
 }
 
 TEST(RequestAuth, AddressThatIsNotFourDottedNumbersGivesNoCheckValue) {
-    for (const char* address : {"", "192.168.1", "192.168.1.10.5", "a.b.c.d", "192.168.1.", ".1.2.3", "1..2.3",
-                                "65536.1.1.1", "-1.2.3.4", "192.168.1.10 ", "fe80::1", "99999999999999999999.1.1.1"})
+    for (const char* address :
+         {"", "192.168.1", "192.168.1.10.5", "a.b.c.d", "192.168.1.", ".1.2.3", "1..2.3", "65536.1.1.1",
+          "-1.2.3.4", "192.168.1.10 ", "fe80::1", "99999999999999999999.1.1.1"})
         EXPECT_FALSE(ipBasedCheckValue(address, 1, "echo 1")) << address;
 }
 

@@ -48,15 +48,18 @@ TEST_F(MaintenanceGroup, ShowsTheGroupTakesANumberUpTo65535AndRefusesAnythingEls
     engine_->setT7000ipMaintGroup(815);
     CT7000ipKey dialog(*engine_, language_, view_, boxes_);
     dialog.initDialog();
-    EXPECT_EQ(view_.shown, "Kestrix IPv4+IPv6|Aktuelle Wartungsgruppe:|Erneut TALMO Terminals im lokalen Netz suchen:|"
-                           "815|5");
-    for (const char* text : {"65536", "-1", "abc", "", " 12", "12 ", "+5", "1e3", "999999", "0x10", "000001"}) {
+    EXPECT_EQ(view_.shown,
+              "Kestrix IPv4+IPv6|Aktuelle Wartungsgruppe:|Erneut TALMO Terminals im lokalen Netz suchen:|"
+              "815|5");
+    for (const char* text :
+         {"65536", "-1", "abc", "", " 12", "12 ", "+5", "1e3", "999999", "0x10", "000001"}) {
         view_.field = text;
         dialog.onOK();
         EXPECT_EQ(view_.closed, "") << text;
         EXPECT_EQ(engine_->getT7000ipMaintGroup(), 815) << text;
     }
-    EXPECT_EQ(boxes_.texts, std::vector<std::string>(11, "Die Wartungsgruppe muss eine Zahl zwischen 0 und 65535 sein."));
+    EXPECT_EQ(boxes_.texts,
+              std::vector<std::string>(11, "Die Wartungsgruppe muss eine Zahl zwischen 0 und 65535 sein."));
     test::TraceCapture trace;
     view_.field = "65535";
     dialog.onOK();
@@ -73,8 +76,10 @@ TEST_F(MaintenanceGroup, IPBasedSuffixUsesTheGroupAndTracesOrExplains) {
     EXPECT_EQ(engine_->addIPBasedAuth("echo 123", "fe80::1"), "echo 123");
     EXPECT_EQ(trace.text(),
               "T7000ip::addIPBasedAuth(key: 4660, if: 192.168.1.10): returns 'echo 123 auth=62043'\n"
-              "T7000ip::addIPBasedAuth(): konnte keinen auth=... String anhängen, da die Interfaceadresse leer ist\n"
-              "T7000ip::addIPBasedAuth(): konnte keinen auth=... String anhängen, da die Interfaceadresse 'fe80::1' "
+              "T7000ip::addIPBasedAuth(): konnte keinen auth=... String anhängen, da die Interfaceadresse "
+              "leer ist\n"
+              "T7000ip::addIPBasedAuth(): konnte keinen auth=... String anhängen, da die Interfaceadresse "
+              "'fe80::1' "
               "ungültig ist\n");
 }
 

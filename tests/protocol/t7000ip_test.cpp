@@ -75,7 +75,8 @@ protected:
         });
     }
     std::future<Replies> broadcastLater(const Ip6Address& address, std::int64_t timeout) {
-        return std::async(std::launch::async, [=, this] { return engine_->broadcast(address, "find *", timeout); });
+        return std::async(std::launch::async,
+                          [=, this] { return engine_->broadcast(address, "find *", timeout); });
     }
     T7000ip* engine_ = nullptr;
 };
@@ -117,12 +118,15 @@ TEST_F(Engine, PortDeadTakenBindsBeefAndStillSendsToDeadAndEveryReplyFindsItsJob
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(ntohs(requests[0].sender.sin_port), 0xbeef);
     // Blanks travel as zero bytes, with one terminating zero byte.
-    EXPECT_EQ(requests[0].bytes, std::string("echo\0" "100200\0", 12));
+    EXPECT_EQ(requests[0].bytes, std::string("echo\0"
+                                             "100200\0",
+                                             12));
     // The peer answers within microseconds, possibly before the send thread is
     // back from sendto(): every request must still get its reply.
     int answered = 0;
     for (int i = 0; i < 200; ++i)
-        answered += static_cast<int>(engine.request(loopback(2), "100200", Kind::Directed, 1, "echo 100200").size());
+        answered +=
+            static_cast<int>(engine.request(loopback(2), "100200", Kind::Directed, 1, "echo 100200").size());
     EXPECT_EQ(answered, 200);
 }
 
@@ -133,7 +137,8 @@ TEST_F(Engine, BothPortsTakenFailsWithMessage84AndOnlyOneEngineExists) {
         ADD_FAILURE() << "the engine started although both ports are taken";
         T7000ip::releaseT7000ip();
     } catch (const T7000ip::T7000ipError& error) {
-        EXPECT_EQ(error.text, "TALMO configuration port(s) already in use. Please close the other application first.");
+        EXPECT_EQ(error.text,
+                  "TALMO configuration port(s) already in use. Please close the other application first.");
         EXPECT_EQ(error.code, EADDRINUSE);
     }
     for (int socket : sockets)
@@ -153,7 +158,8 @@ TEST_F(Engine, OwnBroadcastComingBackIsDroppedAndTheTraceLines) {
     engine.setT7000ipMaintGroup(65535);
     // The loopback broadcast reaches our own socket. The text begins with
     // "TALMO", so only the own-datagram rule keeps it out of the results.
-    EXPECT_EQ(engine.broadcast(Ip6Address::fromIPv4Bytes(127, 255, 255, 255), "TALMO own 1 999", 3), Replies{});
+    EXPECT_EQ(engine.broadcast(Ip6Address::fromIPv4Bytes(127, 255, 255, 255), "TALMO own 1 999", 3),
+              Replies{});
     EXPECT_EQ(trace.text(), "T7000ip::setT7000ipMaintGroup() 65535\n"
                             "T7000ip::broadcast(::ffff:127.255.255.255,'TALMO own 1 999') startet\n");
 }
@@ -165,11 +171,11 @@ TEST_F(Engine, RepliesWithoutTheSerialNumberOrNotFromATerminalMatchNoJob) {
         const char* asked;
         std::size_t matches;
     } cases[] = {
-        {"echo DCU 1 100200", "", 0},           // a request of another maintenance station
-        {"TALMO DCU 1", "", 0},                 // no fourth word
-        {"TALMO DCU 1 ?100200", "", 0},         // unknown serial number
-        {"TALMO DCU 1 \"\" x", "", 0},          // empty quoted serial number
-        {"TALMO DCU 1 100201", "100200", 0},    // another serial number
+        {"echo DCU 1 100200", "", 0},        // a request of another maintenance station
+        {"TALMO DCU 1", "", 0},              // no fourth word
+        {"TALMO DCU 1 ?100200", "", 0},      // unknown serial number
+        {"TALMO DCU 1 \"\" x", "", 0},       // empty quoted serial number
+        {"TALMO DCU 1 100201", "100200", 0}, // another serial number
         {"TALMO DCU 1 100200", "", 1},
     };
     for (const auto& c : cases) {
@@ -241,8 +247,8 @@ TEST_F(Engine, ABroadcastCollectsABurstOfManyReplies) {
     ScriptedPeer terminals("127.0.0.2", 0xdead, [](const PeerRequest& request, ScriptedPeer& self) {
         for (int i = 0; i < 120; ++i)
             self.reply(request, datagram("TALMO 7450 IP " + std::to_string(300000 + i) +
-                                         " ACM 6.12 DEVID=0 IPv4=10.77.0.10/24 DHCPNAME=talmo-" + std::to_string(i) +
-                                         " ID=A1B2C3D4"));
+                                         " ACM 6.12 DEVID=0 IPv4=10.77.0.10/24 DHCPNAME=talmo-" +
+                                         std::to_string(i) + " ID=A1B2C3D4"));
     });
     T7000ip& engine = startEngine();
     EXPECT_EQ(engine.broadcast(loopback(2), "find *", 3).size(), 120u);
@@ -329,7 +335,9 @@ TEST_F(Engine, OddDatagramsAreReadSafely) {
         "TALMO" + std::string(1019, 'x'),
         "TALMO" + std::string(1495, 'y'),
         "TALMO DCU 1 \"unterminated",
-        "TALMO\0DCU\0" "1\0'" + std::string(1000, 'q'),
+        "TALMO\0DCU\0"
+        "1\0'" +
+            std::string(1000, 'q'),
         std::string("TALMO\0\0\0\0\0\0", 11),
         "TALMO \"\"\"\"\"\"\"",
     };
@@ -339,7 +347,8 @@ TEST_F(Engine, OddDatagramsAreReadSafely) {
             peer.reply(request, bytes);
     });
     T7000ip& engine = startEngine();
-    EXPECT_EQ(engine.request(loopback(2), "77", Kind::Directed, 2, "echo 77"), Replies{"TALMO DCU 1 77 last"});
+    EXPECT_EQ(engine.request(loopback(2), "77", Kind::Directed, 2, "echo 77"),
+              Replies{"TALMO DCU 1 77 last"});
     auto all = engine.broadcast(loopback(2), "echo *", 2);
     // Every TALMO datagram is listed (the longest cut to 1024 bytes); the others are dropped.
     EXPECT_EQ(all.size(), 8u);
@@ -355,7 +364,8 @@ TEST_F(Engine, RequestTextLongerThanTheSendBufferIsNotSent) {
     EXPECT_EQ(terminal.requests()[0].bytes.size(), 1024u);
     EXPECT_EQ(engine.request(loopback(2), "", Kind::Directed, 1, longest + "z"), Replies{});
     EXPECT_EQ(terminal.requests().size(), 1u);
-    EXPECT_TRUE(trace.contains("T7000ip::request(): request text of 1024 characters is longer than 1023, not sent\n"));
+    EXPECT_TRUE(trace.contains(
+        "T7000ip::request(): request text of 1024 characters is longer than 1023, not sent\n"));
 }
 
 // Another terminal's late replies, or another station's requests, keep
@@ -380,9 +390,10 @@ TEST_F(Engine, AStreamOfForeignDatagramsDoesNotHoldBackExpiryOrTheEndOfABroadcas
 TEST_F(Engine, EndingTheEngineEndsARequestStillWaitingAndAnEndlessTimeOutDoesNotOverflow) {
     ScriptedPeer terminal("127.0.0.2", 0xdead, answerWith({"TALMO DCU 1 5 ok"}));
     T7000ip& engine = startEngine();
-    EXPECT_EQ(engine.request(loopback(2), "5", Kind::Directed, std::numeric_limits<std::int64_t>::max(), "echo 5")
-                  .size(),
-              1u);
+    EXPECT_EQ(
+        engine.request(loopback(2), "5", Kind::Directed, std::numeric_limits<std::int64_t>::max(), "echo 5")
+            .size(),
+        1u);
     T7000ip::getT7000ip(nullptr); // a second use, as a worker thread would hold it
     auto waiting = requestLater(loopback(9), "1", 60, "echo 1");
     std::this_thread::sleep_for(200ms);
@@ -405,8 +416,9 @@ TEST_F(Engine, OutgoingInterfaceForMulticastByTableRow) {
     EXPECT_EQ(engine.setOutgoingIf(0), 0);
     EXPECT_EQ(engine.setOutgoingIf(lanInterfaces().count()), -1);
     EXPECT_EQ(trace.text(), "T7000ip::setOutgoingIf(0): setsockopt(IPV6_MULTICAST_IF, " +
-                                std::to_string(lanInterfaces().entries()[0].IPv6IfIndex) + "), done.\nT7000ip::setOutgoingIf(" +
-                                rows + "): setsockopt(IPV6_MULTICAST_IF, -1), error=22\n");
+                                std::to_string(lanInterfaces().entries()[0].IPv6IfIndex) +
+                                "), done.\nT7000ip::setOutgoingIf(" + rows +
+                                "): setsockopt(IPV6_MULTICAST_IF, -1), error=22\n");
 }
 
 } // namespace

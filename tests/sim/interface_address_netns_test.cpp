@@ -29,9 +29,10 @@ Ipv4Settings settings(const char* address, int prefixLength) {
 }
 
 TEST(SimInterfaceAddress, TheNewAddressReplacesTheOldOneAndTheRoutesStay) {
-    ASSERT_EQ(run("ip link add kxs0 type veth peer name kxs1 && ip link set kxs0 up && ip link set kxs1 up && "
-                  "ip addr add 10.77.0.11/24 brd + dev kxs0 && ip route add default dev kxs0"),
-              "");
+    ASSERT_EQ(
+        run("ip link add kxs0 type veth peer name kxs1 && ip link set kxs0 up && ip link set kxs1 up && "
+            "ip addr add 10.77.0.11/24 brd + dev kxs0 && ip route add default dev kxs0"),
+        "");
     NetlinkInterfaceAddress interfaceAddress;
     interfaceAddress.replaceIPv4("kxs0", settings("10.77.0.11", 24), settings("192.168.42.127", 24));
     const std::string addresses = run("ip -4 -o addr show dev kxs0");

@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -41,16 +41,24 @@ std::span<const std::uint8_t> span(const std::string& datagram) {
 
 // A TALMO 7450 with serial number 100101 at 10.77.0.11/24, ID-based
 // authentication, group 0x1234, security id A1B2C3D4.
-TerminalConfig testConfig(const std::vector<std::tuple<std::string, std::string, std::string>>& changes = {}) {
+TerminalConfig
+testConfig(const std::vector<std::tuple<std::string, std::string, std::string>>& changes = {}) {
     IniData ini;
-    for (const auto& [section, key, value] :
-         {std::tuple{"network", "interface", "eth0"}, {"network", "ipv4", "10.77.0.11"},
-          {"network", "mask", "255.255.255.0"}, {"network", "gateway", "10.77.0.1"}, {"network", "dhcp", "0"},
-          {"network", "dhcp_name", "talmo-100101"}, {"network", "ipv6_linklocal", "fe80::11"},
-          {"terminal", "product", "TALMO 7450"}, {"terminal", "serial_number", "100101"}, {"terminal", "kind", "ACM"},
-          {"terminal", "firmware_version", "6.12"}, {"terminal", "authentication", "id"},
-          {"terminal", "security_id", "A1B2C3D4"}, {"terminal", "maintenance_group", "4660"},
-          {"terminal", "device_id", "7"}})
+    for (const auto& [section, key, value] : {std::tuple{"network", "interface", "eth0"},
+                                              {"network", "ipv4", "10.77.0.11"},
+                                              {"network", "mask", "255.255.255.0"},
+                                              {"network", "gateway", "10.77.0.1"},
+                                              {"network", "dhcp", "0"},
+                                              {"network", "dhcp_name", "talmo-100101"},
+                                              {"network", "ipv6_linklocal", "fe80::11"},
+                                              {"terminal", "product", "TALMO 7450"},
+                                              {"terminal", "serial_number", "100101"},
+                                              {"terminal", "kind", "ACM"},
+                                              {"terminal", "firmware_version", "6.12"},
+                                              {"terminal", "authentication", "id"},
+                                              {"terminal", "security_id", "A1B2C3D4"},
+                                              {"terminal", "maintenance_group", "4660"},
+                                              {"terminal", "device_id", "7"}})
         ini.setValue(section, key, value);
     for (const auto& [section, key, value] : changes)
         ini.setValue(section, key, value);
@@ -80,7 +88,8 @@ TEST(Sim, SuffixChecksGiveTheKnownAnswers) {
             body.pop_back();
             EXPECT_EQ(ipBasedCheck(sender, group, body), number(f[4])) << "line " << row.line;
         } else {
-            EXPECT_EQ(idBasedCheck(f[1], group, static_cast<std::uint32_t>(number(f[3])), bytes(f[4])), number(f[5]))
+            EXPECT_EQ(idBasedCheck(f[1], group, static_cast<std::uint32_t>(number(f[3])), bytes(f[4])),
+                      number(f[5]))
                 << "line " << row.line;
         }
     }
@@ -93,13 +102,16 @@ TEST(Sim, RepliesResetAndRestart) {
     const auto ask = [&](const std::string& text) {
         return terminal.answer(span(bytes(text)), kPc).value_or("(none)");
     };
-    EXPECT_EQ(ask("find *"), bytes("TALMO|7450|IP|100101|ACM|6.12|DEVID=7|DHCPNAME=talmo-100101|IPv4=10.77.0.11/24|"
-                                   "IPv6=fe80::11/64|LOCAL|ID=A1B2C3D4"));
-    EXPECT_EQ(ask("echo 100101 sid=1496808D"),
-              bytes("TALMO|7450|IP|100101|ACM|6.12|port=3000|connect=active|encrypt=NO|auth=OK|addr=10.77.0.11|"
-                    "mask=255.255.255.0|gateway=10.77.0.1|ID=A1B2C3D4"));
+    EXPECT_EQ(ask("find *"),
+              bytes("TALMO|7450|IP|100101|ACM|6.12|DEVID=7|DHCPNAME=talmo-100101|IPv4=10.77.0.11/24|"
+                    "IPv6=fe80::11/64|LOCAL|ID=A1B2C3D4"));
+    EXPECT_EQ(
+        ask("echo 100101 sid=1496808D"),
+        bytes("TALMO|7450|IP|100101|ACM|6.12|port=3000|connect=active|encrypt=NO|auth=OK|addr=10.77.0.11|"
+              "mask=255.255.255.0|gateway=10.77.0.1|ID=A1B2C3D4"));
     EXPECT_NE(ask("echo 100101 sid=1496808E").find("auth=FAILED"), std::string::npos);
-    for (const char* unanswered : {"find 100102", "hello 100101", "reset 100101 mode=cold", "TALMO 7450 IP 100101"})
+    for (const char* unanswered :
+         {"find 100102", "hello 100101", "reset 100101 mode=cold", "TALMO 7450 IP 100101"})
         EXPECT_EQ(ask(unanswered), "(none)") << unanswered;
     EXPECT_EQ(ask("reset 100101 mode=cold sid=86D6E051"), bytes("TALMO|7450|IP|100101|cold|reset."));
     EXPECT_TRUE(terminal.restarting());
@@ -118,7 +130,8 @@ TEST(Sim, MaintenanceSocketAnswersOverIPv4AndIPv6) {
         const int client = ::socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         const sockaddr_in6 target = toSocketAddress(address, server.port());
         const std::string request = bytes("info 100101");
-        ::sendto(client, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&target), sizeof target);
+        ::sendto(client, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&target),
+                 sizeof target);
         pollfd readable{client, POLLIN, 0};
         char reply[2048] = {};
         ASSERT_EQ(::poll(&readable, 1, 5000), 1) << addressToText(address);

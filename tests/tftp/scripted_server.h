@@ -22,7 +22,8 @@ using Script = std::map<std::size_t, std::vector<std::string>>;
 class ScriptedServer {
 public:
     explicit ScriptedServer(Script script, std::uint16_t port = 6969)
-        : script_(std::move(script)), peer_("127.0.0.1", port, [this](const PeerRequest& request, ScriptedPeer& peer) {
+        : script_(std::move(script)),
+          peer_("127.0.0.1", port, [this](const PeerRequest& request, ScriptedPeer& peer) {
               const auto answers = script_.find(count_++);
               if (answers != script_.end())
                   for (const std::string& packet : answers->second) {

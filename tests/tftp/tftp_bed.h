@@ -49,9 +49,8 @@ struct TftpBed {
         TerminalSetup terminal;
         terminal.ipv4 = "10.77.0.11/24";
         terminal.program = TerminalProgram::Command;
-        terminal.command = {
-            program(), "-L", "-a", "10.77.0.11:69", "-T", "100000", "-u", "tftp", "-c", "-s",
-            served.string()};
+        terminal.command = {program(), "-L", "-a", "10.77.0.11:69", "-T", "100000", "-u",
+                            "tftp",    "-c", "-s", served.string()};
         terminal.readyPort = 69;
         terminal.linkFaults = faults;
         BedLayout result;

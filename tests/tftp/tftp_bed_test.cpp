@@ -35,15 +35,16 @@ protected:
             return;
         server_->bed.setLinkFaults(0, {});
         for (const auto& [onTerminal, command] : undo_)
-            EXPECT_TRUE((onTerminal ? server_->bed.shellOnTerminal(0, command) : server_->bed.shellOnPc(command))
-                            .succeeded())
+            EXPECT_TRUE(
+                (onTerminal ? server_->bed.shellOnTerminal(0, command) : server_->bed.shellOnPc(command))
+                    .succeeded())
                 << command;
     }
     // Runs an iptables rule ("-A CHAIN ...") now and its deletion after the test.
     void addRule(bool onTerminal, const std::string& table, const std::string& rule) {
         const std::string command = "iptables -t " + table + " -A " + rule;
-        ASSERT_TRUE(
-            (onTerminal ? server_->bed.shellOnTerminal(0, command) : server_->bed.shellOnPc(command)).succeeded());
+        ASSERT_TRUE((onTerminal ? server_->bed.shellOnTerminal(0, command) : server_->bed.shellOnPc(command))
+                        .succeeded());
         undo_.emplace_back(onTerminal, "iptables -t " + table + " -D " + rule);
     }
 
@@ -66,7 +67,8 @@ void transferAll(const TftpBed& server, const std::string& content, Transfers tr
         }
     } catch (const TFTPConnection::TFTPError& error) {
         const std::string text = traces.text();
-        ADD_FAILURE() << error.text << "\n--- trace end:\n" << text.substr(text.size() > 3000 ? text.size() - 3000 : 0);
+        ADD_FAILURE() << error.text << "\n--- trace end:\n"
+                      << text.substr(text.size() > 3000 ? text.size() - 3000 : 0);
     }
     std::filesystem::remove(local);
 }
@@ -81,7 +83,8 @@ TEST_F(TftpBedTest, FilesOfEveryBlockBoundaryRoundTrip) {
             server_->putFile("down.bin", content);
             transferAll(*server_, content, Transfers::ReadAndWrite);
             std::vector<std::uint8_t> buffer(size);
-            const std::size_t length = TFTPConnection(TftpBed::kServer, 0, 0).read(buffer.data(), size, "down.bin");
+            const std::size_t length =
+                TFTPConnection(TftpBed::kServer, 0, 0).read(buffer.data(), size, "down.bin");
             EXPECT_TRUE(std::string(buffer.begin(), buffer.begin() + static_cast<long>(length)) == content);
             const std::filesystem::path local = server_->directory.string() + "-up";
             std::ofstream(local, std::ios::binary) << content;
@@ -114,9 +117,10 @@ TEST_P(TftpBedFaults, FilesRoundTripByteExact) {
 
 INSTANTIATE_TEST_SUITE_P(
     Links, TftpBedFaults,
-    ::testing::Values(FaultCase{"TenPercentLossToTerminal", {0.1, {}, 0.0, {}}, Transfers::ReadAndWrite, 200 * 1024 + 3},
-                      FaultCase{"TenPercentLossToPc", {0.0, {}, 0.1, {}}, Transfers::ReadOnly, 200 * 1024 + 3},
-                      FaultCase{"FiveMillisecondsDelay", {0.0, 5ms, 0.0, 5ms}, Transfers::ReadAndWrite, 100 * 1024 + 512}),
+    ::testing::Values(
+        FaultCase{"TenPercentLossToTerminal", {0.1, {}, 0.0, {}}, Transfers::ReadAndWrite, 200 * 1024 + 3},
+        FaultCase{"TenPercentLossToPc", {0.0, {}, 0.1, {}}, Transfers::ReadOnly, 200 * 1024 + 3},
+        FaultCase{"FiveMillisecondsDelay", {0.0, 5ms, 0.0, 5ms}, Transfers::ReadAndWrite, 100 * 1024 + 512}),
     [](const ::testing::TestParamInfo<FaultCase>& testInfo) { return std::string(testInfo.param.name); });
 
 // The server's ACK of the last block is lost once on its way to the PC. The
@@ -126,9 +130,10 @@ TEST_F(TftpBedTest, LostFinalAcknowledgementOfWriteIsRecovered) {
     // UDP payload (after the IP header of the length in its first byte and
     // the 8-byte UDP header) 00 04 00 02: the ACK of block 2. Only the first
     // such packet is dropped.
-    addRule(false, "filter",
-            "INPUT -p udp -s 10.77.0.11 -m u32 --u32 '0>>22&0x3C@8=0x00040002' -m statistic --mode nth --every "
-            "1000000 --packet 0 -j DROP");
+    addRule(
+        false, "filter",
+        "INPUT -p udp -s 10.77.0.11 -m u32 --u32 '0>>22&0x3C@8=0x00040002' -m statistic --mode nth --every "
+        "1000000 --packet 0 -j DROP");
     const std::string content = patternBytes(700);
     EXPECT_TRUE(server_->bed.runOnPc([&] {
         TraceCapture traces;
@@ -138,7 +143,8 @@ TEST_F(TftpBedTest, LostFinalAcknowledgementOfWriteIsRecovered) {
         } catch (const TFTPConnection::TFTPError& error) {
             ADD_FAILURE() << error.text << "\n--- trace:\n" << traces.text();
         }
-        EXPECT_TRUE(traces.contains("TFTPConnection::write(mem): no ACK of the last block yet, resend data\n"));
+        EXPECT_TRUE(
+            traces.contains("TFTPConnection::write(mem): no ACK of the last block yet, resend data\n"));
     }));
     EXPECT_EQ(server_->fileBytes("up.bin"), content);
 }

@@ -21,11 +21,13 @@ std::string readLocal(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-const std::filesystem::path kBase = std::filesystem::temp_directory_path() / ("kestrix-cli-" + std::to_string(::getpid()));
+const std::filesystem::path kBase =
+    std::filesystem::temp_directory_path() / ("kestrix-cli-" + std::to_string(::getpid()));
 
 // Runs kestrix-cli in the work directory; answers its exit status and output.
 std::pair<int, std::string> cli(const std::filesystem::path& work, const std::string& arguments) {
-    const CommandResult result = runCommand({"sh", "-c", "cd '" + work.string() + "' && exec '" KESTRIX_CLI "' " + arguments});
+    const CommandResult result =
+        runCommand({"sh", "-c", "cd '" + work.string() + "' && exec '" KESTRIX_CLI "' " + arguments});
     return {WIFEXITED(result.waitStatus) ? WEXITSTATUS(result.waitStatus) : -1, result.output};
 }
 
@@ -52,8 +54,8 @@ TEST(KestrixCli, FileGetAndPut) {
         {port + "get 127.0.0.1 missing.bin local.bin", 1,
          "kestrix-cli: TFTPConnection::read(file): received error code 1: 'File not found'", old},
         {port + "put 127.0.0.1 local.bin [100101]sent.bin", 0, "", old},
-        {port + "put 127.0.0.1 absent.bin sent.bin", 1, "kestrix-cli: cannot read absent.bin: No such file or directory",
-         old},
+        {port + "put 127.0.0.1 absent.bin sent.bin", 1,
+         "kestrix-cli: cannot read absent.bin: No such file or directory", old},
         {port + "get terminal.example remote.bin local.bin", 1, "not an IPv4 or IPv6 address", old},
         {port + "move 127.0.0.1 a b", 2, "usage: kestrix-cli", old},
     };
@@ -84,7 +86,8 @@ TEST(KestrixCli, PortRangeComesFromKestrixIni) {
     const auto [status, output] = cli(work, "file get 127.0.0.1 remote.bin local.bin");
     ::close(holder);
     EXPECT_EQ(status, 1);
-    EXPECT_NE(output.find("TFTPConnection(::ffff:127.0.0.1): all bind() calls failed"), std::string::npos) << output;
+    EXPECT_NE(output.find("TFTPConnection(::ffff:127.0.0.1): all bind() calls failed"), std::string::npos)
+        << output;
     EXPECT_FALSE(std::filesystem::exists(work / "local.bin"));
     std::filesystem::remove_all(work);
 }

@@ -33,7 +33,7 @@ enum class Transfer { Read, Write };
 struct Case {
     const char* name;
     Transfer transfer;
-    std::string data = {};                // written, or expected from a successful read
+    std::string data = {}; // written, or expected from a successful read
     Script script = {};
     Packets expectedPackets = {};         // what the client sent, request first
     std::vector<std::string> traces = {}; // lines the trace must hold
@@ -63,9 +63,11 @@ TEST_P(MemoryTransfer, SendsAndTracesExactly) {
         else
             connection.write(reinterpret_cast<const std::uint8_t*>(c.data.data()), c.data.size(), "up.bin");
         EXPECT_EQ(c.errorId, 0) << "the transfer succeeded";
-        EXPECT_TRUE(!reading || std::string(buffer.begin(), buffer.begin() + static_cast<long>(length)) == c.data);
-        EXPECT_TRUE(traces.contains("TFTPConnection::" + std::string(reading ? "read(file.bin)" : "write(up.bin)") +
-                                    " successful (len " + std::to_string(c.data.size()) + " bytes)\n"));
+        EXPECT_TRUE(!reading ||
+                    std::string(buffer.begin(), buffer.begin() + static_cast<long>(length)) == c.data);
+        EXPECT_TRUE(
+            traces.contains("TFTPConnection::" + std::string(reading ? "read(file.bin)" : "write(up.bin)") +
+                            " successful (len " + std::to_string(c.data.size()) + " bytes)\n"));
     } catch (const TFTPConnection::TFTPError& error) {
         EXPECT_EQ(error.id(), c.errorId);
         EXPECT_EQ(error.text, c.errorText);
@@ -84,55 +86,130 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, MemoryTransfer,
     ::testing::Values(
         Case{"EmptyFile", kRead, "", {{0, {dataPacket(1, "")}}}, {kRrq, ackPacket(1)}},
-        Case{"ExactlyFillsTheBuffer", kRead, kFull1 + "end", {{0, {dataPacket(1, kFull1)}}, {1, {dataPacket(2, "end")}}},
-             {kRrq, ackPacket(1), ackPacket(2)}, {}, "", 0, "", 515},
-        Case{"OneFullBlockEndsWithEmptyBlock", kRead, kFull1, {{0, {dataPacket(1, kFull1)}}, {1, {dataPacket(2, "")}}},
+        Case{"ExactlyFillsTheBuffer",
+             kRead,
+             kFull1 + "end",
+             {{0, {dataPacket(1, kFull1)}}, {1, {dataPacket(2, "end")}}},
+             {kRrq, ackPacket(1), ackPacket(2)},
+             {},
+             "",
+             0,
+             "",
+             515},
+        Case{"OneFullBlockEndsWithEmptyBlock",
+             kRead,
+             kFull1,
+             {{0, {dataPacket(1, kFull1)}}, {1, {dataPacket(2, "")}}},
              {kRrq, ackPacket(1), ackPacket(2)}},
-        Case{"PreviousBlockResendsLastAck", kRead, kFull1 + "end",
+        Case{"PreviousBlockResendsLastAck",
+             kRead,
+             kFull1 + "end",
              {{0, {dataPacket(1, kFull1)}}, {1, {dataPacket(1, kFull1)}}, {2, {dataPacket(2, "end")}}},
              {kRrq, ackPacket(1), ackPacket(1), ackPacket(2)},
              {kReadPrefix + "block counts differ\n", kReadPrefix + "resend ack\n"}},
-        Case{"TwoBehindIsIgnored", kRead, kFull1 + kFull2 + "x",
-             {{0, {dataPacket(1, kFull1)}}, {1, {dataPacket(2, kFull2)}}, {2, {dataPacket(1, kFull1), dataPacket(3, "x")}}},
-             {kRrq, ackPacket(1), ackPacket(2), ackPacket(3)}, {kReadPrefix + "block counts differ\n"}, "resend ack"},
-        Case{"RuntAndWrongTypeAreSkipped", kRead, "ok", {{0, {std::string("\0\3", 2), ackPacket(1), dataPacket(1, "ok")}}},
+        Case{"TwoBehindIsIgnored",
+             kRead,
+             kFull1 + kFull2 + "x",
+             {{0, {dataPacket(1, kFull1)}},
+              {1, {dataPacket(2, kFull2)}},
+              {2, {dataPacket(1, kFull1), dataPacket(3, "x")}}},
+             {kRrq, ackPacket(1), ackPacket(2), ackPacket(3)},
+             {kReadPrefix + "block counts differ\n"},
+             "resend ack"},
+        Case{"RuntAndWrongTypeAreSkipped",
+             kRead,
+             "ok",
+             {{0, {std::string("\0\3", 2), ackPacket(1), dataPacket(1, "ok")}}},
              {kRrq, ackPacket(1)},
-             {kReadPrefix + "runt packet received - 2 bytes\n", kReadPrefix + "received invalid packet type 0x4 (4)"}},
-        Case{"ErrorPacketEndsWithFinalAck", kRead, "", {{0, {errorPacket(1, "File not found")}}}, {kRrq, ackPacket(0)},
-             {}, "", 4, kReadPrefix + "received error code 1: 'File not found'"},
-        Case{"ErrorTextWithoutZeroByte", kRead, "", {{0, {word(5) + word(2) + "denied"}}}, {kRrq, ackPacket(0)}, {}, "",
-             4, kReadPrefix + "received error code 2: 'denied'"},
-        Case{"FileLongerThanBufferIsAcknowledgedToTheEnd", kRead, "",
-             {{0, {dataPacket(1, kFull1)}}, {1, {dataPacket(2, kFull2)}}, {2, {dataPacket(3, std::string(176, 'z'))}}},
-             {kRrq, ackPacket(1), ackPacket(2), ackPacket(3)}, {}, "", 2,
-             kReadPrefix + "received packet exceeds buffer size 1000", 1000},
-        Case{"EmptySendsOneEmptyBlock", kWrite, "", {{0, {ackPacket(0)}}, {1, {ackPacket(1)}}}, {kWrq, dataPacket(1, "")}},
-        Case{"TwoFullBlocksEndWithEmptyBlock", kWrite, kFull1 + kFull2,
+             {kReadPrefix + "runt packet received - 2 bytes\n",
+              kReadPrefix + "received invalid packet type 0x4 (4)"}},
+        Case{"ErrorPacketEndsWithFinalAck",
+             kRead,
+             "",
+             {{0, {errorPacket(1, "File not found")}}},
+             {kRrq, ackPacket(0)},
+             {},
+             "",
+             4,
+             kReadPrefix + "received error code 1: 'File not found'"},
+        Case{"ErrorTextWithoutZeroByte",
+             kRead,
+             "",
+             {{0, {word(5) + word(2) + "denied"}}},
+             {kRrq, ackPacket(0)},
+             {},
+             "",
+             4,
+             kReadPrefix + "received error code 2: 'denied'"},
+        Case{"FileLongerThanBufferIsAcknowledgedToTheEnd",
+             kRead,
+             "",
+             {{0, {dataPacket(1, kFull1)}},
+              {1, {dataPacket(2, kFull2)}},
+              {2, {dataPacket(3, std::string(176, 'z'))}}},
+             {kRrq, ackPacket(1), ackPacket(2), ackPacket(3)},
+             {},
+             "",
+             2,
+             kReadPrefix + "received packet exceeds buffer size 1000",
+             1000},
+        Case{"EmptySendsOneEmptyBlock",
+             kWrite,
+             "",
+             {{0, {ackPacket(0)}}, {1, {ackPacket(1)}}},
+             {kWrq, dataPacket(1, "")}},
+        Case{"TwoFullBlocksEndWithEmptyBlock",
+             kWrite,
+             kFull1 + kFull2,
              {{0, {ackPacket(0)}}, {1, {ackPacket(1)}}, {2, {ackPacket(2)}}, {3, {ackPacket(3)}}},
              {kWrq, dataPacket(1, kFull1), dataPacket(2, kFull2), dataPacket(3, "")}},
         // The server's own resend of the previous ACK (after its time-out)
         // brings the DATA block again; a repeat right behind the first ACK is
         // an echo of a duplicated packet and answering it would double the
         // traffic with each block.
-        Case{"LateRepeatedAckResendsData", kWrite, kFull1,
+        Case{"LateRepeatedAckResendsData",
+             kWrite,
+             kFull1,
              {{0, {ackPacket(0)}}, {1, {"", ackPacket(0)}}, {2, {ackPacket(1)}}, {3, {ackPacket(2)}}},
              {kWrq, dataPacket(1, kFull1), dataPacket(1, kFull1), dataPacket(2, "")},
              {kWritePrefix + "block counts differ\n", kWritePrefix + "resend data"}},
-        Case{"ImmediateRepeatedAckIsIgnored", kWrite, "abc", {{0, {ackPacket(0)}}, {1, {ackPacket(0), ackPacket(1)}}},
-             {kWrq, dataPacket(1, "abc")}, {kWritePrefix + "block counts differ\n"}, "resend data"},
+        Case{"ImmediateRepeatedAckIsIgnored",
+             kWrite,
+             "abc",
+             {{0, {ackPacket(0)}}, {1, {ackPacket(0), ackPacket(1)}}},
+             {kWrq, dataPacket(1, "abc")},
+             {kWritePrefix + "block counts differ\n"},
+             "resend data"},
         // The server's final ACK is lost: the server sends none by itself
         // and answers a repeated last block only for a short time.
-        Case{"LostFinalAckRepeatsLastBlockEarly", kWrite, "abc", {{0, {ackPacket(0)}}, {2, {ackPacket(1)}}},
+        Case{"LostFinalAckRepeatsLastBlockEarly",
+             kWrite,
+             "abc",
+             {{0, {ackPacket(0)}}, {2, {ackPacket(1)}}},
              {kWrq, dataPacket(1, "abc"), dataPacket(1, "abc")},
              {kWritePrefix + "no ACK of the last block yet, resend data\n"}},
-        Case{"LostFinalAckOfEmptyLastBlock", kWrite, kFull1,
+        Case{"LostFinalAckOfEmptyLastBlock",
+             kWrite,
+             kFull1,
              {{0, {ackPacket(0)}}, {1, {ackPacket(1)}}, {5, {ackPacket(2)}}},
-             {kWrq, dataPacket(1, kFull1), dataPacket(2, ""), dataPacket(2, ""), dataPacket(2, ""), dataPacket(2, "")},
+             {kWrq, dataPacket(1, kFull1), dataPacket(2, ""), dataPacket(2, ""), dataPacket(2, ""),
+              dataPacket(2, "")},
              {kWritePrefix + "no ACK of the last block yet, resend data\n"}},
-        Case{"RuntIsSkipped", kWrite, "", {{0, {std::string(1, '\0'), ackPacket(0)}}, {1, {ackPacket(1)}}},
-             {kWrq, dataPacket(1, "")}, {kWritePrefix + "runt packet received - 1 bytes\n"}},
-        Case{"RefusedByServerCarriesItsText", kWrite, "x", {{0, {errorPacket(2, "Access violation")}}}, {kWrq}, {}, "",
-             3, kWritePrefix + "received error code 2: 'Access violation'"}),
+        Case{"RuntIsSkipped",
+             kWrite,
+             "",
+             {{0, {std::string(1, '\0'), ackPacket(0)}}, {1, {ackPacket(1)}}},
+             {kWrq, dataPacket(1, "")},
+             {kWritePrefix + "runt packet received - 1 bytes\n"}},
+        Case{"RefusedByServerCarriesItsText",
+             kWrite,
+             "x",
+             {{0, {errorPacket(2, "Access violation")}}},
+             {kWrq},
+             {},
+             "",
+             3,
+             kWritePrefix + "received error code 2: 'Access violation'"}),
     [](const ::testing::TestParamInfo<Case>& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(TftpPeer, ServerTransferPortIsAdoptedAndOtherAddressesIgnored) {
@@ -167,7 +244,9 @@ TEST(TftpPeer, ServerTransferPortIsAdoptedAndOtherAddressesIgnored) {
 // Records what a display slot is told.
 class SlotRecorder : public TransferProgress {
 public:
-    void slotLabel(int slot, const std::string& text) override { events.push_back(std::to_string(slot) + " " + text); }
+    void slotLabel(int slot, const std::string& text) override {
+        events.push_back(std::to_string(slot) + " " + text);
+    }
     void slotValue(int slot, ProgressValue kind, std::uint64_t kibibytes) override {
         events.push_back(std::to_string(slot) + (kind == ProgressValue::TotalKiB ? " total " : " sent ") +
                          std::to_string(kibibytes));
@@ -183,8 +262,10 @@ TEST(TftpProgress, SlotSeesLabelTotalAndWholeKibibytes) {
     TFTPConnection connection(kServer, 0, 0, 6969);
     SlotRecorder slot;
     const std::string data = patternBytes(3000);
-    connection.write(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), "up.bin", &slot, 1, "Firmware");
-    EXPECT_EQ(slot.events, (std::vector<std::string>{"1 Firmware:", "1 total 3", "1 sent 1", "1 sent 2", "1 sent 3"}));
+    connection.write(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), "up.bin", &slot, 1,
+                     "Firmware");
+    EXPECT_EQ(slot.events,
+              (std::vector<std::string>{"1 Firmware:", "1 total 3", "1 sent 1", "1 sent 2", "1 sent 3"}));
 }
 
 TEST(TftpLocalFiles, MissingFileIsSilentWithObserverAndAnErrorWithout) {
@@ -198,8 +279,8 @@ TEST(TftpLocalFiles, MissingFileIsSilentWithObserverAndAnErrorWithout) {
         ADD_FAILURE() << "write succeeded";
     } catch (const TFTPConnection::TFTPError& error) {
         EXPECT_EQ(error.id(), 2);
-        EXPECT_EQ(error.text,
-                  "TFTPConnection::write(file): File '" + missing + "' cannot be read: No such file or directory (2)");
+        EXPECT_EQ(error.text, "TFTPConnection::write(file): File '" + missing +
+                                  "' cannot be read: No such file or directory (2)");
     }
     // Long texts are cut to the message field.
     const std::string longName = "/nonexistent-kestrix/" + std::string(400, 'n');
@@ -211,8 +292,9 @@ TEST(TftpLocalFiles, MissingFileIsSilentWithObserverAndAnErrorWithout) {
         EXPECT_EQ(error.text, ("TFTPConnection::read(file): File '" + longName).substr(0, 199));
     }
     std::vector<std::uint8_t> buffer(10);
-    EXPECT_THROW(TFTPConnection(kServer, 0, 0, 6969).read(buffer.data(), buffer.size(), std::string(505, 'r')),
-                 TFTPConnection::TFTPError);
+    EXPECT_THROW(
+        TFTPConnection(kServer, 0, 0, 6969).read(buffer.data(), buffer.size(), std::string(505, 'r')),
+        TFTPConnection::TFTPError);
     EXPECT_EQ(server.received(), Packets{});
 }
 
@@ -234,7 +316,8 @@ TEST(TftpLocalFiles, FullDiskFailsTheRead) {
             EXPECT_EQ(error.text, "File '/dev/full' cannot be written: No space left on device (28)");
         }
         const Packets sent = server.everythingSentBy(connection);
-        EXPECT_EQ(std::count(sent.begin(), sent.end(), errorPacket(0, "No space left on device")), blocks > 1 ? 1 : 0)
+        EXPECT_EQ(std::count(sent.begin(), sent.end(), errorPacket(0, "No space left on device")),
+                  blocks > 1 ? 1 : 0)
             << blocks << " blocks";
     }
 }
@@ -250,7 +333,8 @@ TEST(TftpConstruction, DottedAddressIsRejectedAndTheBindLoopSkipsPortsInUse) {
     TraceCapture traces;
     const int taken[] = {test::bindDualStackUdp(5000), test::bindDualStackUdp(5001)};
     EXPECT_EQ(TFTPConnection(kServer, 5000, 5002).localPort(), 5002);
-    EXPECT_TRUE(traces.contains("TFTPConnection(::ffff:127.0.0.1) mit lokaler Portnummer 5002: Konstruktor done\n"));
+    EXPECT_TRUE(
+        traces.contains("TFTPConnection(::ffff:127.0.0.1) mit lokaler Portnummer 5002: Konstruktor done\n"));
     const int third = test::bindDualStackUdp(5002);
     try {
         TFTPConnection connection(kServer, 5000, 5002);

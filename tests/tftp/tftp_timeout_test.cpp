@@ -24,7 +24,8 @@ struct Outcome {
 
 // Runs the transfer against a server on port that answers the first packet
 // with `answer` and then nothing.
-template <typename Transfer> Outcome silentAfterFirstAnswer(std::uint16_t port, std::string answer, Transfer transfer) {
+template <typename Transfer>
+Outcome silentAfterFirstAnswer(std::uint16_t port, std::string answer, Transfer transfer) {
     ScriptedServer server({{0, {answer}}}, port);
     TFTPConnection connection("::ffff:127.0.0.1", 0, 0, port);
     Outcome outcome;
@@ -58,8 +59,8 @@ TEST(TftpTimeouts, SilentServerFailsTheTransferAfterTheStatedWaitsAndResends) {
     EXPECT_EQ(read.errorId, 4);
     EXPECT_GE(read.took, 20s);
     // RRQ, the ACK and its one resend, and the final ACK.
-    EXPECT_EQ(read.packets, (std::vector<std::string>{requestPacket(1, "down.bin"), ackPacket(1), ackPacket(1),
-                                                      ackPacket(1)}));
+    EXPECT_EQ(read.packets, (std::vector<std::string>{requestPacket(1, "down.bin"), ackPacket(1),
+                                                      ackPacket(1), ackPacket(1)}));
     const Outcome write = writing.get();
     EXPECT_EQ(write.errorText, "TFTPConnection::write(mem): timeout on receive");
     EXPECT_EQ(write.errorId, 3);

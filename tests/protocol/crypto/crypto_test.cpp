@@ -42,7 +42,8 @@ std::string streamed(AesMode mode, const AesKey& key, Bytes message) {
     AesContext context;
     EXPECT_EQ(aesKeySetup(mode, &key, &context), 0);
     inPieces(message.size(), [&](std::size_t start, std::size_t length) {
-        EXPECT_EQ(aesOfbStream(mode, std::span(message).subspan(start, length), context), (start + length) % 16);
+        EXPECT_EQ(aesOfbStream(mode, std::span(message).subspan(start, length), context),
+                  (start + length) % 16);
     });
     return toHex(message);
 }
@@ -52,7 +53,8 @@ std::string base64Outcome(const std::string& text) {
     const Base64Result result = decodeBase64(text == "-" ? "" : text);
     constexpr const char* kRefusals[] = {"", "BadLength", "BadCharacter", "BadPadding"};
     if (result.status != Base64Status::Decoded)
-        return kRefusals[static_cast<int>(result.status)] + std::string(result.bytes.empty() ? "" : " with bytes");
+        return kRefusals[static_cast<int>(result.status)] +
+               std::string(result.bytes.empty() ? "" : " with bytes");
     return result.bytes.empty() ? "-" : toHex(result.bytes);
 }
 

@@ -36,15 +36,18 @@ TEST(SimTftp, ProgramClientReadsAndWritesTheTerminalsFiles) {
     for (const std::string address : {"::ffff:127.0.0.1", "::1"}) {
         SCOPED_TRACE(address);
         std::vector<std::uint8_t> buffer(2000);
-        const std::size_t length =
-            TFTPConnection(address, 0, 0, server.port()).read(buffer.data(), buffer.size(), "C@\\t7000\\talmo.cfg");
-        EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + static_cast<long>(length)), patternBytes(1024));
+        const std::size_t length = TFTPConnection(address, 0, 0, server.port())
+                                       .read(buffer.data(), buffer.size(), "C@\\t7000\\talmo.cfg");
+        EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + static_cast<long>(length)),
+                  patternBytes(1024));
         const std::string written = patternBytes(700) + address;
         TFTPConnection(address, 0, 0, server.port())
-            .write(reinterpret_cast<const std::uint8_t*>(written.data()), written.size(), "[100101]/talmo/terminal-ui.xml");
+            .write(reinterpret_cast<const std::uint8_t*>(written.data()), written.size(),
+                   "[100101]/talmo/terminal-ui.xml");
         EXPECT_EQ(fileBytes(directory / "talmo" / "terminal-ui.xml"), written);
     }
-    for (const auto& [name, reading] : {std::pair{"[100102]C@\\t7000\\talmo.cfg", false}, {"talmo.cfg", false},
+    for (const auto& [name, reading] : {std::pair{"[100102]C@\\t7000\\talmo.cfg", false},
+                                        {"talmo.cfg", false},
                                         {"C@\\t7000\\..\\..\\etc\\passwd", true}}) {
         std::string error;
         try {
@@ -57,7 +60,8 @@ TEST(SimTftp, ProgramClientReadsAndWritesTheTerminalsFiles) {
         } catch (const TFTPConnection::TFTPError& failure) {
             error = failure.text;
         }
-        EXPECT_NE(error.find("received error code 2: 'Access violation'"), std::string::npos) << name << ": " << error;
+        EXPECT_NE(error.find("received error code 2: 'Access violation'"), std::string::npos)
+            << name << ": " << error;
     }
     EXPECT_EQ(fileBytes(directory / "talmo.cfg"), patternBytes(1024));
     server.stop();
