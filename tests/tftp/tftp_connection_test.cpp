@@ -3,6 +3,7 @@
 // network namespace of its own (fixed ports).
 #include "tftp/tftp_connection.h"
 
+#include "support/data_file.h"
 #include "support/sockets.h"
 #include "support/trace_capture.h"
 #include "tftp/scripted_server.h"
@@ -12,6 +13,7 @@
 #include <cerrno>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sstream>
 #include <unistd.h>
 
 namespace kestrix::test {
@@ -24,193 +26,99 @@ const std::string kServer = "::ffff:127.0.0.1";
 const std::string kFull1 = patternBytes(512);
 const std::string kFull2 = patternBytes(1024).substr(512);
 const std::string kRrq = requestPacket(1, "file.bin");
-const std::string kWrq = requestPacket(2, "up.bin");
 const std::string kReadPrefix = "TFTPConnection::read(mem,file): ";
-const std::string kWritePrefix = "TFTPConnection::write(mem): ";
 
-enum class Transfer { Read, Write };
-
-struct Case {
-    const char* name;
-    Transfer transfer;
-    std::string data = {}; // written, or expected from a successful read
-    Script script = {};
-    Packets expectedPackets = {};         // what the client sent, request first
-    std::vector<std::string> traces = {}; // lines the trace must hold
-    std::string absentTrace = {};         // a text the trace must not hold (empty: none)
-    int errorId = 0;                      // 0: success
-    std::string errorText = {};
-    std::size_t bufferSize = 2000; // reads only
-};
-
-void PrintTo(const Case& c, std::ostream* stream) {
-    *stream << c.name;
-}
-
-class MemoryTransfer : public ::testing::TestWithParam<Case> {};
-
-TEST_P(MemoryTransfer, SendsAndTracesExactly) {
-    const Case& c = GetParam();
-    const bool reading = c.transfer == Transfer::Read;
-    TraceCapture traces;
-    ScriptedServer server(c.script);
-    TFTPConnection connection(kServer, 0, 0, 6969);
-    std::vector<std::uint8_t> buffer(c.bufferSize);
-    try {
-        std::size_t length = c.data.size();
-        if (reading)
-            length = connection.read(buffer.data(), buffer.size(), "file.bin");
-        else
-            connection.write(reinterpret_cast<const std::uint8_t*>(c.data.data()), c.data.size(), "up.bin");
-        EXPECT_EQ(c.errorId, 0) << "the transfer succeeded";
-        EXPECT_TRUE(!reading ||
-                    std::string(buffer.begin(), buffer.begin() + static_cast<long>(length)) == c.data);
-        EXPECT_TRUE(
-            traces.contains("TFTPConnection::" + std::string(reading ? "read(file.bin)" : "write(up.bin)") +
-                            " successful (len " + std::to_string(c.data.size()) + " bytes)\n"));
-    } catch (const TFTPConnection::TFTPError& error) {
-        EXPECT_EQ(error.id(), c.errorId);
-        EXPECT_EQ(error.text, c.errorText);
-        EXPECT_TRUE(traces.contains(c.errorText + "\n"));
+std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    for (std::size_t start = 0; !text.empty() && start <= text.size();) {
+        const std::size_t end = std::min(text.find(separator, start), text.size());
+        parts.push_back(text.substr(start, end - start));
+        start = end + 1;
     }
-    EXPECT_EQ(server.everythingSentBy(connection), c.expectedPackets);
-    for (const std::string& line : c.traces)
-        EXPECT_TRUE(traces.contains(line)) << line << "\n--- trace:\n" << traces.text();
-    EXPECT_TRUE(c.absentTrace.empty() || !traces.contains(c.absentTrace)) << c.absentTrace;
+    return parts;
 }
 
-constexpr Transfer kRead = Transfer::Read;
-constexpr Transfer kWrite = Transfer::Write;
+// The bytes and packets of packet_cases.tsv's notation (see its head).
+std::string bytesOf(const std::string& notation) {
+    std::string bytes;
+    for (const std::string& part : split(notation, '+'))
+        bytes += part == "-"             ? ""
+                 : part == "full1"       ? kFull1
+                 : part == "full2"       ? kFull2
+                 : part.starts_with("z") ? std::string(std::stoul(part.substr(1)), 'z')
+                                         : part;
+    return bytes;
+}
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, MemoryTransfer,
-    ::testing::Values(
-        Case{"EmptyFile", kRead, "", {{0, {dataPacket(1, "")}}}, {kRrq, ackPacket(1)}},
-        Case{"ExactlyFillsTheBuffer",
-             kRead,
-             kFull1 + "end",
-             {{0, {dataPacket(1, kFull1)}}, {1, {dataPacket(2, "end")}}},
-             {kRrq, ackPacket(1), ackPacket(2)},
-             {},
-             "",
-             0,
-             "",
-             515},
-        Case{"OneFullBlockEndsWithEmptyBlock",
-             kRead,
-             kFull1,
-             {{0, {dataPacket(1, kFull1)}}, {1, {dataPacket(2, "")}}},
-             {kRrq, ackPacket(1), ackPacket(2)}},
-        Case{"PreviousBlockResendsLastAck",
-             kRead,
-             kFull1 + "end",
-             {{0, {dataPacket(1, kFull1)}}, {1, {dataPacket(1, kFull1)}}, {2, {dataPacket(2, "end")}}},
-             {kRrq, ackPacket(1), ackPacket(1), ackPacket(2)},
-             {kReadPrefix + "block counts differ\n", kReadPrefix + "resend ack\n"}},
-        Case{"TwoBehindIsIgnored",
-             kRead,
-             kFull1 + kFull2 + "x",
-             {{0, {dataPacket(1, kFull1)}},
-              {1, {dataPacket(2, kFull2)}},
-              {2, {dataPacket(1, kFull1), dataPacket(3, "x")}}},
-             {kRrq, ackPacket(1), ackPacket(2), ackPacket(3)},
-             {kReadPrefix + "block counts differ\n"},
-             "resend ack"},
-        Case{"RuntAndWrongTypeAreSkipped",
-             kRead,
-             "ok",
-             {{0, {std::string("\0\3", 2), ackPacket(1), dataPacket(1, "ok")}}},
-             {kRrq, ackPacket(1)},
-             {kReadPrefix + "runt packet received - 2 bytes\n",
-              kReadPrefix + "received invalid packet type 0x4 (4)"}},
-        Case{"ErrorPacketEndsWithFinalAck",
-             kRead,
-             "",
-             {{0, {errorPacket(1, "File not found")}}},
-             {kRrq, ackPacket(0)},
-             {},
-             "",
-             4,
-             kReadPrefix + "received error code 1: 'File not found'"},
-        Case{"ErrorTextWithoutZeroByte",
-             kRead,
-             "",
-             {{0, {word(5) + word(2) + "denied"}}},
-             {kRrq, ackPacket(0)},
-             {},
-             "",
-             4,
-             kReadPrefix + "received error code 2: 'denied'"},
-        Case{"FileLongerThanBufferIsAcknowledgedToTheEnd",
-             kRead,
-             "",
-             {{0, {dataPacket(1, kFull1)}},
-              {1, {dataPacket(2, kFull2)}},
-              {2, {dataPacket(3, std::string(176, 'z'))}}},
-             {kRrq, ackPacket(1), ackPacket(2), ackPacket(3)},
-             {},
-             "",
-             2,
-             kReadPrefix + "received packet exceeds buffer size 1000",
-             1000},
-        Case{"EmptySendsOneEmptyBlock",
-             kWrite,
-             "",
-             {{0, {ackPacket(0)}}, {1, {ackPacket(1)}}},
-             {kWrq, dataPacket(1, "")}},
-        Case{"TwoFullBlocksEndWithEmptyBlock",
-             kWrite,
-             kFull1 + kFull2,
-             {{0, {ackPacket(0)}}, {1, {ackPacket(1)}}, {2, {ackPacket(2)}}, {3, {ackPacket(3)}}},
-             {kWrq, dataPacket(1, kFull1), dataPacket(2, kFull2), dataPacket(3, "")}},
-        // The server's own resend of the previous ACK (after its time-out)
-        // brings the DATA block again; a repeat right behind the first ACK is
-        // an echo of a duplicated packet and answering it would double the
-        // traffic with each block.
-        Case{"LateRepeatedAckResendsData",
-             kWrite,
-             kFull1,
-             {{0, {ackPacket(0)}}, {1, {"", ackPacket(0)}}, {2, {ackPacket(1)}}, {3, {ackPacket(2)}}},
-             {kWrq, dataPacket(1, kFull1), dataPacket(1, kFull1), dataPacket(2, "")},
-             {kWritePrefix + "block counts differ\n", kWritePrefix + "resend data"}},
-        Case{"ImmediateRepeatedAckIsIgnored",
-             kWrite,
-             "abc",
-             {{0, {ackPacket(0)}}, {1, {ackPacket(0), ackPacket(1)}}},
-             {kWrq, dataPacket(1, "abc")},
-             {kWritePrefix + "block counts differ\n"},
-             "resend data"},
-        // The server's final ACK is lost: the server sends none by itself
-        // and answers a repeated last block only for a short time.
-        Case{"LostFinalAckRepeatsLastBlockEarly",
-             kWrite,
-             "abc",
-             {{0, {ackPacket(0)}}, {2, {ackPacket(1)}}},
-             {kWrq, dataPacket(1, "abc"), dataPacket(1, "abc")},
-             {kWritePrefix + "no ACK of the last block yet, resend data\n"}},
-        Case{"LostFinalAckOfEmptyLastBlock",
-             kWrite,
-             kFull1,
-             {{0, {ackPacket(0)}}, {1, {ackPacket(1)}}, {5, {ackPacket(2)}}},
-             {kWrq, dataPacket(1, kFull1), dataPacket(2, ""), dataPacket(2, ""), dataPacket(2, ""),
-              dataPacket(2, "")},
-             {kWritePrefix + "no ACK of the last block yet, resend data\n"}},
-        Case{"RuntIsSkipped",
-             kWrite,
-             "",
-             {{0, {std::string(1, '\0'), ackPacket(0)}}, {1, {ackPacket(1)}}},
-             {kWrq, dataPacket(1, "")},
-             {kWritePrefix + "runt packet received - 1 bytes\n"}},
-        Case{"RefusedByServerCarriesItsText",
-             kWrite,
-             "x",
-             {{0, {errorPacket(2, "Access violation")}}},
-             {kWrq},
-             {},
-             "",
-             3,
-             kWritePrefix + "received error code 2: 'Access violation'"}),
-    [](const ::testing::TestParamInfo<Case>& testInfo) { return std::string(testInfo.param.name); });
+std::string packetOf(const std::string& notation) {
+    std::istringstream words(notation);
+    std::string kind, argument, rest;
+    words >> kind >> argument;
+    std::getline(words >> std::ws, rest);
+    if (kind == "RRQ" || kind == "WRQ")
+        return kind == "RRQ" ? kRrq : requestPacket(2, "up.bin");
+    if (kind == "PAUSE")
+        return {}; // the scripted server pauses for an empty packet
+    if (kind == "RAW") {
+        const std::vector<std::uint8_t> raw = fromHex(argument);
+        return std::string(raw.begin(), raw.end());
+    }
+    const unsigned number = static_cast<unsigned>(std::stoul(argument));
+    if (kind == "ACK")
+        return ackPacket(number);
+    if (kind == "DATA")
+        return dataPacket(number, bytesOf(rest));
+    const std::string error = errorPacket(number, rest);
+    return kind == "ERROR" ? error : error.substr(0, error.size() - 1);
+}
+
+std::vector<std::string> packetsOf(const std::string& notation) {
+    std::vector<std::string> packets;
+    for (const std::string& packet : split(notation, ','))
+        packets.push_back(packetOf(packet));
+    return packets;
+}
+
+TEST(TftpPackets, MemoryTransfersSendAndTraceExactly) {
+    const auto rows = readDataFile(KESTRIX_TEST_DATA "/packet_cases.tsv");
+    ASSERT_EQ(rows.size(), 17u);
+    for (const DataRow& row : rows) {
+        std::vector<std::string> f = row.fields;
+        f.resize(10);
+        SCOPED_TRACE(f[0]);
+        const bool reading = f[1] == "read";
+        const std::string prefix = reading ? kReadPrefix : "TFTPConnection::write(mem): ";
+        const std::string data = bytesOf(f[2]);
+        Script script;
+        for (const std::string& entry : split(f[3], ';'))
+            script[std::stoul(entry)] = packetsOf(entry.substr(entry.find(':') + 1));
+        TraceCapture traces;
+        ScriptedServer server(script);
+        TFTPConnection connection(kServer, 0, 0, 6969);
+        std::vector<std::uint8_t> buffer(f[9].empty() ? 2000 : std::stoul(f[9]));
+        try {
+            std::size_t length = data.size();
+            if (reading)
+                length = connection.read(buffer.data(), buffer.size(), "file.bin");
+            else
+                connection.write(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), "up.bin");
+            EXPECT_TRUE(f[7].empty()) << "the transfer succeeded";
+            EXPECT_TRUE(!reading ||
+                        std::string(buffer.begin(), buffer.begin() + static_cast<long>(length)) == data);
+            EXPECT_TRUE(traces.contains(
+                "TFTPConnection::" + std::string(reading ? "read(file.bin)" : "write(up.bin)") +
+                " successful (len " + std::to_string(data.size()) + " bytes)\n"));
+        } catch (const TFTPConnection::TFTPError& error) {
+            EXPECT_EQ(std::to_string(error.id()), f[7]);
+            EXPECT_EQ(error.text, prefix + f[8]);
+            EXPECT_TRUE(traces.contains(prefix + f[8] + "\n"));
+        }
+        EXPECT_EQ(server.everythingSentBy(connection), packetsOf(f[4]));
+        for (const std::string& line : split(f[5], '|'))
+            EXPECT_TRUE(traces.contains(prefix + line)) << line << "\n--- trace:\n" << traces.text();
+        EXPECT_TRUE(f[6].empty() || !traces.contains(f[6])) << f[6];
+    }
+}
 
 TEST(TftpPeer, ServerTransferPortIsAdoptedAndOtherAddressesIgnored) {
     TraceCapture traces;
