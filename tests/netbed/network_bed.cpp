@@ -150,10 +150,6 @@ std::string NetworkBed::terminalNamespace(std::size_t terminal) const {
     return prefix_ + "-t" + std::to_string(terminal);
 }
 
-std::string NetworkBed::bridgeInterface(std::size_t bridge) {
-    return "br" + std::to_string(bridge);
-}
-
 std::filesystem::path NetworkBed::configFile(std::size_t terminal) const {
     return runDirectory_ / ("t" + std::to_string(terminal) + ".ini");
 }

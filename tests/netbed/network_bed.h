@@ -44,12 +44,9 @@ public:
     NetworkBed(const NetworkBed&) = delete;
     NetworkBed& operator=(const NetworkBed&) = delete;
 
-    const BedLayout& layout() const { return layout_; }
     const std::string& prefix() const { return prefix_; }
     std::string pcNamespace() const { return prefix_ + "-pc"; }
     std::string terminalNamespace(std::size_t terminal) const;
-    // The PC's LAN interface for bridge N, in the PC's namespace: "br0", ...
-    static std::string bridgeInterface(std::size_t bridge);
     // A private directory that lives as long as the bed.
     const std::filesystem::path& runDirectory() const { return runDirectory_; }
     std::filesystem::path configFile(std::size_t terminal) const;

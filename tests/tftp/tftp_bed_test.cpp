@@ -29,27 +29,17 @@ protected:
         ASSERT_FALSE(TftpBed::program().empty()) << "tftpd-hpa is not installed";
         ASSERT_NE(server_, nullptr) << "the bed was not built";
     }
-    // Takes back what a test changed on the shared bed.
+    // Takes back what a test changed on the shared bed: its link faults and
+    // the packet rules of the tests, all in the mangle tables.
     void TearDown() override {
         if (server_ == nullptr)
             return;
         server_->bed.setLinkFaults(0, {});
-        for (const auto& [onTerminal, command] : undo_)
-            EXPECT_TRUE(
-                (onTerminal ? server_->bed.shellOnTerminal(0, command) : server_->bed.shellOnPc(command))
-                    .succeeded())
-                << command;
-    }
-    // Runs an iptables rule ("-A CHAIN ...") now and its deletion after the test.
-    void addRule(bool onTerminal, const std::string& table, const std::string& rule) {
-        const std::string command = "iptables -t " + table + " -A " + rule;
-        ASSERT_TRUE((onTerminal ? server_->bed.shellOnTerminal(0, command) : server_->bed.shellOnPc(command))
-                        .succeeded());
-        undo_.emplace_back(onTerminal, "iptables -t " + table + " -D " + rule);
+        EXPECT_TRUE(server_->bed.shellOnPc("iptables -t mangle -F").succeeded());
+        EXPECT_TRUE(server_->bed.shellOnTerminal(0, "iptables -t mangle -F").succeeded());
     }
 
     static inline std::unique_ptr<TftpBed> server_;
-    std::vector<std::pair<bool, std::string>> undo_;
 };
 
 // In the PC's namespace: reads down.bin into a file and writes content as
@@ -130,10 +120,11 @@ TEST_F(TftpBedTest, LostFinalAcknowledgementOfWriteIsRecovered) {
     // UDP payload (after the IP header of the length in its first byte and
     // the 8-byte UDP header) 00 04 00 02: the ACK of block 2. Only the first
     // such packet is dropped.
-    addRule(
-        false, "filter",
-        "INPUT -p udp -s 10.77.0.11 -m u32 --u32 '0>>22&0x3C@8=0x00040002' -m statistic --mode nth --every "
-        "1000000 --packet 0 -j DROP");
+    ASSERT_TRUE(
+        server_->bed
+            .shellOnPc("iptables -t mangle -A PREROUTING -p udp -s 10.77.0.11 -m u32 --u32 "
+                       "'0>>22&0x3C@8=0x00040002' -m statistic --mode nth --every 1000000 --packet 0 -j DROP")
+            .succeeded());
     const std::string content = patternBytes(700);
     EXPECT_TRUE(server_->bed.runOnPc([&] {
         TraceCapture traces;
@@ -152,8 +143,13 @@ TEST_F(TftpBedTest, LostFinalAcknowledgementOfWriteIsRecovered) {
 // Every packet in both directions arrives twice (iptables TEE clones it to
 // the other side): the duplicates are answered or ignored, never written.
 TEST_F(TftpBedTest, DuplicatedPacketsDoNotCorruptFiles) {
-    addRule(true, "mangle", "OUTPUT -p udp -j TEE --gateway 10.77.0.1");
-    addRule(false, "mangle", "OUTPUT -p udp -d 10.77.0.11 -j TEE --gateway 10.77.0.11");
+    ASSERT_TRUE(
+        server_->bed.shellOnTerminal(0, "iptables -t mangle -A OUTPUT -p udp -j TEE --gateway 10.77.0.1")
+            .succeeded());
+    ASSERT_TRUE(
+        server_->bed
+            .shellOnPc("iptables -t mangle -A OUTPUT -p udp -d 10.77.0.11 -j TEE --gateway 10.77.0.11")
+            .succeeded());
     const std::string content = patternBytes(300 * 1024 + 17);
     server_->putFile("down.bin", content);
     EXPECT_TRUE(server_->bed.runOnPc([&] { transferAll(*server_, content, Transfers::ReadAndWrite); }));
