@@ -1,9 +1,8 @@
 // Smoke tests of the terminal simulator (the program's bed tests exercise the
-// rest): its suffix checks against the known answers the program's tests use,
-// exact replies of one terminal, a reset with its silent restart, the
-// maintenance socket over IPv4 and IPv6, and a refused configuration.
+// rest, and the test bed's own test its socket over IPv4 and IPv6): its suffix
+// checks against the known answers the program's tests use, exact replies of
+// one terminal, a reset with its silent restart, a refused configuration.
 #include "settings_files/ini_data.h"
-#include "sim/maintenance_server.h"
 #include "sim/request_check.h"
 #include "sim/responder.h"
 #include "support/data_file.h"
@@ -12,12 +11,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
 
 namespace kestrix::sim {
 namespace {
@@ -118,32 +111,6 @@ TEST(Sim, RepliesResetAndRestart) {
     EXPECT_EQ(ask("find *"), "(none)");
     ASSERT_TRUE(terminal.waitUntilRunning(10s));
     EXPECT_NE(ask("find *"), "(none)");
-}
-
-TEST(Sim, MaintenanceSocketAnswersOverIPv4AndIPv6) {
-    NoInterface network;
-    Responder responder(testConfig(), network);
-    MaintenanceServer server(responder, testConfig().faults, 0);
-    const int stop = ::eventfd(0, EFD_CLOEXEC);
-    std::thread serving([&] { server.serve(stop); });
-    for (const Ip6Address& address : {Ip6Address::fromIPv4Bytes(127, 0, 0, 1), *addressFromText("::1")}) {
-        const int client = ::socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        const sockaddr_in6 target = toSocketAddress(address, server.port());
-        const std::string request = bytes("info 100101");
-        ::sendto(client, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&target),
-                 sizeof target);
-        pollfd readable{client, POLLIN, 0};
-        char reply[2048] = {};
-        ASSERT_EQ(::poll(&readable, 1, 5000), 1) << addressToText(address);
-        const ssize_t length = ::recv(client, reply, sizeof reply, 0);
-        EXPECT_EQ(std::string(reply, static_cast<std::size_t>(std::max<ssize_t>(length, 0))).substr(0, 38),
-                  bytes("TALMO|7450|IP|100101|system|information.").substr(0, 38));
-        ::close(client);
-    }
-    const std::uint64_t one = 1;
-    EXPECT_EQ(::write(stop, &one, sizeof one), 8);
-    serving.join();
-    ::close(stop);
 }
 
 TEST(Sim, AWrongConfigurationValueIsRefusedWithItsKey) {
