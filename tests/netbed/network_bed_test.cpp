@@ -1,7 +1,6 @@
 // Smoke test of the network bed, as root, on one bed: what the PC's namespace
 // reaches by broadcast, directed datagram and ff02::1, its hosts file and LAN
-// interfaces, the link faults, and that nothing is left behind. The layout
-// file's checks need no bed.
+// interfaces, the link faults, and that nothing is left behind.
 #include "netbed/bed_availability.h"
 #include "netbed/network_bed.h"
 
@@ -132,27 +131,6 @@ TEST_F(NetworkBedSmoke, LanHostsFileFaultsAndNothingLeftBehind) {
     const std::string left =
         runCommand({"sh", "-c", "ip netns list; ip -o link; iptables-save; ls /etc/netns"}).output;
     EXPECT_EQ(left.find(prefix), std::string::npos) << left;
-}
-
-TEST(NetbedLayout, DescribesTheBedAndRefusesWhatItCannotDescribe) {
-    BedLayout layout;
-    layout.bridges = {{"10.77.0.1/24", "fe80::1", "2001:db8:77::1"}, {"10.78.0.1/16", "", ""}};
-    TerminalSetup terminal;
-    terminal.bridge = 1;
-    terminal.ipv4 = "192.168.99.5/20";
-    terminal.ipv6LinkLocal = "fe80::13";
-    layout.terminals = {TerminalSetup{}, terminal};
-    layout.pcHostsLines = {"10.77.0.11 t0.bed.test t0"};
-    EXPECT_EQ(layoutFileText(layout), "bridge 0 10.77.0.1/24 fe80::1 2001:db8:77::1/64\n"
-                                      "bridge 1 10.78.0.1/16 - -\n"
-                                      "terminal 0 0 02:4b:42:00:00:00 - - -\n"
-                                      "terminal 1 1 02:4b:42:00:00:01 192.168.99.5/20 fe80::13 -\n"
-                                      "hosts pc 10.77.0.11 t0.bed.test t0\n");
-    EXPECT_EQ(simConfiguration(layout, 1, "/files").getValue("network", "mask", ""), "255.255.240.0");
-    for (const char* address : {"10.77.0.1", "10.77.0.1/33", "10.77.0.300/24", "10.77.0.1 /24"}) {
-        layout.bridges[0].ipv4 = address;
-        EXPECT_THROW(layoutFileText(layout), std::invalid_argument) << address;
-    }
 }
 
 } // namespace
