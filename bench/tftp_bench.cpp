@@ -220,7 +220,7 @@ int main() {
         std::fprintf(stderr, "tftp_bench: needs root for the network test bed\n");
         return 1;
     }
-    if (test::TftpdHpa::program().empty()) {
+    if (test::TftpBed::program().empty()) {
         std::fprintf(stderr, "tftp_bench: tftpd-hpa is not installed\n");
         return 1;
     }

@@ -13,7 +13,7 @@ std::string networkBedUnavailable() {
     for (const char* tool : {"ip", "iptables", "ip6tables", "iptables-restore", "sysctl", "bash"})
         if (toolPath(tool).empty())
             return std::string("the network bed needs ") + tool + " (scripts/setup installs it)";
-    for (const std::string& file : {bedScript(), delayHelperProgram(), udpAnswerProgram()})
+    for (const std::string& file : {bedScript(), delayHelperProgram()})
         if (::access(file.c_str(), R_OK) != 0)
             return "the network bed needs " + file;
     return {};

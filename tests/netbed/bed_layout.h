@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,8 +26,6 @@ struct LinkFaults {
 enum class TerminalProgram {
     TalmoSim, // talmo-sim with the configuration the bed writes (the default)
     Command,  // TerminalSetup::command, e.g. udp-answer
-    Function, // TerminalSetup::function, in a forked child of the test process
-    Nothing,  // no process; the namespace only
 };
 
 enum class Dhcp { Off, On };
@@ -53,9 +50,8 @@ struct TerminalSetup {
 
     TerminalProgram program = TerminalProgram::TalmoSim;
     std::vector<std::string> command; // TerminalProgram::Command: program and arguments
-    std::function<int()> function;    // TerminalProgram::Function: its result is the exit status
-    // TerminalProgram::Command and ::Function count as started once a UDP
-    // socket is bound to this port in the namespace (0: at once).
+    // TerminalProgram::Command counts as started once a UDP socket is bound
+    // to this port in the namespace (0: at once).
     std::uint16_t readyPort = 0xdead;
 
     // talmo-sim's sections, written as they stand. Without a "directory" in

@@ -141,29 +141,6 @@ BackgroundProcess BackgroundProcess::startProgram(const std::vector<std::string>
     return BackgroundProcess(pid);
 }
 
-BackgroundProcess BackgroundProcess::startFunction(const std::function<int()>& body,
-                                                   const std::filesystem::path& log) {
-    const int output = openLog(log);
-    const pid_t parent = ::getpid();
-    const pid_t pid = forkOrThrow();
-    if (pid == 0) {
-        followParent(parent);
-        redirectChildOutput(output);
-        int status = 1;
-        try {
-            status = body();
-        } catch (const std::exception& error) {
-            std::fprintf(stderr, "the function ended with an exception: %s\n", error.what());
-        } catch (...) {
-            std::fprintf(stderr, "the function ended with an exception\n");
-        }
-        std::fflush(nullptr);
-        ::_exit(status);
-    }
-    ::close(output);
-    return BackgroundProcess(pid);
-}
-
 BackgroundProcess::BackgroundProcess(BackgroundProcess&& other) noexcept
     : pid_(other.pid_), ended_(other.ended_), waitStatus_(other.waitStatus_) {
     other.pid_ = -1;

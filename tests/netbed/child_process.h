@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -27,20 +26,16 @@ std::string describeWaitStatus(int waitStatus);
 // sbin folders that a non-login root shell may lack; empty when absent.
 std::string toolPath(const std::string& name);
 
-// A process that runs beside the test: a program or a function in a forked
-// child, with standard output and standard error appended to a log file and no
-// standard input. The child gets SIGTERM when the thread that started it ends
-// (PR_SET_PDEATHSIG), so that it does not outlive a test process that is
-// killed; start it from the test's main thread. It does not restart anything
-// and does not read the log.
+// A program that runs beside the test in a forked child, with standard output
+// and standard error appended to a log file and no standard input. The child
+// gets SIGTERM when the thread that started it ends (PR_SET_PDEATHSIG), so
+// that it does not outlive a test process that is killed; start it from the
+// test's main thread. It does not restart anything and does not read the log.
 class BackgroundProcess {
 public:
     BackgroundProcess() = default;
     static BackgroundProcess startProgram(const std::vector<std::string>& argv,
                                           const std::filesystem::path& log);
-    // The child runs body and leaves with its result (_exit, no atexit work).
-    static BackgroundProcess startFunction(const std::function<int()>& body,
-                                           const std::filesystem::path& log);
 
     BackgroundProcess(BackgroundProcess&& other) noexcept;
     BackgroundProcess& operator=(BackgroundProcess&& other) noexcept;

@@ -19,11 +19,10 @@ std::string enterNamedNamespace(const std::string& name);
 // (enterNamedNamespace) and waits for it. The child starts as a copy of the
 // test process: create the objects under test (engine, LAN interface table,
 // terminal records) inside body, not before, since threads do not survive a
-// fork. Every GoogleTest failure inside body is reported in the calling test
-// at its own file and line, prefixed with the namespace's name; an exception
-// that leaves body, a crash, leaks found by LeakSanitizer and a child that
-// has not ended within the time-out fail the calling test too. Answers true
-// when the child reported no failure. Call it from the test's main thread
+// fork. The child prints every GoogleTest failure inside body at its file and
+// line, and then fails the calling test, as do an exception that leaves body,
+// a crash, leaks found by LeakSanitizer and a child that has not ended within
+// the time-out. Answers true when the child had no failure. Call it from the test's main thread
 // while no other thread of the test runs.
 bool runInNamespace(const std::string& name, const std::function<void()>& body, std::chrono::seconds timeout);
 

@@ -8,25 +8,12 @@
 #   netbed.sh clean-stale           removes the beds whose owning process is gone
 #   netbed.sh list                  prints the prefixes that have something left
 #
-# A bed is named by its PREFIX: "kb", the owning process id and a few letters
-# ("kb4711a"). It consists of
-#   - the namespace PREFIX-pc (the PC): loopback, bridges br0, br1 ... with the
-#     layout's addresses, one veth port tN per terminal (no addresses of its
-#     own, not even an IPv6 link-local one, so that only the bridges are LAN
-#     interfaces of the PC), rp_filter off;
-#   - one namespace PREFIX-tN per terminal N: loopback and eth0, the other end of
-#     tN, with a fixed MAC address, the layout's addresses (IPv6 without DAD, no
-#     automatic link-local address; IPv6 off when it has none), an on-link
-#     default route and a local broadcast route for its bridge's IPv4 broadcast
-#     address, so that it hears the PC's broadcasts from a foreign subnet as an
-#     embedded stack does;
-#   - /etc/netns/PREFIX-NAME/hosts for namespaces with hosts lines ("ip netns
-#     exec" mounts it over /etc/hosts);
-#   - the run directory $KESTRIX_NETBED_ROOT/PREFIX (default root
-#     /tmp/kestrix-netbed) with the file "owner" ("PID STARTTIME" of the owning
-#     process), written by the owner before anything else exists.
-# Nothing is created in the calling namespace. Processes started in the bed's
-# namespaces (terminals, delay helpers) are ended by "down".
+# A bed is named by its PREFIX ("kb", the owning process id, letters): the
+# namespaces PREFIX-pc and PREFIX-tN, /etc/netns/PREFIX-NAME and the run
+# directory $KESTRIX_NETBED_ROOT/PREFIX (default root /tmp/kestrix-netbed),
+# whose file "owner" ("PID STARTTIME") the owner writes before anything else
+# exists. README.md tells what a bed consists of. Nothing is created in the
+# calling namespace; "down" ends the processes in the bed's namespaces.
 #
 # LAYOUT has one item per line (words separated by blanks, "-" for none):
 #   bridge INDEX IPV4/LEN IPV6_LINKLOCAL IPV6_GLOBAL/LEN

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <numeric>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -111,10 +112,6 @@ std::string talmoSimProgram() {
 #endif
 }
 
-std::string udpAnswerProgram() {
-    return KESTRIX_UDP_ANSWER;
-}
-
 std::string delayHelperProgram() {
     return KESTRIX_NETBED_DELAY;
 }
@@ -153,16 +150,16 @@ std::string NetworkBed::terminalNamespace(std::size_t terminal) const {
     return prefix_ + "-t" + std::to_string(terminal);
 }
 
-std::string NetworkBed::bridgeInterface(std::size_t bridge) {
-    return "br" + std::to_string(bridge);
-}
-
 std::filesystem::path NetworkBed::configFile(std::size_t terminal) const {
     return runDirectory_ / ("t" + std::to_string(terminal) + ".ini");
 }
 
 std::filesystem::path NetworkBed::logFile(std::size_t terminal) const {
     return runDirectory_ / ("t" + std::to_string(terminal) + ".log");
+}
+
+std::filesystem::path NetworkBed::readyFile(std::size_t terminal) const {
+    return runDirectory_ / ("t" + std::to_string(terminal) + ".ready");
 }
 
 void NetworkBed::build() {
@@ -181,12 +178,9 @@ void NetworkBed::build() {
     for (std::size_t terminal = 0; terminal < layout_.terminals.size(); ++terminal)
         if (layout_.terminals[terminal].linkFaults != LinkFaults{})
             setLinkFaults(terminal, layout_.terminals[terminal].linkFaults);
-    std::vector<std::size_t> started;
-    for (std::size_t terminal = 0; terminal < layout_.terminals.size(); ++terminal) {
+    for (std::size_t terminal = 0; terminal < layout_.terminals.size(); ++terminal)
         launchTerminal(terminal);
-        started.push_back(terminal);
-    }
-    awaitTerminals(started);
+    awaitTerminals();
 }
 
 void NetworkBed::tearDown() {
@@ -211,12 +205,9 @@ void NetworkBed::tearDown() {
     }
 }
 
-// Programs end with status 0 on SIGTERM; a function may also die of it.
+// Programs end with status 0 on SIGTERM.
 void NetworkBed::reportProgramEnd(std::size_t terminal, int waitStatus) {
-    const bool function = layout_.terminals[terminal].program == TerminalProgram::Function;
-    const bool clean = (WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) == 0) ||
-                       (function && WIFSIGNALED(waitStatus) && WTERMSIG(waitStatus) == SIGTERM);
-    if (!clean)
+    if (!WIFEXITED(waitStatus) || WEXITSTATUS(waitStatus) != 0)
         ADD_FAILURE() << "terminal " << terminal << " (" << terminalNamespace(terminal) << ") ended with "
                       << describeWaitStatus(waitStatus) << "; its log:\n"
                       << logTail(logFile(terminal));
@@ -297,71 +288,34 @@ void NetworkBed::setLinkFaults(std::size_t terminal, const LinkFaults& faults) {
 
 void NetworkBed::launchTerminal(std::size_t terminal) {
     const TerminalSetup& setup = layout_.terminals.at(terminal);
-    Link& link = links_.at(terminal);
-    const std::string ns = terminalNamespace(terminal);
-    const std::filesystem::path log = logFile(terminal);
-    switch (setup.program) {
-    case TerminalProgram::TalmoSim: {
+    std::vector<std::string> argv{toolPath("ip"), "netns", "exec", terminalNamespace(terminal)};
+    if (setup.program == TerminalProgram::Command) {
+        if (setup.command.empty())
+            throw NetworkBedError("terminal " + std::to_string(terminal) + " has no command");
+        argv.insert(argv.end(), setup.command.begin(), setup.command.end());
+    } else {
         if (talmoSimProgram().empty() || ::access(talmoSimProgram().c_str(), X_OK) != 0)
             throw NetworkBedError("talmo-sim is not built in this tree (" + talmoSimProgram() + ")");
         const std::filesystem::path files = runDirectory_ / ("t" + std::to_string(terminal) + "-files");
         std::filesystem::create_directories(files);
         simConfiguration(layout_, terminal, files.string()).writeToFile(configFile(terminal).string());
-        const std::filesystem::path ready = runDirectory_ / ("t" + std::to_string(terminal) + ".ready");
-        std::filesystem::remove(ready);
-        link.program = BackgroundProcess::startProgram(
-            {toolPath("ip"), "netns", "exec", ns, talmoSimProgram(), "--config",
-             configFile(terminal).string(), "--ready-file", ready.string()},
-            log);
-        break;
+        argv.insert(argv.end(), {talmoSimProgram(), "--config", configFile(terminal).string(), "--ready-file",
+                                 readyFile(terminal).string()});
     }
-    case TerminalProgram::Command: {
-        if (setup.command.empty())
-            throw NetworkBedError("terminal " + std::to_string(terminal) + " has no command");
-        std::vector<std::string> argv{toolPath("ip"), "netns", "exec", ns};
-        argv.insert(argv.end(), setup.command.begin(), setup.command.end());
-        link.program = BackgroundProcess::startProgram(argv, log);
-        break;
-    }
-    case TerminalProgram::Function: {
-        if (!setup.function)
-            throw NetworkBedError("terminal " + std::to_string(terminal) + " has no function");
-        const std::function<int()> function = setup.function;
-        link.program = BackgroundProcess::startFunction(
-            [ns, function] {
-                const std::string failure = enterNamedNamespace(ns);
-                if (!failure.empty()) {
-                    std::fprintf(stderr, "cannot enter %s: %s\n", ns.c_str(), failure.c_str());
-                    return 126;
-                }
-                return function();
-            },
-            log);
-        break;
-    }
-    case TerminalProgram::Nothing:
-        break;
-    }
+    links_.at(terminal).program = BackgroundProcess::startProgram(argv, logFile(terminal));
 }
 
 bool NetworkBed::terminalReady(std::size_t terminal) {
     const TerminalSetup& setup = layout_.terminals[terminal];
-    const Link& link = links_[terminal];
-    switch (setup.program) {
-    case TerminalProgram::TalmoSim:
-        return std::filesystem::exists(runDirectory_ / ("t" + std::to_string(terminal) + ".ready"));
-    case TerminalProgram::Command:
-    case TerminalProgram::Function:
-        return setup.readyPort == 0 ||
-               udpPortBound(link.program.pid(), terminalNamespace(terminal), setup.readyPort);
-    case TerminalProgram::Nothing:
-        return true;
-    }
-    return true;
+    if (setup.program == TerminalProgram::TalmoSim)
+        return std::filesystem::exists(readyFile(terminal));
+    return setup.readyPort == 0 ||
+           udpPortBound(links_[terminal].program.pid(), terminalNamespace(terminal), setup.readyPort);
 }
 
-void NetworkBed::awaitTerminals(const std::vector<std::size_t>& terminals) {
-    std::vector<std::size_t> waiting = terminals;
+void NetworkBed::awaitTerminals() {
+    std::vector<std::size_t> waiting(layout_.terminals.size());
+    std::iota(waiting.begin(), waiting.end(), std::size_t{0});
     const auto deadline = Clock::now() + kStartTime;
     while (!waiting.empty()) {
         std::erase_if(waiting, [&](std::size_t terminal) { return terminalReady(terminal); });
@@ -379,25 +333,6 @@ void NetworkBed::awaitTerminals(const std::vector<std::size_t>& terminals) {
                                   logTail(logFile(waiting.front())));
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-}
-
-int NetworkBed::stopTerminal(std::size_t terminal) {
-    BackgroundProcess& program = links_.at(terminal).program;
-    program.terminate();
-    const int status = program.waitUntil(Clock::now() + kStopTime);
-    program = {};
-    return status;
-}
-
-void NetworkBed::startTerminal(std::size_t terminal) {
-    if (links_.at(terminal).program.running())
-        throw NetworkBedError("terminal " + std::to_string(terminal) + " is running");
-    launchTerminal(terminal);
-    awaitTerminals({terminal});
-}
-
-bool NetworkBed::terminalRunning(std::size_t terminal) {
-    return links_.at(terminal).program.running();
 }
 
 } // namespace kestrix::test

@@ -21,7 +21,7 @@ struct NetworkBedError : std::runtime_error {
 
 // A private LAN of network namespaces, built by netbed.sh from a layout: the
 // PC's namespace with one bridge per LAN interface, and one namespace per
-// terminal with its program running (talmo-sim, a command or a function).
+// terminal with its program running (talmo-sim or a command).
 // Needs root. Its names begin with a prefix of its own ("kb" + process id +
 // letters), so test executables can build beds side by side.
 //
@@ -44,12 +44,9 @@ public:
     NetworkBed(const NetworkBed&) = delete;
     NetworkBed& operator=(const NetworkBed&) = delete;
 
-    const BedLayout& layout() const { return layout_; }
     const std::string& prefix() const { return prefix_; }
     std::string pcNamespace() const { return prefix_ + "-pc"; }
     std::string terminalNamespace(std::size_t terminal) const;
-    // The PC's LAN interface for bridge N, in the PC's namespace: "br0", ...
-    static std::string bridgeInterface(std::size_t bridge);
     // A private directory that lives as long as the bed.
     const std::filesystem::path& runDirectory() const { return runDirectory_; }
     std::filesystem::path configFile(std::size_t terminal) const;
@@ -68,11 +65,6 @@ public:
 
     // Replaces the faults of a terminal's link; throws NetworkBedError.
     void setLinkFaults(std::size_t terminal, const LinkFaults& faults);
-    // Ends a terminal's program (SIGTERM, then SIGKILL after a few seconds)
-    // and answers its wait status; starts it again as the layout says.
-    int stopTerminal(std::size_t terminal);
-    void startTerminal(std::size_t terminal);
-    bool terminalRunning(std::size_t terminal);
 
 private:
     struct Link {
@@ -84,7 +76,8 @@ private:
     void build();
     void tearDown();
     void launchTerminal(std::size_t terminal);
-    void awaitTerminals(const std::vector<std::size_t>& terminals);
+    void awaitTerminals();
+    std::filesystem::path readyFile(std::size_t terminal) const;
     bool terminalReady(std::size_t terminal);
     BackgroundProcess startDelayHelper(const std::string& ns, unsigned queue, std::chrono::milliseconds delay,
                                        const std::string& name);
@@ -100,7 +93,6 @@ private:
 
 // The programs the bed runs; empty when not built in this tree.
 std::string talmoSimProgram();
-std::string udpAnswerProgram();
 std::string delayHelperProgram();
 std::string bedScript();
 

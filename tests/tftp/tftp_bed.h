@@ -1,8 +1,8 @@
 #pragma once
 
+#include "netbed/child_process.h"
 #include "netbed/network_bed.h"
 #include "tftp/tftp_packets.h"
-#include "tftp/tftpd_hpa.h"
 
 #include <filesystem>
 #include <fstream>
@@ -12,10 +12,14 @@
 
 namespace kestrix::test {
 
-// A test bed with one terminal that runs tftpd-hpa on port 69 (retransmit
-// time-out 100 ms, new files allowed) serving a directory of the test's.
+// A test bed with one terminal that runs tftpd-hpa, a server written
+// elsewhere, on port 69 (retransmit time-out 100 ms, new files allowed)
+// serving a directory of the test's.
 struct TftpBed {
     static constexpr const char* kServer = "::ffff:10.77.0.11";
+
+    // The server program, empty when tftpd-hpa is not installed.
+    static std::string program() { return toolPath("in.tftpd"); }
 
     explicit TftpBed(const LinkFaults& faults = {})
         : directory(std::filesystem::temp_directory_path() /
@@ -45,9 +49,8 @@ struct TftpBed {
         TerminalSetup terminal;
         terminal.ipv4 = "10.77.0.11/24";
         terminal.program = TerminalProgram::Command;
-        terminal.command = {
-            TftpdHpa::program(), "-L", "-a", "10.77.0.11:69", "-T", "100000", "-u", "tftp", "-c", "-s",
-            served.string()};
+        terminal.command = {program(), "-L", "-a", "10.77.0.11:69", "-T", "100000", "-u",
+                            "tftp",    "-c", "-s", served.string()};
         terminal.readyPort = 69;
         terminal.linkFaults = faults;
         BedLayout result;

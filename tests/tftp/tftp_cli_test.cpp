@@ -1,17 +1,15 @@
-// kestrix-cli file get/put against tftpd-hpa on loopback (own namespace):
-// exit codes, error texts, and that LOCAL is replaced only by a whole file.
+// kestrix-cli file get/put against the terminal simulator's TFTP server on
+// loopback (own namespace): exit codes, error texts, and that LOCAL is
+// replaced only by a whole file.
 #include "netbed/child_process.h"
-#include "support/skip_or_fail.h"
+#include "sim/tftp/tftp_server.h"
 #include "support/sockets.h"
 #include "tftp/tftp_packets.h"
-#include "tftp/tftpd_hpa.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,116 +21,73 @@ std::string readLocal(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-struct CliCase {
-    const char* name;
-    std::vector<std::string> arguments; // after "kestrix-cli --port 6969"
-    int expectedExit;
-    std::string expectedOutput; // contained in what it printed
-    std::string localAfter;     // content of "local.bin" in the work directory afterwards
-    std::string serverFile;     // a file the server must then hold ("" for none)
-};
+const std::filesystem::path kBase =
+    std::filesystem::temp_directory_path() / ("kestrix-cli-" + std::to_string(::getpid()));
 
-const std::string kServerContent = patternBytes(1500);
-const std::string kOldLocal = "old local content";
-
-class KestrixCli : public ::testing::TestWithParam<CliCase> {};
-
-TEST_P(KestrixCli, File) {
-    if (TftpdHpa::program().empty())
-        KESTRIX_SKIP_OR_FAIL("tftpd-hpa is not installed");
-    ASSERT_EQ(giveNamespaceAnAddress(), "");
-    const CliCase& testCase = GetParam();
-    const std::filesystem::path base =
-        std::filesystem::temp_directory_path() / ("kestrix-cli-" + std::to_string(::getpid()));
-    const std::filesystem::path work = base.string() + "-work";
-    std::filesystem::create_directories(work);
-    TftpdHpa server("127.0.0.1", 6969, base);
-    server.putFile("remote.bin", kServerContent);
-    std::ofstream(work / "local.bin", std::ios::binary) << kOldLocal;
-
-    std::string commandLine = "cd '" + work.string() + "' && exec '" KESTRIX_CLI "' --port 6969";
-    for (const std::string& argument : testCase.arguments)
-        commandLine += " '" + argument + "'";
-    const CommandResult result = runCommand({"sh", "-c", commandLine});
-    EXPECT_TRUE(WIFEXITED(result.waitStatus));
-    EXPECT_EQ(WEXITSTATUS(result.waitStatus), testCase.expectedExit) << result.output;
-    EXPECT_NE(result.output.find(testCase.expectedOutput), std::string::npos) << result.output;
-    EXPECT_EQ(readLocal(work / "local.bin"), testCase.localAfter);
-    if (!testCase.serverFile.empty()) {
-        EXPECT_EQ(server.fileBytes(testCase.serverFile), testCase.localAfter);
-    }
-    // Nothing is left beside LOCAL.
-    std::size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(work))
-        ++files;
-    EXPECT_EQ(files, 1u);
-    std::filesystem::remove_all(work);
+// Runs kestrix-cli in the work directory; answers its exit status and output.
+std::pair<int, std::string> cli(const std::filesystem::path& work, const std::string& arguments) {
+    const CommandResult result =
+        runCommand({"sh", "-c", "cd '" + work.string() + "' && exec '" KESTRIX_CLI "' " + arguments});
+    return {WIFEXITED(result.waitStatus) ? WEXITSTATUS(result.waitStatus) : -1, result.output};
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, KestrixCli,
-    ::testing::Values(CliCase{"GetReplacesLocal",
-                              {"file", "get", "127.0.0.1", "remote.bin", "local.bin"},
-                              0,
-                              "",
-                              kServerContent,
-                              ""},
-                      CliCase{"GetOverMappedAddress",
-                              {"file", "get", "::ffff:127.0.0.1", "remote.bin", "local.bin"},
-                              0,
-                              "",
-                              kServerContent,
-                              ""},
-                      CliCase{
-                          "FailedGetKeepsLocal",
-                          {"file", "get", "127.0.0.1", "missing.bin", "local.bin"},
-                          1,
-                          "kestrix-cli: TFTPConnection::read(file): received error code 1: 'File not found'",
-                          kOldLocal,
-                          ""},
-                      CliCase{"PutSendsLocal",
-                              {"file", "put", "127.0.0.1", "local.bin", "sent.bin"},
-                              0,
-                              "",
-                              kOldLocal,
-                              "sent.bin"},
-                      CliCase{"PutOfMissingFileFails",
-                              {"file", "put", "127.0.0.1", "absent.bin", "sent.bin"},
-                              1,
-                              "kestrix-cli: cannot read absent.bin: No such file or directory",
-                              kOldLocal,
-                              ""},
-                      CliCase{"NoAddress",
-                              {"file", "get", "terminal.example", "remote.bin", "local.bin"},
-                              1,
-                              "not an IPv4 or IPv6 address",
-                              kOldLocal,
-                              ""},
-                      CliCase{"UnknownSubcommand",
-                              {"file", "move", "127.0.0.1", "a", "b"},
-                              2,
-                              "usage: kestrix-cli",
-                              kOldLocal,
-                              ""}),
-    [](const ::testing::TestParamInfo<CliCase>& testInfo) { return std::string(testInfo.param.name); });
+TEST(KestrixCli, FileGetAndPut) {
+    const std::string server = patternBytes(1500), old = "old local content";
+    const std::filesystem::path work = kBase.string() + "-work", served = kBase.string() + "-served";
+    std::filesystem::create_directories(served);
+    std::ofstream(served / "remote.bin", std::ios::binary) << server;
+    sim::TftpServerOptions options;
+    options.directory = served;
+    options.serialNumber = "100101";
+    options.port = 0;
+    sim::TftpServer terminal(options);
+    terminal.start();
+    const std::string port = "--port " + std::to_string(terminal.port()) + " file ";
+    struct Case {
+        std::string arguments;
+        int exitStatus;
+        std::string output;     // contained in what it printed
+        std::string localAfter; // content of local.bin afterwards
+    } cases[] = {
+        {port + "get 127.0.0.1 remote.bin local.bin", 0, "", server},
+        {port + "get ::ffff:127.0.0.1 remote.bin local.bin", 0, "", server},
+        {port + "get 127.0.0.1 missing.bin local.bin", 1,
+         "kestrix-cli: TFTPConnection::read(file): received error code 1: 'File not found'", old},
+        {port + "put 127.0.0.1 local.bin [100101]sent.bin", 0, "", old},
+        {port + "put 127.0.0.1 absent.bin sent.bin", 1,
+         "kestrix-cli: cannot read absent.bin: No such file or directory", old},
+        {port + "get terminal.example remote.bin local.bin", 1, "not an IPv4 or IPv6 address", old},
+        {port + "move 127.0.0.1 a b", 2, "usage: kestrix-cli", old},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(work);
+        std::filesystem::create_directories(work);
+        std::ofstream(work / "local.bin", std::ios::binary) << old;
+        const auto [status, output] = cli(work, c.arguments);
+        EXPECT_EQ(status, c.exitStatus) << c.arguments << "\n" << output;
+        EXPECT_NE(output.find(c.output), std::string::npos) << c.arguments << "\n" << output;
+        EXPECT_EQ(readLocal(work / "local.bin"), c.localAfter) << c.arguments;
+        // Nothing is left beside LOCAL.
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(work), {}), 1) << c.arguments;
+    }
+    EXPECT_EQ(readLocal(served / "sent.bin"), old);
+    std::filesystem::remove_all(work);
+    std::filesystem::remove_all(served);
+}
 
 // The local port range comes from Kestrix.ini in the current directory: with
 // its only port taken, the transfer cannot start.
-TEST(KestrixCliSettings, PortRangeComesFromKestrixIni) {
-    const std::filesystem::path work =
-        std::filesystem::temp_directory_path() / ("kestrix-cli-ini-" + std::to_string(::getpid()));
+TEST(KestrixCli, PortRangeComesFromKestrixIni) {
+    const std::filesystem::path work = kBase.string() + "-ini";
     std::filesystem::create_directories(work);
     std::ofstream(work / "Kestrix.ini") << "[TFTP]\nminPort=40000\nmaxPort=40000\n";
-    const int holder = test::bindDualStackUdp(40000);
+    const int holder = bindDualStackUdp(40000);
     ASSERT_GE(holder, 0);
-    const CommandResult result = runCommand(
-        {"sh", "-c",
-         "cd '" + work.string() + "' && exec '" KESTRIX_CLI "' file get 127.0.0.1 remote.bin local.bin"});
+    const auto [status, output] = cli(work, "file get 127.0.0.1 remote.bin local.bin");
     ::close(holder);
-    EXPECT_EQ(WEXITSTATUS(result.waitStatus), 1);
-    EXPECT_NE(result.output.find("TFTPConnection(::ffff:127.0.0.1): all bind() calls failed"),
-              std::string::npos)
-        << result.output;
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(output.find("TFTPConnection(::ffff:127.0.0.1): all bind() calls failed"), std::string::npos)
+        << output;
     EXPECT_FALSE(std::filesystem::exists(work / "local.bin"));
     std::filesystem::remove_all(work);
 }

@@ -1,4 +1,4 @@
-#include "support/private_network.h"
+#include "private_network.h"
 
 #include <cerrno>
 #include <cstring>
