@@ -5,7 +5,7 @@
 #include "netbed/network_bed.h"
 
 #include "platform/ip_address.h"
-#include "terminal/lan_interfaces.h"
+#include "lan/lan_interfaces.h"
 
 #include <algorithm>
 #include <cerrno>

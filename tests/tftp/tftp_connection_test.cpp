@@ -255,17 +255,15 @@ TEST(TftpConstruction, DottedAddressIsRejectedAndTheBindLoopSkipsPortsInUse) {
         ::close(descriptor);
 }
 
+// Refused before any packet: nothing listens on port 6969.
 TEST(TftpLocalFiles, ARemoteNameWithAZeroByteIsRefusedWithItsOwnText) {
-    ScriptedServer server({});
-    TFTPConnection connection(kServer, 0, 0, kServerPort);
     std::vector<std::uint8_t> buffer(10);
     try {
-        connection.read(buffer.data(), buffer.size(), std::string("name\0.bin", 9));
+        TFTPConnection(kServer, 0, 0, 6969).read(buffer.data(), buffer.size(), std::string("name\0.bin", 9));
         ADD_FAILURE() << "read succeeded";
     } catch (const TFTPConnection::TFTPError& error) {
         EXPECT_EQ(error.text, "TFTPConnection::read(mem,file): remote file name 'name' contains a zero byte");
     }
-    EXPECT_TRUE(server.received().empty());
 }
 
 } // namespace
