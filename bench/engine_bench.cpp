@@ -4,7 +4,7 @@
 // network namespace of its own (needs root).
 #include "messages/toolbox_lang.h"
 #include "protocol/t7000ip.h"
-#include "private_network.h"
+#include "support/private_network.h"
 #include "support/scripted_peer.h"
 
 #include <algorithm>

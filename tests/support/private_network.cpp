@@ -1,4 +1,4 @@
-#include "private_network.h"
+#include "support/private_network.h"
 
 #include <cerrno>
 #include <cstring>
