@@ -41,11 +41,14 @@ public:
     // a too long entry is refused rather than cut).
     static int inputLimit(int grade);
 
-    // OK with the selected grade and the entry (read as at most 8
-    // characters): true when it equals that grade's password exactly; the
-    // dialog then ends with that grade. Otherwise "Login fehlerhaft" is
+    // OK with the selected grade and the entry: true when it equals that
+    // grade's password exactly (an entry longer than the password never
+    // does: it is not cut to the password's length first); the dialog then
+    // ends with that grade. A disabled grade never matches. Otherwise "Login fehlerhaft" is
     // shown and false answered: the view clears the field and stays open.
     bool OnOK(int grade, const std::string& entry);
+    // Whether OnOK would take the entry at that grade; shows nothing.
+    bool matches(int grade, const std::string& entry) const;
     // The grade the login granted (0 before a successful OK).
     int grade() const { return granted_; }
 

@@ -106,8 +106,13 @@ void CToolBoxDlg::OnSelectionChange(const std::vector<std::size_t>& selected) {
     selection.erase(std::unique(selection.begin(), selection.end()), selection.end());
 
     if (!QueryTerminate()) {
-        // The dialog in the detail pane goes on; no terminal of the list is
-        // bound to it, so nothing stays selected.
+        // The dialog in the detail pane goes on: the selection goes back to
+        // the terminal it works on; without one nothing stays selected.
+        if (actionTerminal_ && *actionTerminal_ < list_.size()) {
+            selection_ = {*actionTerminal_};
+            publishRows();
+            return;
+        }
         selection_.clear();
         publishRows();
         message("no more selections, but not terminated", MessageIcon::Information);

@@ -1,21 +1,27 @@
 #pragma once
 
 // The main window's logic, `CToolBoxDlg`: start-up and shutdown, discovery
-// and the terminal list, list files, and the buttons that need no terminal
-// action dialog (status page, help, about, maintenance group). It talks to
-// the user only through MainDialogView and MessageBoxes, so tests run it
-// without a screen.
+// and the terminal list, list files, the buttons without a dialog of their
+// own (status page, help, about, maintenance group) and the action buttons:
+// their checks, the setup login, and the one action dialog shown in the
+// detail pane (it owns that dialog and is its ActionOwner). It talks to the
+// user only through MainDialogView and MessageBoxes, so tests run it without
+// a screen.
 //
 // It does not draw, hold Qt objects or run threads of its own: the view
-// decides on which thread the long operations (search, add, list files) run,
-// and calls them one at a time.
+// decides on which thread the long operations (search, add, list files, the
+// action buttons with their block fetch, an action dialog's OK) run, and
+// calls the logic from one thread at a time.
 #include "mainwindow/command_line.h"
 #include "mainwindow/list_presentation.h"
 #include "mainwindow/main_view.h"
 #include "mainwindow/program_settings.h"
 #include "mainwindow/terminal_list.h"
+#include "address_reset/set_ip_address.h"
 #include "messages/toolbox_lang.h"
 #include "platform/message_box.h"
+#include "platform/pane_dialog.h"
+#include "terminal/action_owner.h"
 
 #include <memory>
 #include <optional>
@@ -34,17 +40,19 @@ enum class DetailContents {
     TerminalDetails, // CShowTerminal
     WaitWindow,      // CToolBoxWait during a search
     Page,            // a help page
+    Reset,           // ResetExe
+    SetIPAddress,    // CSetIPAddress
 };
 
 // Whether a broadcast goes over IPv6 (ff02::1) or IPv4 (the interface's broadcast address).
 enum class BroadcastFamily { IPv6, IPv4 };
 
-class CToolBoxDlg {
+class CToolBoxDlg : public ActionOwner {
 public:
     CToolBoxDlg(MainDialogView& view, MessageBoxes& messageBoxes, CommandLineSwitches switches);
     // Empties the list (deleting the records) and ends the engine when
     // start-up created it.
-    ~CToolBoxDlg();
+    ~CToolBoxDlg() override;
     CToolBoxDlg(const CToolBoxDlg&) = delete;
     CToolBoxDlg& operator=(const CToolBoxDlg&) = delete;
 
@@ -65,7 +73,8 @@ public:
     // Whether the dialog shown in the detail pane may end.
     bool QueryTerminate();
     // Enables the controls, destroys the detail dialog and shows the selected
-    // terminal (exactly one selected) or the idle picture.
+    // terminal (exactly one selected) or the idle picture. Also the answer to
+    // an action dialog's idle message.
     void ShowIdleWindow();
 
     // --- Discovery and the list ---
@@ -101,6 +110,14 @@ public:
         publishRows();
     }
 
+    // --- Action buttons (each opens its dialog in the detail pane) ---
+
+    // Reset: the common checks, the configuration block fetched and
+    // converted, the setup login from block version "5.50" on, then ResetExe.
+    void OnButtonReset();
+    // IPv4 Setup: no selection needed; CSetIPAddress.
+    void OnButtonSetipa();
+
     // --- Buttons without a terminal action dialog ---
 
     void OnButtonHTML();
@@ -110,9 +127,23 @@ public:
 
     // --- State, for the view and tests ---
 
-    const CToolBoxLang& language() const { return *language_; }
-    T7000ip& engine() { return *engine_; }
+    const CToolBoxLang& language() const override { return *language_; }
+    T7000ip& engine() override { return *engine_; }
+
+    // --- ActionOwner: what the action dialogs use ---
+
+    MessageBoxes& messageBoxes() override { return messageBoxes_; }
+    std::string startDirectory() const override;
+    Terminal& terminalAt(std::size_t index) override { return list_.at(index); }
+    bool addTerminal(std::unique_ptr<Terminal> terminal) override;
+    void deselectEntry(std::size_t index) override;
+    void redrawEntry(std::size_t index) override;
+    void setWaitCursor(bool waiting) override { view_.setWaitCursor(waiting); }
+    void postIdleMessage() override { view_.postIdleMessage(); }
+
     const TerminalList& terminalList() const { return list_; }
+    // The action dialog shown in the detail pane, or none.
+    PaneDialog* detailDialog() const { return detailDialog_.get(); }
     TerminalList& terminalList() { return list_; }
     const std::vector<std::size_t>& selection() const { return selection_; }
     const ListPresentation& presentation() const { return settings_.list; }
@@ -147,6 +178,38 @@ private:
     // authentication without AuthOK.
     void updateActionButtons();
 
+    // main_dialog_actions.cpp
+    // The common checks of a handler that works on one terminal: 55 without
+    // a selection (nothing), 56 with more than one (all but the first
+    // deselected). The index of the terminal to work on.
+    std::optional<std::size_t> oneSelectedTerminal();
+    // The detail-pane protocol before a new dialog: QueryTerminate must agree;
+    // the dialog shown is destroyed. False ends the action silently.
+    bool clearDetailPane();
+    // Destroys the action dialog, its view first.
+    void destroyDetailDialog();
+    // Shows a new action dialog and disables the controls while it runs.
+    void openDetailDialog(std::unique_ptr<PaneDialog> dialog, DetailContents contents,
+                          std::optional<std::size_t> terminal);
+    // The configuration block of the terminal fetched and converted to the
+    // newest version, and the setup login when the block was "5.50" or
+    // later when fetched: the access grade (3 without login), or nothing
+    // when the action ends (the reason shown or traced). handler names the
+    // button in the traces; BlockFailureNote::NoSetup adds entry 375 to the
+    // block's failure messages.
+    enum class BlockFailureNote { None, NoSetup };
+    std::optional<int> setupAccess(Terminal& terminal, const char* handler, BlockFailureNote note);
+
+    // Forwards the set-IPv4 dialog's status line to the view.
+    class ActionStatusLine : public SetIPAddressView {
+    public:
+        explicit ActionStatusLine(MainDialogView& view) : view_(view) {}
+        void setStatusLine(const std::string& text) override { view_.setActionStatusLine(text); }
+
+    private:
+        MainDialogView& view_;
+    };
+
     MainDialogView& view_;
     MessageBoxes& messageBoxes_;
     const CommandLineSwitches switches_;
@@ -159,6 +222,10 @@ private:
     int selectorIndex_ = 0;
     int listFileIndex_ = 1;
     DetailContents detailContents_ = DetailContents::None;
+    std::unique_ptr<PaneDialog> detailDialog_;
+    // The list entry the action dialog works on, if it works on one.
+    std::optional<std::size_t> actionTerminal_;
+    ActionStatusLine actionStatusLine_{view_};
 };
 
 // Locates a terminal from what a user typed (an address, a DNS name, a list

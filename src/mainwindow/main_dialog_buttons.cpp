@@ -33,16 +33,10 @@ std::string makerNotice(const CToolBoxLang& language) {
 
 void CToolBoxDlg::OnButtonHTML() {
     trace("OnButtonHTML() startet\n");
-    if (selection_.empty()) {
-        message(language_->GetText(55), MessageIcon::Information);
+    const std::optional<std::size_t> index = oneSelectedTerminal();
+    if (!index)
         return;
-    }
-    if (selection_.size() > 1) {
-        message(language_->GetText(56), MessageIcon::Information);
-        selection_.resize(1);
-        publishRows();
-    }
-    const Terminal& terminal = list_.at(selection_.front());
+    const Terminal& terminal = list_.at(*index);
     if (terminal.isMonitorMode()) {
         message(language_->GetText(60), MessageIcon::Information);
         return;

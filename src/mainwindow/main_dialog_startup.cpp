@@ -118,8 +118,10 @@ bool CToolBoxDlg::endProgram() {
 }
 
 bool CToolBoxDlg::QueryTerminate() {
-    // Of the dialogs the detail pane shows, none refuses to end: the idle
-    // picture, a terminal's details, the wait window and a page.
+    // An action dialog decides for itself; the idle picture, a terminal's
+    // details, the wait window and a page never refuse.
+    if (detailDialog_)
+        return detailDialog_->QueryTerminate();
     if (detailContents_ == DetailContents::None)
         trace("CToolBoxDlg::QueryTerminate() m_pDetailContents == NULL\n");
     return true;
@@ -127,6 +129,7 @@ bool CToolBoxDlg::QueryTerminate() {
 
 void CToolBoxDlg::ShowIdleWindow() {
     view_.setControlsEnabled(true);
+    destroyDetailDialog();
     detailContents_ = DetailContents::None;
     if (selection_.size() == 1) {
         view_.showTerminalDetails(showTerminalText(list_.at(selection_.front())));

@@ -13,7 +13,10 @@
 
 namespace kestrix {
 
+class CLoginForSetup;
+class CSetIPAddress;
 class CToolBoxLang;
+class ResetExe;
 class T7000ip;
 
 // How the user asks to end the program: Cancel (the Escape key) or the
@@ -109,6 +112,26 @@ public:
     // A line of a list file that gave no list entry, and why (in the user's
     // language). The window only traces it; the command line names it.
     virtual void listFileLineLeftOut(const std::string& /*line*/, const std::string& /*reason*/) {}
+
+    // --- Action dialogs in the detail pane ---
+    // Shows an action dialog in the detail pane in place of what it shows.
+    // The view runs the dialog's long operation (its OK) on a worker thread,
+    // with every control that reaches the logic disabled meanwhile.
+    virtual void showResetDialog(ResetExe& dialog) = 0;
+    virtual void showSetIPAddressDialog(CSetIPAddress& dialog) = 0;
+    // The status line of the action dialog shown (set-IPv4); called from the
+    // thread that runs the dialog's long operation.
+    virtual void setActionStatusLine(const std::string& text) = 0;
+    // Removes the action dialog's view from the pane; the logic destroys the
+    // dialog right after.
+    virtual void closeActionDialog() = 0;
+    // "MsgKRXIdle": an action dialog has ended. The view calls
+    // CToolBoxDlg::ShowIdleWindow later, once the call that posted it and
+    // any operation running have returned; never inside this call.
+    virtual void postIdleMessage() = 0;
+    // Runs the setup login modally; true when it ended with OK (the login
+    // then holds the grade).
+    virtual bool runSetupLogin(CLoginForSetup& login) = 0;
 
     // --- Other windows ---
     virtual void showAbout(const AboutTexts& texts) = 0;

@@ -119,6 +119,7 @@ std::string sortKey(const TerminalFields& terminal, SortOrder order) {
 }
 
 TerminalList::InsertResult TerminalList::insert(std::unique_ptr<Terminal> terminal, SortOrder order) {
+    const std::lock_guard lock(mutex_);
     InsertResult result;
     if (findSerialNumber(terminal->SerialNumber)) {
         result.refused = std::move(terminal);
@@ -135,6 +136,7 @@ TerminalList::InsertResult TerminalList::insert(std::unique_ptr<Terminal> termin
 }
 
 std::optional<std::size_t> TerminalList::findSerialNumber(std::string_view serialNumber) const {
+    const std::lock_guard lock(mutex_);
     for (std::size_t index = 0; index < entries_.size(); ++index)
         if (entries_[index].terminal->SerialNumber == serialNumber)
             return index;
@@ -142,11 +144,13 @@ std::optional<std::size_t> TerminalList::findSerialNumber(std::string_view seria
 }
 
 std::unique_ptr<Terminal> TerminalList::replace(std::size_t index, std::unique_ptr<Terminal> terminal) {
+    const std::lock_guard lock(mutex_);
     std::swap(entries_.at(index).terminal, terminal);
     return terminal;
 }
 
 void TerminalList::remove(std::vector<std::size_t> indexes) {
+    const std::lock_guard lock(mutex_);
     std::sort(indexes.begin(), indexes.end());
     indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
     // From the back, so that the indexes still to come keep their meaning.
@@ -156,10 +160,32 @@ void TerminalList::remove(std::vector<std::size_t> indexes) {
 }
 
 void TerminalList::clear() {
+    const std::lock_guard lock(mutex_);
     entries_.clear();
 }
 
+std::size_t TerminalList::size() const {
+    const std::lock_guard lock(mutex_);
+    return entries_.size();
+}
+
+Terminal& TerminalList::at(std::size_t index) {
+    const std::lock_guard lock(mutex_);
+    return *entries_.at(index).terminal;
+}
+
+const Terminal& TerminalList::at(std::size_t index) const {
+    const std::lock_guard lock(mutex_);
+    return *entries_.at(index).terminal;
+}
+
+std::string TerminalList::keyAt(std::size_t index) const {
+    const std::lock_guard lock(mutex_);
+    return entries_.at(index).key;
+}
+
 std::vector<TerminalRow> TerminalList::rows(const ListPresentation& presentation) const {
+    const std::lock_guard lock(mutex_);
     std::vector<TerminalRow> result;
     result.reserve(entries_.size());
     for (const Entry& entry : entries_)

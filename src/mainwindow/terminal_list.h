@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,7 +44,9 @@ ShowTerminalText showTerminalText(Terminal& terminal);
 // reorder the entries already listed.
 //
 // It neither draws nor searches: CToolBoxDlg fills it and the view shows
-// TerminalRow copies of it.
+// TerminalRow copies of it. Its functions may be called from any thread: one
+// mutex guards the entries (insert, remove and the rows never see a list
+// half changed by another thread).
 class TerminalList {
 public:
     // Inserts the record at its sorted place for the order (after entries
@@ -67,11 +70,13 @@ public:
     void remove(std::vector<std::size_t> indexes);
     void clear();
 
-    std::size_t size() const { return entries_.size(); }
-    bool empty() const { return entries_.empty(); }
-    Terminal& at(std::size_t index) { return *entries_.at(index).terminal; }
-    const Terminal& at(std::size_t index) const { return *entries_.at(index).terminal; }
-    const std::string& keyAt(std::size_t index) const { return entries_.at(index).key; }
+    std::size_t size() const;
+    bool empty() const { return size() == 0; }
+    // The record of an entry. The list guards itself, not its records: a
+    // record is touched only by the thread that works on it.
+    Terminal& at(std::size_t index);
+    const Terminal& at(std::size_t index) const;
+    std::string keyAt(std::size_t index) const;
 
     // The rows of every entry in list order.
     std::vector<TerminalRow> rows(const ListPresentation& presentation) const;
@@ -81,6 +86,7 @@ private:
         std::unique_ptr<Terminal> terminal;
         std::string key;
     };
+    mutable std::recursive_mutex mutex_;
     std::vector<Entry> entries_;
 };
 

@@ -5,6 +5,7 @@
 #include "ui/idle_picture.h"
 #include "ui/list_box_terminal.h"
 #include "ui/local_page.h"
+#include "ui/set_ip_address_view.h"
 #include "ui/show_terminal.h"
 #include "ui/toolbox_wait.h"
 
@@ -91,6 +92,16 @@ void MainWindow::applyTexts(const CToolBoxLang& language) {
     setTexts(*help_, language, 27, 27);
     setTexts(*information_, language, 32, 32);
     setTexts(*maintenanceGroup_, language, 39, 39);
+    // The action buttons: the tool tip is the button's text.
+    setTexts(*reset_, language, 87, 87);
+    reset_->setToolTip(QStringLiteral("Reset"));
+    setTexts(*setup_, language, 29, 29);
+    setup_->setToolTip(QStringLiteral("Setup"));
+    setTexts(*tcl_, language, 25, 25);
+    setTexts(*lbus_, language, 26, 26);
+    setTexts(*setipa_, language, 28, 28);
+    setTexts(*firmware_, language, 23, 23);
+    setTexts(*keyboard_, language, 24, 24);
 }
 
 void MainWindow::placeAndShow() {
@@ -133,9 +144,8 @@ void MainWindow::setControlsEnabled(bool enabled) {
 }
 
 void MainWindow::setActionButtonsEnabled(bool enabled) {
-    // The action buttons (reset, setup, LBus, keyboard, firmware) join the
-    // window with their dialogs; until then the state is only kept.
     actionButtonsEnabled_ = enabled;
+    updateEnabled();
 }
 
 void MainWindow::setWaitCursor(bool waiting) {
@@ -176,6 +186,27 @@ bool MainWindow::showPage(const std::string& url) {
         page_->setSource(*page);
     showDetail(page_);
     return true;
+}
+
+void MainWindow::showActionWidget(QWidget* view) {
+    closeActionWidget();
+    actionWidget_ = view;
+    detailStack_->addWidget(view);
+    showDetail(view);
+}
+
+void MainWindow::closeActionWidget() {
+    if (actionWidget_ == nullptr)
+        return;
+    detailStack_->removeWidget(actionWidget_);
+    // The dialog logic it shows ends right after: nothing may reach it later.
+    delete actionWidget_;
+    actionWidget_ = nullptr;
+}
+
+void MainWindow::setActionStatusLine(const std::string& text) {
+    if (auto* view = qobject_cast<SetIPAddressDialogView*>(actionWidget_))
+        view->setStatusLine(text);
 }
 
 void MainWindow::setOperationRunning(bool running) {
@@ -223,8 +254,16 @@ void MainWindow::updateEnabled() {
         radio->setEnabled(logicControls);
     for (QWidget* control :
          {static_cast<QWidget*>(groupFilter_), static_cast<QWidget*>(showIPv6_),
-          static_cast<QWidget*>(status_), static_cast<QWidget*>(help_), static_cast<QWidget*>(information_)})
+          static_cast<QWidget*>(status_), static_cast<QWidget*>(help_), static_cast<QWidget*>(information_),
+          static_cast<QWidget*>(tcl_), static_cast<QWidget*>(setipa_)})
         control->setEnabled(!operationRunning_);
+    for (QWidget* action : {static_cast<QWidget*>(reset_), static_cast<QWidget*>(setup_),
+                            static_cast<QWidget*>(lbus_), static_cast<QWidget*>(keyboard_),
+                            static_cast<QWidget*>(firmware_)})
+        action->setEnabled(actionButtonsEnabled_ && !operationRunning_);
+    // An action dialog's view is the user's while its operation does not run.
+    if (actionWidget_ != nullptr)
+        actionWidget_->setEnabled(!operationRunning_);
 }
 
 void MainWindow::showDetail(QWidget* page) {

@@ -30,9 +30,11 @@ class CToolBoxWait;
 // The main window: the interface and list-file selector with the search
 // button, the five sort buttons, the two check boxes, the terminal list, the
 // clear and remove buttons, the name/address field with the Add button
-// (default button), the Status, Help, Information and maintenance-group
-// buttons, and the detail pane (idle picture, one terminal, the wait window
-// of a search, or a help page).
+// (default button), the action buttons (Reset, Setup, TCL, LBus security,
+// IPv4 Setup, Firmware update, Keyboard layout; an action whose dialog the
+// program does not have is not shown), the Status, Help, Information and
+// maintenance-group buttons, and the detail pane (idle picture, one terminal,
+// the wait window of a search, a help page, or an action dialog's view).
 //
 // It shows what it is told and reports what the user does as signals; it
 // holds no terminal records and calls no logic. All its functions run on the
@@ -66,6 +68,12 @@ public:
     void setProgressLine(const std::string& text);
     // False when the page's file does not exist.
     bool showPage(const std::string& url);
+    // Shows an action dialog's view in the detail pane; the window owns it
+    // from now on. closeActionWidget deletes it.
+    void showActionWidget(QWidget* view);
+    void closeActionWidget();
+    // The status line of the action dialog shown, if it has one.
+    void setActionStatusLine(const std::string& text);
 
     // While a long operation runs on the worker thread, every control that
     // reaches the logic is disabled (the list keeps painting).
@@ -79,6 +87,8 @@ public:
     // The page the detail pane shows now.
     QWidget* shownDetail() const;
     bool actionButtonsEnabled() const { return actionButtonsEnabled_; }
+    QPushButton& resetButton() { return *reset_; }
+    QPushButton& setipaButton() { return *setipa_; }
 
 signals:
     void searchClicked();
@@ -89,6 +99,8 @@ signals:
     void helpClicked();
     void informationClicked();
     void maintenanceGroupClicked();
+    void resetClicked();
+    void setipaClicked();
     void selectionChanged(const std::vector<std::size_t>& selected);
     void selectorChanged(int index);
     void sortOrderChosen(SortOrder order);
@@ -125,6 +137,15 @@ private:
     QPushButton* help_ = nullptr;
     QPushButton* information_ = nullptr;
     QPushButton* maintenanceGroup_ = nullptr;
+    // The action buttons; the first five follow the selection.
+    QPushButton* reset_ = nullptr;
+    QPushButton* setup_ = nullptr;
+    QPushButton* lbus_ = nullptr;
+    QPushButton* keyboard_ = nullptr;
+    QPushButton* firmware_ = nullptr;
+    QPushButton* tcl_ = nullptr;
+    QPushButton* setipa_ = nullptr;
+    QWidget* actionWidget_ = nullptr;
     QWidget* detailPane_ = nullptr;
     QStackedWidget* detailStack_ = nullptr;
     CIdlePicture* idlePicture_ = nullptr;

@@ -70,6 +70,16 @@ void MainWindow::buildControls() {
     help_ = button(this, "help");
     information_ = button(this, "information");
     maintenanceGroup_ = button(this, "maintenanceGroup");
+    reset_ = button(this, "reset");
+    setup_ = button(this, "setup");
+    tcl_ = button(this, "tcl");
+    lbus_ = button(this, "lbus");
+    setipa_ = button(this, "setipa");
+    firmware_ = button(this, "firmware");
+    keyboard_ = button(this, "keyboard");
+    // Their dialogs are not part of this program yet.
+    for (QPushButton* action : {setup_, tcl_, lbus_, firmware_, keyboard_})
+        action->hide();
 
     auto* pane = new QFrame(this);
     pane->setObjectName(QStringLiteral("detailPane"));
@@ -133,6 +143,11 @@ void MainWindow::buildLayout() {
     left->setContentsMargins(0, 0, 0, 0);
     leftColumn->setFixedWidth(kLeftColumnWidth);
 
+    auto* actionRow = new QHBoxLayout;
+    for (QPushButton* action : {reset_, setup_, tcl_, lbus_, setipa_, firmware_, keyboard_})
+        actionRow->addWidget(action);
+    actionRow->addStretch(1);
+
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addWidget(status_);
     buttonRow->addWidget(help_);
@@ -144,6 +159,7 @@ void MainWindow::buildLayout() {
     paneLayout->addWidget(detailStack_);
 
     auto* right = new QVBoxLayout;
+    right->addLayout(actionRow);
     right->addLayout(buttonRow);
     right->addWidget(detailPane_, 1);
 
@@ -163,6 +179,8 @@ void MainWindow::connectControls() {
     connect(help_, &QPushButton::clicked, this, &MainWindow::helpClicked);
     connect(information_, &QPushButton::clicked, this, &MainWindow::informationClicked);
     connect(maintenanceGroup_, &QPushButton::clicked, this, &MainWindow::maintenanceGroupClicked);
+    connect(reset_, &QPushButton::clicked, this, &MainWindow::resetClicked);
+    connect(setipa_, &QPushButton::clicked, this, &MainWindow::setipaClicked);
     connect(list_, &CListBoxTerminal::userSelectionChanged, this, &MainWindow::selectionChanged);
     connect(selector_, &QComboBox::currentIndexChanged, this, &MainWindow::selectorChanged);
     connect(sortButtons_, &QButtonGroup::idClicked, this,

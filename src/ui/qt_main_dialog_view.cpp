@@ -1,7 +1,10 @@
 #include "ui/qt_main_dialog_view.h"
 
 #include "ui/about_dialog.h"
+#include "ui/login_for_setup_dialog.h"
 #include "ui/main_window.h"
+#include "ui/reset_view.h"
+#include "ui/set_ip_address_view.h"
 #include "ui/t7000ip_key_dialog.h"
 #include "ui/toolbox_warn.h"
 #include "ui/ui_thread.h"
@@ -20,6 +23,7 @@ void QtMainDialogView::showStartWarning(const StartWarningTexts& texts) {
 }
 
 void QtMainDialogView::showMainWindow(const CToolBoxLang& language) {
+    language_ = &language;
     onThreadOf(window_, [this, &language] {
         window_.applyTexts(language);
         window_.placeAndShow();
@@ -109,6 +113,31 @@ std::optional<std::string> QtMainDialogView::askListFileName(const std::string& 
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         return dialog.selectedFiles().constFirst().toStdString();
+    });
+}
+
+void QtMainDialogView::showResetDialog(ResetExe& dialog) {
+    onThreadOf(window_, [this, &dialog] { window_.showActionWidget(new ResetDialogView(dialog, runLong_, nullptr)); });
+}
+
+void QtMainDialogView::showSetIPAddressDialog(CSetIPAddress& dialog) {
+    onThreadOf(window_, [this, &dialog] {
+        window_.showActionWidget(new SetIPAddressDialogView(dialog, runLong_, nullptr));
+    });
+}
+
+void QtMainDialogView::setActionStatusLine(const std::string& text) {
+    onThreadOf(window_, [this, &text] { window_.setActionStatusLine(text); });
+}
+
+void QtMainDialogView::closeActionDialog() {
+    onThreadOf(window_, [this] { window_.closeActionWidget(); });
+}
+
+bool QtMainDialogView::runSetupLogin(CLoginForSetup& login) {
+    return onThreadOf(window_, [this, &login] {
+        // The login's own boxes (QtMessageBoxes) come from this thread too.
+        return LoginForSetupDialog::run(&window_, login, *language_);
     });
 }
 

@@ -2,18 +2,26 @@
 
 #include "mainwindow/main_view.h"
 
+#include <functional>
+
 namespace kestrix {
 
 class MainWindow;
 
 // The MainDialogView of the Qt program: every call goes to the main window
 // or opens one of the program's dialogs (warning, about box, maintenance
-// group, save file). A call that arrives on a worker thread runs on the
-// window's thread while the caller waits for its answer; a call on that
-// thread runs at once. It keeps no state of its own.
+// group, save file, setup login) or an action dialog's view in the detail
+// pane. A call that arrives on a worker thread runs on the window's thread
+// while the caller waits for its answer; a call on that thread runs at once.
+// The application hands it how to run an action dialog's long operation and
+// how to deliver the idle message; it keeps the language the window was
+// shown in (for the dialogs it opens) and no other state.
 class QtMainDialogView : public MainDialogView {
 public:
-    explicit QtMainDialogView(MainWindow& window) : window_(window) {}
+    using LongOperationRunner = std::function<void(std::function<void()>)>;
+
+    QtMainDialogView(MainWindow& window, LongOperationRunner runLong, std::function<void()> postIdle)
+        : window_(window), runLong_(std::move(runLong)), postIdle_(std::move(postIdle)) {}
 
     void showStartWarning(const StartWarningTexts& texts) override;
     void showMainWindow(const CToolBoxLang& language) override;
@@ -35,9 +43,18 @@ public:
     std::optional<std::string> askListFileName(const std::string& directory,
                                                const std::string& filterText) override;
     void closeWindow() override;
+    void showResetDialog(ResetExe& dialog) override;
+    void showSetIPAddressDialog(CSetIPAddress& dialog) override;
+    void setActionStatusLine(const std::string& text) override;
+    void closeActionDialog() override;
+    void postIdleMessage() override { postIdle_(); }
+    bool runSetupLogin(CLoginForSetup& login) override;
 
 private:
     MainWindow& window_;
+    LongOperationRunner runLong_;
+    std::function<void()> postIdle_;
+    const CToolBoxLang* language_ = nullptr;
 };
 
 } // namespace kestrix

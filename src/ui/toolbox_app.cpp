@@ -1,12 +1,26 @@
 #include "ui/toolbox_app.h"
 
+#include <QMetaObject>
+
 #include <string>
 #include <vector>
 
 namespace kestrix {
 
 CToolBoxApp::CToolBoxApp(CommandLineSwitches switches)
-    : view_(window_), messageBoxes_(window_), dialog_(view_, messageBoxes_, switches) {
+    : view_(
+          window_, [this](std::function<void()> operation) { runInBackground(std::move(operation)); },
+          [this] {
+              // From any thread: answered on this one, after the poster's call has returned.
+              QMetaObject::invokeMethod(
+                  this,
+                  [this] {
+                      idleMessagePending_ = true;
+                      deliverIdleMessage();
+                  },
+                  Qt::QueuedConnection);
+          }),
+      messageBoxes_(window_), dialog_(view_, messageBoxes_, switches) {
     connect(&operation_, &BackgroundOperation::runningChanged, &window_, &MainWindow::setOperationRunning);
     connectWindow();
 }
@@ -25,6 +39,10 @@ void CToolBoxApp::connectWindow() {
     });
     connect(&window_, &MainWindow::maintenanceGroupClicked, this,
             [this] { runInBackground([this] { dialog_.OnButtonSetKeyAndShow(); }); });
+    connect(&window_, &MainWindow::resetClicked, this,
+            [this] { runInBackground([this] { dialog_.OnButtonReset(); }); });
+    connect(&window_, &MainWindow::setipaClicked, this,
+            [this] { runHere([this] { dialog_.OnButtonSetipa(); }); });
     connect(&window_, &MainWindow::clearClicked, this,
             [this] { runHere([this] { dialog_.OnClearList(); }); });
     connect(&window_, &MainWindow::removeClicked, this,
@@ -53,6 +71,7 @@ void CToolBoxApp::runInBackground(std::function<void()> operation, std::function
     operation_.start(std::move(operation), [this, whenDone = std::move(whenDone)] {
         if (whenDone)
             whenDone();
+        deliverIdleMessage();
         if (pendingShutdown_) {
             const CloseRequest way = *pendingShutdown_;
             pendingShutdown_.reset();
@@ -66,6 +85,13 @@ void CToolBoxApp::runHere(const std::function<void()>& call) {
     // logic is never entered from two threads.
     if (!operation_.running())
         call();
+}
+
+void CToolBoxApp::deliverIdleMessage() {
+    if (!idleMessagePending_ || operation_.running() || mayEnd_)
+        return;
+    idleMessagePending_ = false;
+    dialog_.ShowIdleWindow();
 }
 
 void CToolBoxApp::requestShutdown(CloseRequest way) {

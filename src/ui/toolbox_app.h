@@ -17,10 +17,13 @@ namespace kestrix {
 // The application object `CToolBoxApp`: builds the main window, its view and
 // message boxes and the main dialog's logic (CToolBoxDlg), and carries the
 // user's actions to the logic. Search, add, the maintenance group (with its
-// new search) and the shutdown question (with saving the list) run on the
+// new search), the Reset button (its block fetch and login), an action
+// dialog's OK and the shutdown question (with saving the list) run on the
 // worker thread, one at a time, with the controls disabled; everything else
 // runs at once on the user-interface thread. A close request while an
-// operation runs waits for it: the shutdown question follows its end.
+// operation runs waits for it: the shutdown question follows its end. An
+// action dialog's idle message is answered (ShowIdleWindow) on this thread
+// once no operation runs.
 //
 // It needs a QApplication; it does not run the event loop.
 class CToolBoxApp : public QObject {
@@ -46,6 +49,8 @@ private:
     // Close button (OnClose) and Escape (OnCancel) decide; a running
     // operation first ends.
     void requestShutdown(CloseRequest way);
+    // Delivers a posted idle message unless an operation runs.
+    void deliverIdleMessage();
 
     MainWindow window_;
     QtMainDialogView view_;
@@ -55,6 +60,7 @@ private:
     // window and the logic still exist.
     BackgroundOperation operation_;
     std::optional<CloseRequest> pendingShutdown_;
+    bool idleMessagePending_ = false;
     bool mayEnd_ = false;
 };
 

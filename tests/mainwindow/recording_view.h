@@ -3,6 +3,7 @@
 // A MainDialogView and MessageBoxes for tests: records what the logic shows
 // and answers message boxes and dialogs as the test scripts them. Not thread
 // safe: the logic calls its view from one thread.
+#include "config/login_for_setup.h"
 #include "mainwindow/main_view.h"
 #include "platform/message_box.h"
 
@@ -83,6 +84,26 @@ public:
         return listFileAnswer;
     }
     void closeWindow() override { ++closed; }
+    void showResetDialog(ResetExe& dialog) override {
+        resetDialog = &dialog;
+        detail = "reset";
+    }
+    void showSetIPAddressDialog(CSetIPAddress& dialog) override {
+        setIPAddressDialog = &dialog;
+        detail = "setip";
+    }
+    void setActionStatusLine(const std::string& text) override { statusLines.push_back(text); }
+    void closeActionDialog() override {
+        resetDialog = nullptr;
+        setIPAddressDialog = nullptr;
+        ++actionDialogsClosed;
+    }
+    void postIdleMessage() override { ++idleMessages; }
+    // Enters loginEntry at the preselected grade, or cancels without one.
+    bool runSetupLogin(CLoginForSetup& login) override {
+        ++setupLogins;
+        return loginEntry && login.OnOK(login.preselectedGrade(), *loginEntry);
+    }
 
     // What was shown.
     std::vector<StartWarningTexts> warnings;
@@ -104,6 +125,12 @@ public:
     bool controlsEnabledInGroupDialog = true; // the controls' state while the group dialog ran
     std::string listFileDirectory;            // where the file dialog started; empty: not asked
     int closed = 0;
+    ResetExe* resetDialog = nullptr; // the action dialog shown in the pane
+    CSetIPAddress* setIPAddressDialog = nullptr;
+    std::vector<std::string> statusLines;
+    int actionDialogsClosed = 0;
+    int idleMessages = 0;
+    int setupLogins = 0;
 
     // How the fake answers.
     DialogFontSize fontSize{13, 7, 6};
@@ -111,6 +138,7 @@ public:
     bool browserOpens = true;
     bool maintenanceGroupAccepted = false;
     std::optional<std::string> listFileAnswer;
+    std::optional<std::string> loginEntry; // nothing: the login is cancelled
 };
 
 } // namespace kestrix::test

@@ -62,7 +62,8 @@ CommandLine failure(std::string text) {
 
 std::vector<Subcommand> allSubcommands() {
     std::vector<Subcommand> result;
-    for (auto* group : {terminalSubcommands, listSubcommands, fileSubcommands, configSubcommands})
+    for (auto* group :
+         {terminalSubcommands, listSubcommands, actionSubcommands, fileSubcommands, configSubcommands})
         for (Subcommand& subcommand : group())
             result.push_back(subcommand);
     return result;
@@ -125,8 +126,9 @@ CommandLine readCommandLine(const std::vector<std::string>& allWords,
         return line;
     }
     // An option of the whole command line after the subcommand says where it belongs.
+    const bool ownGroup = line.subcommand->ownGroup == OwnGroupOption::Yes;
     for (const std::string& word : invocation.arguments)
-        if (word == "--port" || word == "--group" || word == "-a")
+        if (word == "--port" || (word == "--group" && !ownGroup) || word == "-a")
             return failure(word + " belongs before the subcommand: kestrix-cli " + word +
                            (word == "-a" ? "" : " N") + " " + words[0] + " ...");
     line.action = CommandLine::Action::Run;

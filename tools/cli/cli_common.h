@@ -11,7 +11,9 @@
 #include <vector>
 
 namespace kestrix {
+class CToolBoxLang;
 class Terminal;
+struct TerminalRow;
 }
 
 namespace kestrix::cli {
@@ -53,12 +55,21 @@ enum class Startup {
     MainDialog, // nothing: the subcommand starts the main window's logic, which does both
 };
 
+// Prints terminal list rows as a table on standard output: a head line with
+// the names of the sort orders in the user's language, then one line per
+// terminal in list order (what search, add, read and setip print).
+void printRows(const std::vector<TerminalRow>& rows, const CToolBoxLang& language);
+
 // Locates TERMINAL (an address, a DNS name, "SN;IP;DNS" or "SN;;") with the
 // maintenance group of the invocation and runs body with its record; the
 // failure to find it is reported as "terminal TEXT: reason" (exit code 1).
 // Starts the engine and ends it again.
 int withTerminal(const Invocation& invocation, const std::string& text,
                  const std::function<int(Terminal&)>& body);
+
+// Whether a subcommand has a --group of its own after its name (setip: the
+// group typed into the dialog) besides the one before it (the group in force).
+enum class OwnGroupOption { No, Yes };
 
 // One subcommand: "group name" (name may be null for one word), its usage
 // line and help text, and the function that runs it.
@@ -69,6 +80,7 @@ struct Subcommand {
     const char* help;  // what --help prints below the usage line
     int (*run)(const Invocation&);
     Startup startup = Startup::Tool;
+    OwnGroupOption ownGroup = OwnGroupOption::No;
 };
 
 // The subcommands of each source file.
@@ -76,6 +88,7 @@ std::vector<Subcommand> fileSubcommands();     // file get, file put
 std::vector<Subcommand> terminalSubcommands(); // info
 std::vector<Subcommand> configSubcommands();   // config fetch, info, convert
 std::vector<Subcommand> listSubcommands();     // search, add, read
+std::vector<Subcommand> actionSubcommands();   // reset, setip
 
 // All of them, in the order the usage lists them.
 std::vector<Subcommand> allSubcommands();

@@ -143,8 +143,17 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
-// Prints the list as a table: a head line with the names of the sort
-// orders in the user's language, then one line per terminal in list order.
+// The LAN interfaces of the selector, for the message about a wrong number.
+std::string interfaceChoices(const CToolBoxDlg& dialog) {
+    std::string text;
+    const std::vector<std::string>& entries = dialog.selectorEntries();
+    for (int index = 1; index < dialog.listFileIndex() && index < static_cast<int>(entries.size()); ++index)
+        text += "\n  " + std::to_string(index) + "  " + entries[static_cast<std::size_t>(index)];
+    return text;
+}
+
+} // namespace
+
 void printRows(const std::vector<TerminalRow>& rows, const CToolBoxLang& language) {
     using Line = std::array<std::string, 5>;
     std::vector<Line> lines;
@@ -173,14 +182,7 @@ void printRows(const std::vector<TerminalRow>& rows, const CToolBoxLang& languag
     std::fflush(stdout);
 }
 
-// The LAN interfaces of the selector, for the message about a wrong number.
-std::string interfaceChoices(const CToolBoxDlg& dialog) {
-    std::string text;
-    const std::vector<std::string>& entries = dialog.selectorEntries();
-    for (int index = 1; index < dialog.listFileIndex() && index < static_cast<int>(entries.size()); ++index)
-        text += "\n  " + std::to_string(index) + "  " + entries[static_cast<std::size_t>(index)];
-    return text;
-}
+namespace {
 
 int runList(const Invocation& invocation, ListSource source) {
     ListOptions options;

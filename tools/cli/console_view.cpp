@@ -110,4 +110,10 @@ void ConsoleView::listFileLineLeftOut(const std::string& line, const std::string
     std::fprintf(stderr, "kestrix-cli: left out '%s': %s\n", echoed(line).c_str(), reason.c_str());
 }
 
+void ConsoleView::setActionStatusLine(const std::string& text) {
+    progress_.clear();
+    if (!text.empty())
+        std::fprintf(stderr, "kestrix-cli: %s\n", text.c_str());
+}
+
 } // namespace kestrix::cli

@@ -6,6 +6,7 @@
 #include "mainwindow/main_view.h"
 #include "platform/message_box.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -59,6 +60,10 @@ private:
 // It has no window: placing, enabling and the detail pane change nothing; the
 // start-up warning, the maintenance group dialog, pages, the browser and the
 // about box are never asked for by the subcommands and answer "not shown".
+// The setup login goes to the function the subcommand sets, which plays the
+// user (without one it is cancelled); an action dialog shown is kept for the
+// subcommand to drive until the logic closes it; the set-IPv4 dialog's status
+// line goes to standard error.
 class ConsoleView : public MainDialogView {
 public:
     explicit ConsoleView(ConsoleProgressLine& progress) : progress_(progress) {}
@@ -92,12 +97,29 @@ public:
         return listFileAnswer_;
     }
     void closeWindow() override { progress_.clear(); }
+    void showResetDialog(ResetExe& dialog) override { resetDialog_ = &dialog; }
+    void showSetIPAddressDialog(CSetIPAddress& dialog) override { setIPAddressDialog_ = &dialog; }
+    void setActionStatusLine(const std::string& text) override;
+    void closeActionDialog() override {
+        resetDialog_ = nullptr;
+        setIPAddressDialog_ = nullptr;
+    }
+    void postIdleMessage() override {}
+    bool runSetupLogin(CLoginForSetup& login) override { return onSetupLogin && onSetupLogin(login); }
+
+    // The action dialog the logic shows now, if any.
+    ResetExe* resetDialog() const { return resetDialog_; }
+    CSetIPAddress* setIPAddressDialog() const { return setIPAddressDialog_; }
+
+    std::function<bool(CLoginForSetup&)> onSetupLogin;
 
 private:
     ConsoleProgressLine& progress_;
     std::vector<TerminalRow> rows_;
     std::optional<std::string> listFileAnswer_;
     int linesLeftOut_ = 0;
+    ResetExe* resetDialog_ = nullptr;
+    CSetIPAddress* setIPAddressDialog_ = nullptr;
 };
 
 } // namespace kestrix::cli

@@ -1,0 +1,153 @@
+// The action buttons of the main window: their common checks, the setup
+// login, and the detail pane that shows one action dialog at a time.
+#include "address_reset/reset_exe.h"
+#include "address_reset/set_ip_address.h"
+#include "config/config_block.h"
+#include "config/login_for_setup.h"
+#include "config/user_param.h"
+#include "lan/lan_interfaces.h"
+#include "mainwindow/main_dialog.h"
+#include "mainwindow/start_directory.h"
+#include "platform/trace.h"
+#include "terminal/terminal.h"
+
+#include <algorithm>
+#include <exception>
+#include <new>
+
+namespace kestrix {
+
+namespace {
+
+// Message table entries of the checks.
+constexpr int kSelectFirst = 55;         // "Wählen Sie zunächst ein Terminal aus!"
+constexpr int kFirstSelectedOnly = 56;   // "Nur das 1. ausgewählte Terminal wird verwendet."
+constexpr int kBlockNotFetched = 372;    // "Konfigurationsdatei konnte nicht eingelesen werden. ..."
+constexpr int kBlockNotConverted = 373;  // "... nicht in das interne Format konvertiert werden."
+constexpr int kNoSetupExecuted = 375;    // "Es wird kein Setup ausgeführt!"
+constexpr int kSetupTitle = 29;          // "Setup", the end of the login's heading
+constexpr int kGradeWithoutLogin = 3;    // the mode of a block older than "5.50"
+constexpr std::string_view kFirstVersionWithLogin = "5.50";
+
+} // namespace
+
+std::string CToolBoxDlg::startDirectory() const {
+    return kestrix::startDirectory();
+}
+
+bool CToolBoxDlg::addTerminal(std::unique_ptr<Terminal> terminal) {
+    return insertTerminal(std::move(terminal));
+}
+
+void CToolBoxDlg::deselectEntry(std::size_t index) {
+    selection_.erase(std::remove(selection_.begin(), selection_.end(), index), selection_.end());
+    publishRows();
+}
+
+void CToolBoxDlg::redrawEntry(std::size_t /*index*/) {
+    // The view redraws from a fresh copy of every row.
+    publishRows();
+}
+
+std::optional<std::size_t> CToolBoxDlg::oneSelectedTerminal() {
+    if (selection_.empty()) {
+        message(language_->GetText(kSelectFirst), MessageIcon::Information);
+        return std::nullopt;
+    }
+    if (selection_.size() > 1) {
+        message(language_->GetText(kFirstSelectedOnly), MessageIcon::Information);
+        selection_.resize(1);
+        publishRows();
+    }
+    return selection_.front();
+}
+
+bool CToolBoxDlg::clearDetailPane() {
+    if (!QueryTerminate())
+        return false;
+    destroyDetailDialog();
+    return true;
+}
+
+void CToolBoxDlg::destroyDetailDialog() {
+    if (!detailDialog_)
+        return;
+    view_.closeActionDialog();
+    detailDialog_.reset();
+    actionTerminal_.reset();
+}
+
+void CToolBoxDlg::openDetailDialog(std::unique_ptr<PaneDialog> dialog, DetailContents contents,
+                                   std::optional<std::size_t> terminal) {
+    detailDialog_ = std::move(dialog);
+    detailContents_ = contents;
+    actionTerminal_ = terminal;
+    view_.setControlsEnabled(false);
+}
+
+std::optional<int> CToolBoxDlg::setupAccess(Terminal& terminal, const char* handler, BlockFailureNote note) {
+    const auto blockMessage = [&](int id) {
+        std::string text = language_->GetText(id);
+        if (note == BlockFailureNote::NoSetup)
+            text += "\n" + language_->GetText(kNoSetupExecuted);
+        message(text, MessageIcon::Error);
+    };
+    UserParam block;
+    view_.setWaitCursor(true);
+    const bool fetched = block.getTerminalUserParam(terminal);
+    const int fetchedVersion = block.actualVersionIndex();
+    const bool converted = fetched && block.setUserParamVersion(block.getNewestVersion(), terminal);
+    view_.setWaitCursor(false);
+    if (!fetched) {
+        blockMessage(kBlockNotFetched);
+        return std::nullopt;
+    }
+    if (!converted) {
+        blockMessage(kBlockNotConverted);
+        return std::nullopt;
+    }
+    // The passwords live in blocks from "5.50" on: an older block asks for none.
+    if (fetchedVersion < *configVersionIndex(kFirstVersionWithLogin)) {
+        trace("%s: ActualVersion < 5.50\n", handler);
+        return kGradeWithoutLogin;
+    }
+    CLoginForSetup login(*language_, messageBoxes_, terminal.SerialNumber, kSetupTitle,
+                         {block.getPassword(1), block.getPassword(2), block.getPassword(3)});
+    if (!view_.runSetupLogin(login) || login.grade() == 0) {
+        trace("CLoginForSetup not ok\n");
+        return std::nullopt;
+    }
+    return login.grade();
+}
+
+void CToolBoxDlg::OnButtonReset() {
+    trace("OnButtonReset() startet\n");
+    const std::optional<std::size_t> index = oneSelectedTerminal();
+    if (!index)
+        return;
+    const std::optional<int> mode = setupAccess(list_.at(*index), "OnButtonReset", BlockFailureNote::None);
+    if (!mode || !clearDetailPane())
+        return;
+    try {
+        auto dialog = std::make_unique<ResetExe>(*this, *index, *mode);
+        view_.showResetDialog(*dialog);
+        openDetailDialog(std::move(dialog), DetailContents::Reset, index);
+    } catch (const std::exception&) {
+        trace("Create Reset failed\n");
+    }
+}
+
+void CToolBoxDlg::OnButtonSetipa() {
+    trace("OnButtonSetipa() startet\n");
+    if (!clearDetailPane())
+        return;
+    try {
+        auto dialog = std::make_unique<CSetIPAddress>(*this, actionStatusLine_, lanInterfaces());
+        view_.showSetIPAddressDialog(*dialog);
+        openDetailDialog(std::move(dialog), DetailContents::SetIPAddress, std::nullopt);
+    } catch (const std::exception&) {
+        trace("Create CSetIPAddress failed\n");
+    }
+}
+
+} // namespace kestrix
