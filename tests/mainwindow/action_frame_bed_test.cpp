@@ -1,0 +1,203 @@
+#include "address_reset/reset_exe.h"
+#include "config/config_block.h"
+#include "config/secret_fields.h"
+#include "crypto/crc16_arc.h"
+#include "mainwindow/main_dialog.h"
+#include "mainwindow/recording_view.h"
+#include "netbed/bed_availability.h"
+#include "netbed/network_bed.h"
+#include "protocol/t7000ip.h"
+#include "support/trace_capture.h"
+#include "terminal/terminal.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+// The action buttons of the main window against talmo-sim terminals on one
+// test bed: the common checks, the configuration block and the setup login
+// before the reset dialog, the detail pane with one action dialog, and a
+// whole reset pressed through the window.
+
+namespace kestrix {
+namespace {
+
+namespace fs = std::filesystem;
+using test::BedLayout;
+using test::TerminalSetup;
+
+constexpr std::uint16_t kGroup = 4711;
+
+// A terminal's talmo.cfg of a version: zeros but for the version, the setup
+// passwords (enciphered as the terminal keeps them) and the CRC.
+std::vector<std::uint8_t> blockFile(std::string_view version, const std::array<std::string, 3>& passwords) {
+    const int index = *configVersionIndex(version);
+    const std::size_t length = kConfigVersions[static_cast<std::size_t>(index)].length;
+    UserParamBlock block{};
+    std::copy(version.begin(), version.end(), block.begin());
+    const std::size_t offsets[] = {794, 800, 808};
+    for (std::size_t grade = 0; grade < passwords.size(); ++grade)
+        std::copy(passwords[grade].begin(), passwords[grade].end(), block.begin() + offsets[grade]);
+    cryptSecretFields(block, index, BlockOwner{});
+    const std::uint16_t crc = crc16Arc(std::span(block).first(length - 2));
+    block[length - 2] = static_cast<std::uint8_t>(crc & 0xff);
+    block[length - 1] = static_cast<std::uint8_t>(crc >> 8);
+    return {block.begin(), block.begin() + static_cast<std::ptrdiff_t>(length)};
+}
+
+class ActionFrameOnBed : public test::SharedNetworkBedTest {
+protected:
+    static void SetUpTestSuite() {
+        char pattern[] = "/tmp/kestrix-frame-XXXXXX";
+        files_ = ::mkdtemp(pattern);
+        BedLayout layout;
+        const std::pair<const char*, std::vector<std::uint8_t>> terminals[] = {
+            {"100121", blockFile("6.20", {"pw1abc", "grade2pw", "grade3pw"})},
+            {"100122", blockFile("5.10", {})},
+            {"100123", {}}, // no talmo.cfg
+        };
+        for (const auto& [serialNumber, block] : terminals) {
+            const std::size_t index = layout.terminals.size();
+            TerminalSetup terminal;
+            terminal.ipv4 = "10.77.0." + std::to_string(21 + index) + "/24";
+            terminal.terminalSection = {{"serial_number", serialNumber},
+                                        {"security_id", "A1B2C3D4"},
+                                        {"maintenance_group", std::to_string(kGroup)},
+                                        {"reboot_ms", "2000"}};
+            const fs::path directory = files_ / ("t" + std::to_string(index));
+            fs::create_directories(directory);
+            if (!block.empty())
+                std::ofstream(directory / "talmo.cfg", std::ios::binary)
+                    .write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
+            terminal.tftpSection = {{"directory", directory.string()}};
+            layout.terminals.push_back(terminal);
+        }
+        buildSharedBed(layout);
+    }
+    static void TearDownTestSuite() {
+        SharedNetworkBedTest::TearDownTestSuite();
+        fs::remove_all(files_);
+    }
+
+    struct Program {
+        test::RecordingView view;
+        test::RecordingMessageBoxes boxes;
+        CToolBoxDlg dialog{view, boxes, {StartWarning::Suppressed, AddingMode::Normal}};
+        std::vector<std::string> boxTexts() const { return boxes.texts(); }
+    };
+
+    // Runs body as the program on the PC with the three terminals listed.
+    static void withProgram(const std::function<void(Program&)>& body) {
+        EXPECT_TRUE(bed_->runOnPc([&] {
+            const fs::path directory = files_ / "start";
+            fs::create_directories(directory);
+            ASSERT_EQ(::chdir(directory.c_str()), 0);
+            ::setenv("LC_ALL", "en_US.UTF-8", 1);
+            ::setenv("KESTRIX_TIME_SCALE", "0.05", 1);
+            auto program = std::make_unique<Program>();
+            ASSERT_TRUE(program->dialog.OnInitDialog());
+            program->dialog.engine().setT7000ipMaintGroup(kGroup);
+            for (const char* address : {"10.77.0.21", "10.77.0.22", "10.77.0.23"})
+                program->dialog.OnAddIPAddr(address);
+            ASSERT_EQ(program->dialog.terminalList().size(), 3u);
+            program->boxes.shown.clear();
+            body(*program);
+        }));
+    }
+
+    static inline fs::path files_;
+};
+
+TEST_F(ActionFrameOnBed, ChecksBeforeTheResetDialog) {
+    withProgram([](Program& program) {
+        CToolBoxDlg& dialog = program.dialog;
+        dialog.OnSelectionChange({});
+        dialog.OnButtonReset();
+        EXPECT_EQ(program.boxTexts(), std::vector<std::string>{"Select a terminal first!"});
+
+        // Two selected: the first is used, the other deselected; the login is cancelled.
+        program.boxes.shown.clear();
+        test::TraceCapture trace;
+        dialog.OnSelectionChange({0, 2});
+        dialog.OnButtonReset();
+        EXPECT_EQ(program.boxTexts(), std::vector<std::string>{"Only the first selected terminal will be used."});
+        EXPECT_EQ(dialog.selection(), std::vector<std::size_t>{0});
+        EXPECT_EQ(program.view.setupLogins, 1);
+        EXPECT_TRUE(trace.contains("OnButtonReset() startet\n"));
+        EXPECT_TRUE(trace.contains("CLoginForSetup not ok\n"));
+        EXPECT_EQ(dialog.detailDialog(), nullptr);
+
+        // A wrong password: the login says so and no dialog opens.
+        program.boxes.shown.clear();
+        program.view.loginEntry = "grade2pw"; // grade 1 is preselected
+        dialog.OnButtonReset();
+        EXPECT_EQ(program.boxTexts(), std::vector<std::string>{"Login incorrect"});
+        EXPECT_EQ(dialog.detailDialog(), nullptr);
+
+        // No block to fetch: 372, no login.
+        program.boxes.shown.clear();
+        dialog.OnSelectionChange({2});
+        dialog.OnButtonReset();
+        ASSERT_EQ(program.boxes.shown.size(), 1u);
+        EXPECT_EQ(program.boxes.shown[0].text, dialog.language().GetText(372));
+        EXPECT_EQ(program.boxes.shown[0].icon, MessageIcon::Error);
+        EXPECT_EQ(program.view.setupLogins, 2);
+        EXPECT_TRUE(program.view.controlsEnabled);
+    });
+}
+
+TEST_F(ActionFrameOnBed, ABlockOlderThan550OpensTheDialogWithoutLogin) {
+    withProgram([](Program& program) {
+        CToolBoxDlg& dialog = program.dialog;
+        test::TraceCapture trace;
+        dialog.OnSelectionChange({1});
+        dialog.OnButtonReset();
+        EXPECT_TRUE(trace.contains("OnButtonReset: ActualVersion < 5.50\n"));
+        EXPECT_EQ(program.view.setupLogins, 0);
+        ASSERT_NE(program.view.resetDialog, nullptr);
+        EXPECT_EQ(dialog.detailContents(), DetailContents::Reset);
+        EXPECT_FALSE(program.view.controlsEnabled);
+        // Grade 3 on an authenticating 6.12: all but restart (hidden from 6.00 on).
+        EXPECT_TRUE(program.view.resetDialog->offers(ResetMode::IceCold));
+        EXPECT_FALSE(program.view.resetDialog->offers(ResetMode::Restart));
+
+        // Another action replaces it: IPv4 Setup needs no selection.
+        dialog.OnButtonSetipa();
+        EXPECT_EQ(program.view.actionDialogsClosed, 1);
+        EXPECT_NE(program.view.setIPAddressDialog, nullptr);
+        EXPECT_EQ(dialog.detailContents(), DetailContents::SetIPAddress);
+
+        // Its Cancel posts the idle message; the window's answer ends it.
+        program.view.setIPAddressDialog->OnCancel();
+        EXPECT_EQ(program.view.idleMessages, 1);
+        dialog.ShowIdleWindow();
+        EXPECT_EQ(dialog.detailDialog(), nullptr);
+        EXPECT_EQ(program.view.actionDialogsClosed, 2);
+        EXPECT_TRUE(program.view.controlsEnabled);
+        EXPECT_EQ(program.view.detail, "terminal");
+    });
+}
+
+TEST_F(ActionFrameOnBed, AResetPressedThroughTheWindow) {
+    withProgram([](Program& program) {
+        CToolBoxDlg& dialog = program.dialog;
+        dialog.OnSelectionChange({0});
+        program.view.loginEntry = "pw1abc";
+        dialog.OnButtonReset();
+        ASSERT_NE(program.view.resetDialog, nullptr);
+        // Grade 1: a warm start only.
+        EXPECT_FALSE(program.view.resetDialog->offers(ResetMode::Cold));
+        EXPECT_EQ(program.view.resetDialog->OnOK(ResetMode::Warm, ResetBoot::Application), ResetOutcome::Executed);
+        EXPECT_EQ(program.boxTexts(), std::vector<std::string>{"Reset executed."});
+        EXPECT_TRUE(dialog.selection().empty());
+        EXPECT_EQ(program.view.idleMessages, 1);
+        dialog.ShowIdleWindow();
+        EXPECT_EQ(program.view.detail, "idle");
+    });
+}
+
+} // namespace
+} // namespace kestrix
