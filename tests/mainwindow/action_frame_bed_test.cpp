@@ -5,6 +5,7 @@
 #include "mainwindow/main_dialog.h"
 #include "mainwindow/recording_view.h"
 #include "netbed/bed_availability.h"
+#include "netbed/child_process.h"
 #include "netbed/network_bed.h"
 #include "protocol/t7000ip.h"
 #include "support/trace_capture.h"
@@ -19,8 +20,9 @@
 
 // The action buttons of the main window against talmo-sim terminals on one
 // test bed: the common checks, the configuration block and the setup login
-// before the reset dialog, the detail pane with one action dialog, and a
-// whole reset pressed through the window.
+// before the reset dialog, the detail pane with one action dialog, a whole
+// reset pressed through the window, and the same through kestrix-cli reset
+// and setip (which drive the window's logic with a console view).
 
 namespace kestrix {
 namespace {
@@ -58,6 +60,7 @@ protected:
             {"100121", blockFile("6.20", {"pw1abc", "grade2pw", "grade3pw"})},
             {"100122", blockFile("5.10", {})},
             {"100123", {}}, // no talmo.cfg
+            {"100124", {}}, // stuck: its replies go to a gateway that is not there
         };
         for (const auto& [serialNumber, block] : terminals) {
             const std::size_t index = layout.terminals.size();
@@ -75,7 +78,12 @@ protected:
             terminal.tftpSection = {{"directory", directory.string()}};
             layout.terminals.push_back(terminal);
         }
+        TerminalSetup& stuck = layout.terminals.back();
+        stuck.ipv4 = "192.168.42.127/24";
+        stuck.terminalSection.insert_or_assign("authentication", "ip");
         buildSharedBed(layout);
+        if (bed_)
+            bed_->shellOnTerminal(3, "ip route replace default via 192.168.42.1 dev eth0 onlink");
     }
     static void TearDownTestSuite() {
         SharedNetworkBedTest::TearDownTestSuite();
@@ -197,6 +205,53 @@ TEST_F(ActionFrameOnBed, AResetPressedThroughTheWindow) {
         dialog.ShowIdleWindow();
         EXPECT_EQ(program.view.detail, "idle");
     });
+}
+
+struct CliCase {
+    std::vector<std::string> arguments;
+    int exitCode;
+    const char* output; // a line the program writes
+};
+
+TEST_F(ActionFrameOnBed, KestrixCliResetAndSetip) {
+    const CliCase cases[] = {
+        {{"reset", "10.77.0.22", "--mode", "cold"}, 0, "kestrix-cli: 10.77.0.22: Reset executed."},
+        {{"reset", "10.77.0.21", "--mode", "cold", "--password", "pw1abc"},
+         1,
+         "kestrix-cli: --mode cold is not offered for this terminal and grade; offered: warm"},
+        {{"reset", "10.77.0.21", "--password", "secret"}, 1, "kestrix-cli: 10.77.0.21: Login incorrect"},
+        {{"reset", "10.77.0.21", "--sysboot", "--password", "grade3pw"}, 1, "--sysboot is not offered"},
+        {{"reset", "10.77.0.23"}, 1, "Cannot fetch configuration file from terminal."},
+        {{"reset", "10.77.0.21", "--mode", "hot"}, 2, "--mode takes warm, cold, restart, comm or ice"},
+        {{"setip", "1001-24", "--addr", "10.77.0.60", "--mask", "255.255.255.0", "--gateway", "10.77.0.1"},
+         2,
+         "Enter serial number without minus sign."},
+        {{"setip", "100124", "--addr", "10.77.0", "--mask", "255.255.255.0", "--gateway", "10.77.0.1"},
+         2,
+         "Incorrect IP address of the terminal."},
+        {{"setip", "100121", "--addr", "10.77.0.61", "--mask", "255.255.255.0", "--gateway", "10.77.0.1"},
+         1,
+         "Terminal is reachable with its current IPv4 address."},
+        {{"setip", "100124", "--addr", "10.77.0.60", "--mask", "255.255.255.0", "--gateway", "10.77.0.1"},
+         0,
+         "100124  10.77.0.60"},
+    };
+    EXPECT_TRUE(bed_->runOnPc([&] {
+        const fs::path directory = files_ / "cli";
+        fs::create_directories(directory);
+        ASSERT_EQ(::chdir(directory.c_str()), 0);
+        ::setenv("LC_ALL", "en_US.UTF-8", 1);
+        ::setenv("KESTRIX_TIME_SCALE", "0.05", 1);
+        for (const CliCase& row : cases) {
+            std::vector<std::string> argv = {KESTRIX_CLI, "--group", std::to_string(kGroup)};
+            argv.insert(argv.end(), row.arguments.begin(), row.arguments.end());
+            const test::CommandResult result = test::runCommand(argv);
+            SCOPED_TRACE(row.arguments[0] + " " + row.arguments[1] + ": " + result.output);
+            EXPECT_TRUE(WIFEXITED(result.waitStatus));
+            EXPECT_EQ(WEXITSTATUS(result.waitStatus), row.exitCode);
+            EXPECT_NE(result.output.find(row.output), std::string::npos);
+        }
+    }));
 }
 
 } // namespace
