@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/message_box.h"
 #include "platform/pane_dialog.h"
 #include "terminal/terminal.h"
 
@@ -87,6 +88,10 @@ public:
     bool running() const { return running_; }
 
 private:
+    // Steps 2 to 6 of OK: the reset, the wait and the outcome's box.
+    ResetOutcome resetAndWait(ResetMode mode, ResetBoot boot);
+    void message(int textId, MessageIcon icon);
+
     ActionOwner& owner_;
     std::size_t listIndex_;
     int accessLevel_;
