@@ -43,9 +43,9 @@ ResetExe::ResetExe(ActionOwner& owner, std::size_t listIndex, int accessLevel)
     const CToolBoxLang& language = owner_.language();
     Terminal& terminal = owner_.terminalAt(listIndex_);
     texts_.title = language.GetText(85);
-    texts_.terminalLine = terminal.ProductName + " " + language.GetText(1) + "\n" + language.GetText(2) + " " +
-                          terminal.SerialNumber + " " + language.GetText(3) + "\n" + language.GetText(4) + " " +
-                          terminal.displayAddress(AddressDisplay::DottedIPv4);
+    texts_.terminalLine = terminal.ProductName + " " + language.GetText(1) + "\n" + language.GetText(2) +
+                          " " + terminal.SerialNumber + " " + language.GetText(3) + "\n" +
+                          language.GetText(4) + " " + terminal.displayAddress(AddressDisplay::DottedIPv4);
     texts_.questionEnd = language.GetText(86);
     texts_.modeGroup = language.GetText(88);
     texts_.forceReboot = language.GetText(89);
@@ -58,7 +58,9 @@ ResetExe::ResetExe(ActionOwner& owner, std::size_t listIndex, int accessLevel)
         control.enabled = control.mode == ResetMode::Warm;
     }
     const bool from600 = terminal.sortVersion() >= kCommunicationStartVersion;
-    auto control = [this](ResetMode mode) -> ResetModeControl& { return modes_[static_cast<std::size_t>(mode)]; };
+    auto control = [this](ResetMode mode) -> ResetModeControl& {
+        return modes_[static_cast<std::size_t>(mode)];
+    };
     // The deeper starts lose data or configuration: only a terminal that
     // checks who asks offers them, and only to the higher grades.
     if (terminal.supportsAuthentication()) {
@@ -161,7 +163,8 @@ bool ResetExe::QueryTerminate() {
 }
 
 void ResetExe::message(int textId, MessageIcon icon) {
-    owner_.messageBoxes().show({kProductCaption, owner_.language().GetText(textId), icon, MessageButtons::Ok, 0});
+    owner_.messageBoxes().show(
+        {kProductCaption, owner_.language().GetText(textId), icon, MessageButtons::Ok, 0});
 }
 
 } // namespace kestrix

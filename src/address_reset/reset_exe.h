@@ -40,11 +40,11 @@ struct ResetDialogTexts {
 
 // How a reset ended, for the command line's exit code and for tests.
 enum class ResetOutcome {
-    NotRun,           // OK was not pressed, or the mode is not offered
-    Executed,         // the terminal came back (message 94)
-    NotExecuted,      // the reset was not acknowledged (message 17)
-    NoRouting,        // the wait failed for want of a route (message 19)
-    NotBack,          // the terminal did not come back (message 18)
+    NotRun,      // OK was not pressed, or the mode is not offered
+    Executed,    // the terminal came back (message 94)
+    NotExecuted, // the reset was not acknowledged (message 17)
+    NoRouting,   // the wait failed for want of a route (message 19)
+    NotBack,     // the terminal did not come back (message 18)
 };
 
 // The reset dialog `ResetExe`: restarts a listed terminal in one of five

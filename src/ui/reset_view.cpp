@@ -106,8 +106,9 @@ ResetMode ResetDialogView::checkedMode() const {
 
 void ResetDialogView::onOK() {
     const ResetMode mode = checkedMode();
-    const ResetBoot boot =
-        forceReboot_->isVisibleTo(this) && forceReboot_->isChecked() ? ResetBoot::System : ResetBoot::Application;
+    const ResetBoot boot = forceReboot_->isVisibleTo(this) && forceReboot_->isChecked()
+                               ? ResetBoot::System
+                               : ResetBoot::Application;
     ok_->setEnabled(false);
     cancel_->setEnabled(false);
     ResetExe& dialog = dialog_;

@@ -106,12 +106,14 @@ TEST_F(ResetOnBed, EveryOfferedModeRestartsTheTerminalAndFindsItAgain) {
     };
     const Row rows[] = {
         {kModes, AuthenticationMode::IDBased, ResetMode::Warm, ResetBoot::Application, "'reset 100110 sid="},
-        {kModes, AuthenticationMode::IDBased, ResetMode::Cold, ResetBoot::Application, "'reset 100110 mode=cold sid="},
+        {kModes, AuthenticationMode::IDBased, ResetMode::Cold, ResetBoot::Application,
+         "'reset 100110 mode=cold sid="},
         {kModes, AuthenticationMode::IDBased, ResetMode::Communication, ResetBoot::Application,
          "'reset 100110 mode=comm sid="},
         {kBeforeVersion600, AuthenticationMode::IPBased, ResetMode::Restart, ResetBoot::Application,
          "'reset 100111 mode=restart auth="},
-        {kLinux, AuthenticationMode::IDBased, ResetMode::Warm, ResetBoot::System, "'reset 100112 sysboot sid="},
+        {kLinux, AuthenticationMode::IDBased, ResetMode::Warm, ResetBoot::System,
+         "'reset 100112 sysboot sid="},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.request);
@@ -133,7 +135,8 @@ TEST_F(ResetOnBed, AnIceColdStartFindsTheTerminalAtItsFactoryAddressByItsFactory
         TraceCapture trace;
         EXPECT_EQ(dialog.OnOK(ResetMode::IceCold, ResetBoot::Application), ResetOutcome::Executed);
         expectExecuted(owner, 1);
-        EXPECT_TRUE(trace.contains("Terminal::prepareForNewAddr(): neue IP-Adresse '', neuer DNSName 'talmo-100113'\n"));
+        EXPECT_TRUE(trace.contains(
+            "Terminal::prepareForNewAddr(): neue IP-Adresse '', neuer DNSName 'talmo-100113'\n"));
         Terminal& terminal = owner.terminalAt(0);
         EXPECT_EQ(terminal.displayAddress(AddressDisplay::DottedIPv4), "192.168.42.127");
         EXPECT_EQ(terminal.DNSNameInUse, "talmo-100113");
@@ -183,8 +186,8 @@ TEST_F(ResetOnBed, ATerminalThatDoesNotComeBackIsReported) {
         EXPECT_FALSE(dialog.QueryTerminate());
         worker.join();
         EXPECT_EQ(outcome, ResetOutcome::NotBack);
-        EXPECT_EQ(owner.boxes.texts(),
-                  (std::vector<std::string>{"Please wait a moment...", "Terminal start-up after reset failed."}));
+        EXPECT_EQ(owner.boxes.texts(), (std::vector<std::string>{"Please wait a moment...",
+                                                                 "Terminal start-up after reset failed."}));
         EXPECT_TRUE(trace.contains("OnOK(): 100115: Fehler keine Antwort vom Netz\n"));
         EXPECT_EQ(owner.redrawn, std::vector<std::size_t>{0});
         EXPECT_TRUE(owner.deselected.empty());

@@ -59,12 +59,14 @@ TEST_F(ResetDialog, OffersModesByGradeAuthenticationVersionAndPlatform) {
         {2, product::Talmo7450, "6.12", "2.05", true, "xx...", false, false, From600},
         {3, product::Talmo7450, "6.12", "2.05", true, "xx.xx", false, false, From600},
         {3, product::Talmo7460, "6.12", "2.05", false, "xx.xx", false, true, From600},
-        {3, product::Dcu40, "6a00", "2.05", false, "xxxx.", true, true, Before600},  // "6_00a" < "6_00~"
+        {3, product::Dcu40, "6a00", "2.05", false, "xxxx.", true, true, Before600}, // "6_00a" < "6_00~"
         {2, product::Talmo7450, "5.60", "1.10", false, "xxx..", true, false, Before600},
-        {3, product::Talmo7450, "5a50", "1.10", false, "xxxx.", true, false, Before600}, // the first that authenticates
+        {3, product::Talmo7450, "5a50", "1.10", false, "xxxx.", true, false,
+         Before600}, // the first that authenticates
         {3, product::Talmo7450, "5.49", "1.99", false, "x....", true, false, Before600},
         {3, product::Talmo7450, "5.49", "2.00", false, "xxxx.", true, false, Before600}, // by its monitor
-        {2, product::Talmo7000, "5.20", "1.10", true, "xxx..", true, false, Before600},  // it accepted this station
+        {2, product::Talmo7000, "5.20", "1.10", true, "xxx..", true, false,
+         Before600}, // it accepted this station
         {1, product::Talmo7660, "5.20", "1.10", false, "x....", true, true, Before600},
     };
     for (const Row& row : rows) {
@@ -95,7 +97,8 @@ TEST_F(ResetDialog, ShowsTheTerminalAndTheModesInTheUsersLanguage) {
     std::vector<std::string> texts;
     for (const ResetModeControl& control : dialog.modes())
         texts.push_back(control.text);
-    EXPECT_EQ(texts, (std::vector<std::string>{"Warmstart", "Kaltstart", "Neustart", "Eiskaltstart", "Comstart"}));
+    EXPECT_EQ(texts,
+              (std::vector<std::string>{"Warmstart", "Kaltstart", "Neustart", "Eiskaltstart", "Comstart"}));
 }
 
 // What the dialog does not offer is not sent either (the terminal at 10.1.2.3
@@ -104,8 +107,9 @@ TEST_F(ResetDialog, ShowsTheTerminalAndTheModesInTheUsersLanguage) {
 TEST_F(ResetDialog, RefusesWhatItDoesNotOfferAndEndsOnCancel) {
     list(product::Talmo7450, "6.12", "2.05", true);
     ResetExe dialog(owner_, 0, 3);
-    EXPECT_EQ(dialog.OnOK(ResetMode::Restart, ResetBoot::Application), ResetOutcome::NotRun); // hidden from 6.00
-    EXPECT_EQ(dialog.OnOK(ResetMode::Warm, ResetBoot::System), ResetOutcome::NotRun);         // platform group 3
+    EXPECT_EQ(dialog.OnOK(ResetMode::Restart, ResetBoot::Application),
+              ResetOutcome::NotRun);                                                  // hidden from 6.00
+    EXPECT_EQ(dialog.OnOK(ResetMode::Warm, ResetBoot::System), ResetOutcome::NotRun); // platform group 3
     EXPECT_EQ(owner_.waitCursorShown + owner_.idleMessages, 0);
     EXPECT_TRUE(owner_.boxes.shown.empty());
     EXPECT_TRUE(dialog.QueryTerminate());
