@@ -52,7 +52,7 @@ protected:
             simulated(12, {{"product", "TALMO 7460"}}),
             simulated(13, {}),
             simulated(14, {}),
-            simulated(15, {{"reboot_ms", "3600000"}}),
+            simulated(15, {{"reboot_ms", "3600000"}, {"authentication", "ip"}, {"answers_find", "0"}}),
         };
         layout.terminals[kSilent].faultsSection = {{"silent", "1"}};
         // Where the ice-cold start puts a terminal: its factory address and name.
@@ -177,7 +177,7 @@ TEST_F(ResetOnBed, ASilentTerminalIsNotReset) {
 // While it waits the dialog refuses to end; after the 46 seconds it reports
 // the terminal lost and refreshes its entry.
 TEST_F(ResetOnBed, ATerminalThatDoesNotComeBackIsReported) {
-    withDialog(kNotBack, AuthenticationMode::IDBased, 1, [](RecordingActionOwner& owner, ResetExe& dialog) {
+    withDialog(kNotBack, AuthenticationMode::IPBased, 1, [](RecordingActionOwner& owner, ResetExe& dialog) {
         TraceCapture trace;
         ResetOutcome outcome = ResetOutcome::NotRun;
         std::thread worker([&] { outcome = dialog.OnOK(ResetMode::Warm, ResetBoot::Application); });
