@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-// The reset dialog's offer of start-up modes and its refusals, with records of
+// The reset dialog's offer of start-up modes, its refusals and texts, with records of
 // known values (no terminal is asked). The records need the engine, so this
 // runs in a network namespace of its own.
 
@@ -61,12 +61,10 @@ TEST_F(ResetDialog, OffersModesByGradeAuthenticationVersionAndPlatform) {
         {3, product::Talmo7460, "6.12", "2.05", false, "xx.xx", false, true, From600},
         {3, product::Dcu40, "6a00", "2.05", false, "xxxx.", true, true, Before600}, // "6_00a" < "6_00~"
         {2, product::Talmo7450, "5.60", "1.10", false, "xxx..", true, false, Before600},
-        {3, product::Talmo7450, "5a50", "1.10", false, "xxxx.", true, false,
-         Before600}, // the first that authenticates
+        {3, product::Talmo7450, "5a50", "1.10", false, "xxxx.", true, false, Before600}, // authenticates
         {3, product::Talmo7450, "5.49", "1.99", false, "x....", true, false, Before600},
         {3, product::Talmo7450, "5.49", "2.00", false, "xxxx.", true, false, Before600}, // by its monitor
-        {2, product::Talmo7000, "5.20", "1.10", true, "xxx..", true, false,
-         Before600}, // it accepted this station
+        {2, product::Talmo7000, "5.20", "1.10", true, "xxx..", true, false, Before600},  // accepted us
         {1, product::Talmo7660, "5.20", "1.10", false, "x....", true, true, Before600},
     };
     for (const Row& row : rows) {
@@ -81,11 +79,22 @@ TEST_F(ResetDialog, OffersModesByGradeAuthenticationVersionAndPlatform) {
         EXPECT_EQ(dialog.modes()[2].visible, row.restartVisible);
         EXPECT_EQ(dialog.forceRebootVisible(), row.rebootVisible);
         EXPECT_EQ(dialog.layout(), row.layout);
-        EXPECT_TRUE(owner_.boxes.shown.empty());
+        // What is not offered is not sent either (10.1.2.3 does not exist: a
+        // request would wait for its time-outs).
+        for (const ResetModeControl& control : dialog.modes()) {
+            if (!dialog.offers(control.mode)) {
+                EXPECT_EQ(dialog.OnOK(control.mode, ResetBoot::Application), ResetOutcome::NotRun);
+            }
+        }
+        if (!row.rebootVisible) {
+            EXPECT_EQ(dialog.OnOK(ResetMode::Warm, ResetBoot::System), ResetOutcome::NotRun);
+        }
     }
+    EXPECT_EQ(owner_.waitCursorShown + owner_.idleMessages, 0);
+    EXPECT_TRUE(owner_.boxes.shown.empty());
 }
 
-TEST_F(ResetDialog, ShowsTheTerminalAndTheModesInTheUsersLanguage) {
+TEST_F(ResetDialog, ShowsItsTextsInTheUsersLanguageAndEndsOnCancel) {
     const CToolBoxLang german(1031);
     RecordingActionOwner owner(engine_, german);
     list(product::Talmo7460, "6.12", "2.05", true);
@@ -99,22 +108,9 @@ TEST_F(ResetDialog, ShowsTheTerminalAndTheModesInTheUsersLanguage) {
         texts.push_back(control.text);
     EXPECT_EQ(texts,
               (std::vector<std::string>{"Warmstart", "Kaltstart", "Neustart", "Eiskaltstart", "Comstart"}));
-}
-
-// What the dialog does not offer is not sent either (the terminal at 10.1.2.3
-// does not exist: a request would wait for its time-outs), and a dialog that
-// is not running may end.
-TEST_F(ResetDialog, RefusesWhatItDoesNotOfferAndEndsOnCancel) {
-    list(product::Talmo7450, "6.12", "2.05", true);
-    ResetExe dialog(owner_, 0, 3);
-    EXPECT_EQ(dialog.OnOK(ResetMode::Restart, ResetBoot::Application),
-              ResetOutcome::NotRun);                                                  // hidden from 6.00
-    EXPECT_EQ(dialog.OnOK(ResetMode::Warm, ResetBoot::System), ResetOutcome::NotRun); // platform group 3
-    EXPECT_EQ(owner_.waitCursorShown + owner_.idleMessages, 0);
-    EXPECT_TRUE(owner_.boxes.shown.empty());
     EXPECT_TRUE(dialog.QueryTerminate());
     dialog.OnCancel();
-    EXPECT_EQ(owner_.idleMessages, 1);
+    EXPECT_EQ(owner.idleMessages, 1);
 }
 
 } // namespace
