@@ -83,12 +83,14 @@ public:
     ResetOutcome OnOK(ResetMode mode, ResetBoot boot);
     // Cancel: the idle message.
     void OnCancel();
-    // Refuses while OnOK runs (with a short box).
+    // Refuses while OnOK runs (with a short box, "Bitte warten..."). The
+    // owner frees the dialog only after the worker running OnOK has returned.
     bool QueryTerminate() override;
     bool running() const { return running_; }
 
 private:
-    // Steps 2 to 6 of OK: the reset, the wait and the outcome's box.
+    // OK's work between the wait cursor and the idle message: the reset,
+    // the wait for the terminal and the box that tells the outcome.
     ResetOutcome resetAndWait(ResetMode mode, ResetBoot boot);
     void message(int textId, MessageIcon icon);
 
