@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/message_box.h"
 #include "platform/pane_dialog.h"
 #include "terminal/terminal.h"
 
@@ -39,11 +40,11 @@ struct ResetDialogTexts {
 
 // How a reset ended, for the command line's exit code and for tests.
 enum class ResetOutcome {
-    NotRun,           // OK was not pressed, or the mode is not offered
-    Executed,         // the terminal came back (message 94)
-    NotExecuted,      // the reset was not acknowledged (message 17)
-    NoRouting,        // the wait failed for want of a route (message 19)
-    NotBack,          // the terminal did not come back (message 18)
+    NotRun,      // OK was not pressed, or the mode is not offered
+    Executed,    // the terminal came back (message 94)
+    NotExecuted, // the reset was not acknowledged (message 17)
+    NoRouting,   // the wait failed for want of a route (message 19)
+    NotBack,     // the terminal did not come back (message 18)
 };
 
 // The reset dialog `ResetExe`: restarts a listed terminal in one of five
@@ -82,11 +83,17 @@ public:
     ResetOutcome OnOK(ResetMode mode, ResetBoot boot);
     // Cancel: the idle message.
     void OnCancel();
-    // Refuses while OnOK runs (with a short box).
+    // Refuses while OnOK runs (with a short box, "Bitte warten..."). The
+    // owner frees the dialog only after the worker running OnOK has returned.
     bool QueryTerminate() override;
     bool running() const { return running_; }
 
 private:
+    // OK's work between the wait cursor and the idle message: the reset,
+    // the wait for the terminal and the box that tells the outcome.
+    ResetOutcome resetAndWait(ResetMode mode, ResetBoot boot);
+    void message(int textId, MessageIcon icon);
+
     ActionOwner& owner_;
     std::size_t listIndex_;
     int accessLevel_;
