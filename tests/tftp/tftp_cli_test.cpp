@@ -1,17 +1,14 @@
 // kestrix-cli file get/put against the terminal simulator's TFTP server on
 // loopback (own namespace): exit codes, error texts, and that LOCAL is
 // replaced only by a whole file.
-#include "netbed/child_process.h"
 #include "sim/tftp/tftp_server.h"
 #include "support/sockets.h"
 #include "tftp/tftp_packets.h"
+#include "tools/cli_runner.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace kestrix::test {
 namespace {
@@ -26,9 +23,8 @@ const std::filesystem::path kBase =
 
 // Runs kestrix-cli in the work directory; answers its exit status and output.
 std::pair<int, std::string> cli(const std::filesystem::path& work, const std::string& arguments) {
-    const CommandResult result =
-        runCommand({"sh", "-c", "cd '" + work.string() + "' && exec '" KESTRIX_CLI "' " + arguments});
-    return {WIFEXITED(result.waitStatus) ? WEXITSTATUS(result.waitStatus) : -1, result.output};
+    const CliRun run = runCli(work, arguments);
+    return {run.exitCode, run.output + run.errors};
 }
 
 TEST(KestrixCli, FileGetAndPut) {

@@ -1,29 +1,30 @@
-#include "netbed/bed_availability.h"
 #include "netbed/network_bed.h"
+#include "tools/cli_runner.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fstream>
 #include <sstream>
-#include <sys/wait.h>
+#include <thread>
 
-// kestrix-cli info, search, add and read as a technician runs them, in the
-// PC's namespace of one test bed with three simulated terminals: two of
-// maintenance group 4711 and one of group 1, each with a name in the PC's
-// hosts file.
+// kestrix-cli as a technician runs it, in the PC's namespace of one test bed:
+// info, search, add and read with three terminals of maintenance groups 4711
+// and 1 (100102's replies come 40 ms late), one that uses IP-based
+// authentication and one in a foreign subnet, each with a name in the PC's
+// hosts file. Asked to end (Ctrl-C, SIGTERM) in the middle of its work, it
+// removes its temporary files and the host routes it added and ends with
+// 128 + the signal's number; what it cannot do it says, with exit code 1.
 
 namespace kestrix {
 namespace {
 
+namespace fs = std::filesystem;
+using test::BackgroundProcess;
 using test::BedLayout;
+using test::CliRun;
 using test::NetworkBed;
 using test::TerminalSetup;
-
-struct CliRun {
-    int exitCode = -1;
-    std::string output; // standard output
-    std::string errors; // standard error
-};
 
 TerminalSetup simulated(const std::string& serialNumber, const std::string& ipv4, const std::string& product,
                         const std::string& kind, const std::string& group) {
@@ -35,25 +36,9 @@ TerminalSetup simulated(const std::string& serialNumber, const std::string& ipv4
     return terminal;
 }
 
-std::string fileText(const std::filesystem::path& path) {
+std::string fileText(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// Runs kestrix-cli in the PC's namespace from the bed's run directory (no
-// settings or trace file there) in the given language.
-CliRun cli(const NetworkBed& bed, const std::string& arguments, const std::string& language = "C") {
-    const std::filesystem::path errors = bed.runDirectory() / "cli-errors.txt";
-    const test::CommandResult result =
-        bed.shellOnPc("cd " + bed.runDirectory().string() + " && LC_ALL= LC_MESSAGES= LANG=" + language +
-                      " " + KESTRIX_CLI + " " + arguments + " 2>" + errors.string());
-    CliRun run;
-    run.exitCode = WIFEXITED(result.waitStatus) ? WEXITSTATUS(result.waitStatus) : -1;
-    run.output = result.output;
-    run.errors = fileText(errors);
-    return run;
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 // The serial numbers of the printed list, in list order (the third column).
@@ -78,41 +63,91 @@ protected:
         BedLayout layout;
         layout.terminals = {simulated("100101", "10.77.0.11/24", "TALMO 7460", "PZE", "4711"),
                             simulated("100102", "10.77.0.12/24", "TALMO 7450", "ACM", "1"),
-                            simulated("100103", "10.77.0.13/24", "TALMO DCU40", "ACM", "4711")};
+                            simulated("100103", "10.77.0.13/24", "TALMO DCU40", "ACM", "4711"),
+                            simulated("100104", "10.77.0.14/24", "TALMO 7460", "PZE", "4711"),
+                            simulated("100105", "192.168.99.5/24", "TALMO 7600", "PZE", "0")};
         layout.terminals[0].terminalSection.insert({{"eeprom_keyboard", "8"}, {"eeprom_display", "7"}});
+        // 300 blocks of 512 bytes, each answered 40 ms late: a transfer of many seconds.
+        fs::create_directories(servedDirectory());
+        std::ofstream(servedDirectory() / "big.bin", std::ios::binary) << std::string(300 * 512, 'k');
+        layout.terminals[1].tftpSection = {{"directory", servedDirectory().string()}};
+        layout.terminals[1].linkFaults.delayToPc = std::chrono::milliseconds(40);
+        layout.terminals[3].terminalSection["authentication"] = "ip";
         // The names sort otherwise than the serial numbers.
         layout.pcHostsLines = {"10.77.0.11 charlie.bed.test", "10.77.0.12 alpha.bed.test",
-                               "10.77.0.13 bravo.bed.test"};
+                               "10.77.0.13 bravo.bed.test", "10.77.0.14 delta.bed.test",
+                               "192.168.99.5 echo.bed.test"};
         buildSharedBed(layout);
+    }
+    static void TearDownTestSuite() {
+        SharedNetworkBedTest::TearDownTestSuite();
+        fs::remove_all(servedDirectory());
+    }
+    static fs::path servedDirectory() {
+        return fs::temp_directory_path() / ("kestrix-cli-served-" + std::to_string(::getpid()));
+    }
+
+    // kestrix-cli in the PC's namespace from the bed's run directory (no
+    // settings or trace file there) in the given language.
+    static CliRun cli(const std::string& words, const std::string& language = "C") {
+        return test::runCli(bed_->runDirectory(), words,
+                            test::toolPath("ip") + " netns exec " + bed_->pcNamespace() +
+                                " env LC_ALL= LC_MESSAGES= LANG=" + language);
+    }
+    // kestrix-cli started in the background, its output in cli.log.
+    static BackgroundProcess start(const std::string& words) {
+        return BackgroundProcess::startProgram(
+            {test::toolPath("ip"), "netns", "exec", bed_->pcNamespace(), "sh", "-c",
+             "cd " + bed_->runDirectory().string() + " && exec " KESTRIX_CLI " " + words},
+            bed_->runDirectory() / "cli.log");
+    }
+    static bool pcHasRouteTo(const std::string& address) {
+        return bed_->shellOnPc("ip route show " + address + "/32").output.find(address) != std::string::npos;
+    }
+    // Waits up to 30 s for the condition; false when it never held.
+    static bool awaitCondition(const std::function<bool()>& condition) {
+        for (int tries = 0; tries < 300 && !condition(); ++tries)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return condition();
+    }
+    static int exitCodeOf(BackgroundProcess& process) {
+        const int status = process.waitUntil(std::chrono::steady_clock::now() + std::chrono::seconds(30));
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    static std::vector<std::string> leftOvers() {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(bed_->runDirectory()))
+            if (entry.path().filename().string().find(".kestrix-") != std::string::npos)
+                names.push_back(entry.path().filename().string());
+        return names;
     }
 };
 
 TEST_F(CliOnBed, InfoPrintsWhatTheTerminalTellsAndFailsClearlyForNoTerminal) {
-    const CliRun info = cli(*bed_, "--group 4711 info 10.77.0.11");
+    const CliRun info = cli("--group 4711 info 10.77.0.11");
     EXPECT_EQ(info.exitCode, 0) << info.errors;
     for (const char* line :
          {"terminal        TALMO 7460-PZE 100101", "address         10.77.0.11", "running         TCL 6.20",
           "authentication  ID-based, accepted", "EEPROM          keyboard matrix, display type 1"})
         EXPECT_NE(info.output.find(line), std::string::npos) << line << "\n" << info.output;
     // The wrong maintenance group: located, but not accepted, and the EEPROM stays closed.
-    const CliRun wrongGroup = cli(*bed_, "--group 1 info 10.77.0.11");
+    const CliRun wrongGroup = cli("--group 1 info 10.77.0.11");
     EXPECT_NE(wrongGroup.output.find("authentication  ID-based search not accepted: the maintenance group is wrong"),
               std::string::npos)
         << wrongGroup.output;
     EXPECT_NE(wrongGroup.output.find("EEPROM          cannot be read"), std::string::npos)
         << wrongGroup.output;
-    const CliRun nobody = cli(*bed_, "info 10.77.0.99");
+    const CliRun nobody = cli("info 10.77.0.99");
     EXPECT_NE(nobody.exitCode, 0);
     // The message table's words in the user's language, not the trace's German.
     EXPECT_EQ(nobody.errors, "kestrix-cli: terminal 10.77.0.99: No response from terminal. (code 1)\n");
 }
 
 TEST_F(CliOnBed, SearchSortsFiltersAndSavesAListThatReadBringsBack) {
-    const NetworkBed& bed = *bed_;
-
-    const CliRun search = cli(bed, "--group 4711 search --order serialno --save saved.rch");
+    const CliRun search = cli("--group 4711 search --order serialno --save saved.rch");
     ASSERT_EQ(search.exitCode, 0) << search.output << search.errors;
-    EXPECT_EQ(listedSerialNumbers(search.output), (std::vector<std::string>{"100101", "100102", "100103"}))
+    EXPECT_EQ(listedSerialNumbers(search.output),
+              (std::vector<std::string>{"100101", "100102", "100103", "100104", "100105"}))
         << search.output;
     std::istringstream lines(search.output);
     std::string head, first;
@@ -124,34 +159,34 @@ TEST_F(CliOnBed, SearchSortsFiltersAndSavesAListThatReadBringsBack) {
         EXPECT_NE(first.find(word), std::string::npos) << first;
 
     // One saved line per terminal, each ended by CR LF.
-    const std::string saved = fileText(bed.runDirectory() / "saved.rch");
-    ASSERT_EQ(std::count(saved.begin(), saved.end(), '\n'), 3) << saved;
-    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\r'), 3) << saved;
+    const std::string saved = fileText(bed_->runDirectory() / "saved.rch");
+    ASSERT_EQ(std::count(saved.begin(), saved.end(), '\n'), 5) << saved;
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\r'), 5) << saved;
     EXPECT_TRUE(saved.ends_with(";\r\n")) << saved;
 
     // Read in the same order, the file gives the same list; by name, another order.
-    const CliRun read = cli(bed, "--group 4711 read --order serialno saved.rch");
+    const CliRun read = cli("--group 4711 read --order serialno saved.rch");
     EXPECT_EQ(read.exitCode, 0) << read.errors;
     EXPECT_EQ(read.output, search.output);
     const CliRun byName =
-        cli(bed, "--group 4711 read --order dnsname " + (bed.runDirectory() / "saved.rch").string());
-    EXPECT_EQ(listedSerialNumbers(byName.output), (std::vector<std::string>{"100102", "100103", "100101"}))
+        cli("--group 4711 read --order dnsname " + (bed_->runDirectory() / "saved.rch").string());
+    EXPECT_EQ(listedSerialNumbers(byName.output),
+              (std::vector<std::string>{"100102", "100103", "100101", "100104", "100105"}))
         << byName.output;
 
-    // Only the maintenance group's terminals: 100102 (group 1) is left out.
-    const CliRun groupOnly = cli(bed, "--group 4711 search --group-only --order dnsname --short-names");
+    // Only the terminals that accept the maintenance group: 100102 (group 1)
+    // and 100105 (group 0) are left out.
+    const CliRun groupOnly = cli("--group 4711 search --group-only --order dnsname --short-names");
     EXPECT_EQ(groupOnly.exitCode, 0) << groupOnly.errors;
-    EXPECT_EQ(listedSerialNumbers(groupOnly.output), (std::vector<std::string>{"100103", "100101"}))
+    EXPECT_EQ(listedSerialNumbers(groupOnly.output), (std::vector<std::string>{"100103", "100101", "100104"}))
         << groupOnly.output;
     EXPECT_NE(groupOnly.output.find("bravo\n"), std::string::npos) << groupOnly.output;
     EXPECT_EQ(groupOnly.output.find("bravo.bed.test"), std::string::npos) << groupOnly.output;
 }
 
 TEST_F(CliOnBed, AddsByAddressAndSerialNumberAndNamesWhatItCannotFind) {
-    const NetworkBed& bed = *bed_;
-
     // In the user's language: the head line and the message of the unknown name.
-    const CliRun add = cli(bed, "--group 4711 add 10.77.0.12 '100103;;' nosuch.bed.test", "de_DE.UTF-8");
+    const CliRun add = cli("--group 4711 add 10.77.0.12 '100103;;' nosuch.bed.test", "de_DE.UTF-8");
     EXPECT_EQ(add.exitCode, 1);
     EXPECT_EQ(listedSerialNumbers(add.output), (std::vector<std::string>{"100102", "100103"})) << add.output;
     EXPECT_TRUE(add.output.starts_with("Produkt")) << add.output;
@@ -160,46 +195,61 @@ TEST_F(CliOnBed, AddsByAddressAndSerialNumberAndNamesWhatItCannotFind) {
               std::string::npos)
         << add.errors;
 
-    const CliRun nobody = cli(bed, "add nosuch.bed.test");
+    const CliRun nobody = cli("add nosuch.bed.test");
     EXPECT_EQ(nobody.exitCode, 1);
     EXPECT_EQ(nobody.output, "");
     EXPECT_EQ(nobody.errors, "kestrix-cli: nosuch.bed.test: Terminal name can not be resolved.\n");
+    // A TEXT of 65 characters is taken (and not found); the PC has one LAN interface.
+    EXPECT_EQ(cli("add " + std::string(65, 'x')).exitCode, 1);
+    EXPECT_EQ(cli("search --interface 2").exitCode, 2);
+}
 
-    // Usage errors end before anything is searched; a TEXT of 65 characters
-    // is taken (and not found), one of 66 is not.
-    const std::string text65(65, 'x');
-    const struct {
-        std::string arguments;
-        int exitCode;
-    } cases[] = {
-        {"search --order size", 2},
-        {"search --order", 2},
-        {"search --colour", 2},
-        {"search 10.77.0.11", 2},
-        {"search --interface 2", 2},
-        {"search --interface x", 2},
-        {"add", 2},
-        {"add --group-only 10.77.0.11", 2},
-        {"add " + text65, 1},
-        {"add " + text65 + "x", 2},
-        {"read", 2},
-        {"read a.rch b.rch", 2},
-        {"read missing.rch", 1},
-        {"search --help", 0},
-        {"add --help", 0},
-        {"read --help", 0},
-    };
-    for (const auto& [arguments, exitCode] : cases) {
-        const CliRun run = cli(bed, arguments);
-        EXPECT_EQ(run.exitCode, exitCode) << arguments << "\n" << run.errors;
-        if (exitCode == 2) {
-            EXPECT_NE(run.errors.find("usage: kestrix-cli"), std::string::npos) << arguments << "\n"
-                                                                                << run.errors;
-        }
-        if (exitCode == 0) {
-            EXPECT_NE(run.output.find("LIST-OPTIONS"), std::string::npos) << arguments << "\n" << run.output;
-        }
-    }
+TEST_F(CliOnBed, CtrlCDuringAReadDeletesTheHostRouteItAdded) {
+    // The foreign terminal gets its route; the missing one is then searched for.
+    std::ofstream(bed_->runDirectory() / "site.rch") << "100105;;;;;;;\r\n999999;;;;;;;\r\n";
+    BackgroundProcess cli = start("read site.rch");
+    ASSERT_TRUE(awaitCondition([&] { return pcHasRouteTo("192.168.99.5"); }))
+        << "no host route was added; " << (cli.running() ? "still running" : "ended")
+        << bed_->shellOnPc("cat " + (bed_->runDirectory() / "cli.log").string() + "; ip route").output;
+    ::kill(cli.pid(), SIGINT);
+    EXPECT_EQ(exitCodeOf(cli), 130);
+    EXPECT_FALSE(pcHasRouteTo("192.168.99.5")) << "the interrupted run left its host route";
+}
+
+TEST_F(CliOnBed, SigtermDuringAFileGetRemovesTheTemporaryFileAndKeepsTheTarget) {
+    std::ofstream(bed_->runDirectory() / "big.bin") << "the old copy";
+    BackgroundProcess cli = start("file get 10.77.0.12 big.bin big.bin");
+    ASSERT_TRUE(awaitCondition([&] { return !leftOvers().empty(); })) << "the transfer did not start";
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ::kill(cli.pid(), SIGTERM);
+    EXPECT_EQ(exitCodeOf(cli), 143);
+    EXPECT_TRUE(leftOvers().empty());
+    EXPECT_EQ(fileText(bed_->runDirectory() / "big.bin"), "the old copy");
+}
+
+TEST_F(CliOnBed, ReadNamesEveryLineItLeavesOut) {
+    std::ofstream(bed_->runDirectory() / "mixed.rch")
+        << "100102;;;;;;;\r\n100102;10.77.0.12;;\r\n999999;;;;;;;\r\n";
+    const CliRun read = cli("read mixed.rch");
+    EXPECT_EQ(read.exitCode, 1) << read.errors;
+    EXPECT_NE(read.errors.find("left out '100102;10.77.0.12;;': The line of the terminal list has a wrong format."),
+              std::string::npos)
+        << read.errors;
+    EXPECT_NE(read.errors.find("left out '999999;;;;;;;': No response from terminal."), std::string::npos)
+        << read.errors;
+}
+
+TEST_F(CliOnBed, InfoOfAnIPBasedTerminalSaysWhatItCouldNotRead) {
+    // Found by the ID-based search, the terminal does not accept it.
+    const CliRun idBased = cli("--group 4711 info 10.77.0.14");
+    EXPECT_EQ(idBased.exitCode, 1) << idBased.errors;
+    EXPECT_NE(idBased.output.find("ID-based search not accepted"), std::string::npos) << idBased.output;
+    EXPECT_NE(idBased.output.find("EEPROM          cannot be read"), std::string::npos) << idBased.output;
+    EXPECT_EQ(idBased.output.find("autoexec.bat"), std::string::npos) << "a 7460 has none";
+    // With -a, as the window's alternative adding mode, the IP-based search finds its acceptance.
+    const CliRun ipBased = cli("--group 4711 -a info 10.77.0.14");
+    EXPECT_EQ(ipBased.exitCode, 0) << ipBased.errors;
+    EXPECT_NE(ipBased.output.find("IP-based, accepted"), std::string::npos) << ipBased.output;
 }
 
 } // namespace
