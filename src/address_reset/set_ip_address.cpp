@@ -9,6 +9,7 @@
 #include "platform/pause.h"
 #include "platform/trace.h"
 #include "protocol/t7000ip.h"
+#include "protocol/t7000ip_key.h"
 #include "protocol/word_reader.h"
 #include "terminal/action_owner.h"
 #include "terminal/terminal.h"
@@ -42,27 +43,10 @@ bool complete(const Ipv4Fields& fields) {
     return true;
 }
 
-// "%u.%u.%u.%u" of a complete address field.
+// The dotted text of a complete address field.
 std::string dotted(const Ipv4Fields& fields) {
-    std::string text;
-    for (const auto& field : fields)
-        text += (text.empty() ? "" : ".") + std::to_string(field.value_or(0));
-    return text;
-}
-
-// A decimal number from 0 to 65535, digits only.
-std::optional<std::uint16_t> groupNumber(const std::string& text) {
-    if (text.empty() || text.size() > CSetIPAddress::kGroupLimit)
-        return std::nullopt;
-    unsigned value = 0;
-    for (char digit : text) {
-        if (digit < '0' || digit > '9')
-            return std::nullopt;
-        value = value * 10 + static_cast<unsigned>(digit - '0');
-    }
-    if (value > 65535)
-        return std::nullopt;
-    return static_cast<std::uint16_t>(value);
+    return addressToText(Ip6Address::fromIPv4Bytes(*fields[0], *fields[1], *fields[2], *fields[3]),
+                         MappedForm::DottedOnly);
 }
 
 } // namespace
@@ -80,7 +64,8 @@ std::string CSetIPAddress::groupText() const {
 
 bool CSetIPAddress::checkInput(const SetIPAddressInput& input) {
     const std::string serialNumber = input.serialNumber.substr(0, kSerialNumberLimit);
-    const std::optional<std::uint16_t> group = groupNumber(input.group);
+    // The maintenance group dialog's rule: a decimal number from 0 to 65535.
+    const std::optional<unsigned> group = CT7000ipKey::parseGroup(input.group);
     int failure = 0;
     if (serialNumber.empty())
         failure = 567;
@@ -100,7 +85,7 @@ bool CSetIPAddress::checkInput(const SetIPAddressInput& input) {
     }
     input_ = input;
     input_.serialNumber = serialNumber;
-    typedGroup_ = *group;
+    typedGroup_ = static_cast<std::uint16_t>(*group);
     trace("CSetIPAddress::OnOK(): mit den Daten:\n\tSeriennr: %s, Key: %u, IP-Adr: %s, Maske: %s, Gateway: %s\n",
           serialNumber.c_str(), static_cast<unsigned>(typedGroup_), dotted(input.address).c_str(),
           dotted(input.mask).c_str(), dotted(input.gateway).c_str());
