@@ -54,7 +54,7 @@ std::string dotted(const Ipv4Fields& fields) {
 CSetIPAddress::CSetIPAddress(ActionOwner& owner, SetIPAddressView& view, const LanInterfaces& table)
     : owner_(owner), view_(view), table_(table), groupInForce_(owner.engine().getT7000ipMaintGroup()) {
     const CToolBoxLang& language = owner_.language();
-    texts_ = {language.GetText(565), language.GetText(2),   language.GetText(4), language.GetText(6),
+    texts_ = {language.GetText(565), language.GetText(2),  language.GetText(4), language.GetText(6),
               language.GetText(566), language.GetText(14), language.GetText(0)};
 }
 
@@ -86,7 +86,8 @@ bool CSetIPAddress::checkInput(const SetIPAddressInput& input) {
     input_ = input;
     input_.serialNumber = serialNumber;
     typedGroup_ = static_cast<std::uint16_t>(*group);
-    trace("CSetIPAddress::OnOK(): mit den Daten:\n\tSeriennr: %s, Key: %u, IP-Adr: %s, Maske: %s, Gateway: %s\n",
+    trace("CSetIPAddress::OnOK(): mit den Daten:\n"
+          "\tSeriennr: %s, Key: %u, IP-Adr: %s, Maske: %s, Gateway: %s\n",
           serialNumber.c_str(), static_cast<unsigned>(typedGroup_), dotted(input.address).c_str(),
           dotted(input.mask).c_str(), dotted(input.gateway).c_str());
     return true;
@@ -164,8 +165,8 @@ std::optional<SetIPAddressOutcome> CSetIPAddress::runRow(int row, bool lastRow) 
     if (typedGroup_ != groupInForce_)
         engine.setT7000ipMaintGroup(typedGroup_);
     const std::string interfaceAddress = table_.entries()[static_cast<std::size_t>(row)].IPv4Addr.data();
-    const std::string ip = "ip " + input_.serialNumber + " addr=" + newAddress() + " mask=" + dotted(input_.mask) +
-                           " gateway=" + dotted(input_.gateway);
+    const std::string ip = "ip " + input_.serialNumber + " addr=" + newAddress() +
+                           " mask=" + dotted(input_.mask) + " gateway=" + dotted(input_.gateway);
     const std::string reset = "reset " + input_.serialNumber;
     const std::string ipWithAuth = engine.addIPBasedAuth(ip, interfaceAddress);
     const std::string resetWithAuth = engine.addIPBasedAuth(reset, interfaceAddress);

@@ -31,7 +31,8 @@ Ipv4Fields fieldsOf(const std::array<QLineEdit*, 4>& parts) {
 } // namespace
 
 SetIPAddressDialogView::SetIPAddressDialogView(CSetIPAddress& dialog,
-                                               std::function<void(std::function<void()>)> runLong, QWidget* parent)
+                                               std::function<void(std::function<void()>)> runLong,
+                                               QWidget* parent)
     : QWidget(parent), dialog_(dialog), runLong_(std::move(runLong)), serialNumber_(new QLineEdit(this)),
       address_(addAddressField(QStringLiteral("address"))), mask_(addAddressField(QStringLiteral("mask"))),
       gateway_(addAddressField(QStringLiteral("gateway"))), group_(new QLineEdit(this)),
@@ -62,8 +63,8 @@ SetIPAddressDialogView::SetIPAddressDialogView(CSetIPAddress& dialog,
     layout->addWidget(plainLabel(texts.serialNumber, this), 1, 0);
     layout->addWidget(serialNumber_, 1, 1, Qt::AlignLeft);
     int row = 2;
-    for (const auto& [label, parts] : {std::pair{&texts.address, &address_}, {&texts.mask, &mask_},
-                                       {&texts.gateway, &gateway_}}) {
+    for (const auto& [label, parts] :
+         {std::pair{&texts.address, &address_}, {&texts.mask, &mask_}, {&texts.gateway, &gateway_}}) {
         auto* field = new QHBoxLayout;
         field->setSpacing(2);
         for (std::size_t index = 0; index < parts->size(); ++index) {

@@ -113,20 +113,6 @@ TEST(Sim, RepliesResetAndRestart) {
     EXPECT_NE(ask("find *"), "(none)");
 }
 
-TEST(Sim, IgnoredRequestsAndARefusedIpConfiguration) {
-    NoInterface network;
-    Responder ignoring(testConfig({{"terminal", "authentication", "none"}, {"faults", "ignored_requests", "echo ip"}}),
-                       network);
-    Responder refusing(testConfig({{"terminal", "authentication", "none"}, {"faults", "refuse_ip", "1"}}), network);
-    const std::string ip = bytes("ip 100101 addr=10.77.0.50 mask=255.255.255.0 gateway=0.0.0.0");
-    EXPECT_FALSE(ignoring.answer(span(bytes("echo 100101")), kPc));
-    EXPECT_FALSE(ignoring.answer(span(ip), kPc));
-    EXPECT_FALSE(ignoring.state().pendingIpv4);
-    EXPECT_TRUE(ignoring.answer(span(bytes("find 100101")), kPc));
-    EXPECT_EQ(refusing.answer(span(ip), kPc), bytes("TALMO|7450|IP|100101|IP|configuration|refused"));
-    EXPECT_FALSE(refusing.state().pendingIpv4);
-}
-
 TEST(Sim, AWrongConfigurationValueIsRefusedWithItsKey) {
     try {
         testConfig({{"network", "mask", "255.0.255.0"}});
