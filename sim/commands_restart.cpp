@@ -93,7 +93,7 @@ std::optional<Ipv4Settings> requestedIpv4(const Request& request, const Ipv4Sett
 
 std::optional<std::vector<std::string>> ip(CommandContext& context) {
     auto settings = requestedIpv4(context.request, context.state.ipv4);
-    if (!settings)
+    if (!settings || context.config.faults.refuseIp)
         return std::vector<std::string>{"IP", "configuration", "refused"};
     context.state.pendingIpv4 = settings;
     return std::vector<std::string>{"IP", "configuration", "OK"};

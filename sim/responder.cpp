@@ -43,7 +43,7 @@ std::optional<std::string> Responder::answer(std::span<const std::uint8_t> datag
         return std::nullopt;
     startApplicationWhenDue(state_);
     auto entry = commands_.find(request->command());
-    if (entry == commands_.end())
+    if (entry == commands_.end() || config_.faults.ignoredRequests.contains(request->command()))
         return std::nullopt;
     const bool anyTerminal =
         entry->second.serialNumbers == SerialNumberMatch::OwnOrAny && request->serialNumber() == "*";

@@ -24,8 +24,9 @@ namespace kestrix::sim {
 // length); the restart then takes a pending or factory address onto the
 // interface. Thread-safe.
 //
-// It does not own a socket, send anything or apply the [faults]: the
-// MaintenanceServer does.
+// Of the [faults] it applies those that concern single commands
+// (ignored_requests, refuse_ip). It does not own a socket, send anything or
+// apply the other faults: the MaintenanceServer does.
 class Responder {
 public:
     Responder(TerminalConfig config, InterfaceAddress& interfaceAddress);

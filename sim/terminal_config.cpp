@@ -262,6 +262,9 @@ void readFaults(SectionReader& faults, TerminalConfig& config) {
     config.faults.delayMilliseconds = static_cast<int>(faults.number("delay_ms", 0, 0, 600000));
     config.faults.duplicate = faults.flag("duplicate", false);
     config.faults.silent = faults.flag("silent", false);
+    for (auto& request : faults.words("ignored_requests", ""))
+        config.faults.ignoredRequests.insert(request);
+    config.faults.refuseIp = faults.flag("refuse_ip", false);
     faults.refuseUnknownKeys();
 }
 

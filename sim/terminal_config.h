@@ -35,6 +35,8 @@ struct FaultSettings {
     int delayMilliseconds = 0;    // every reply leaves this late (time-scaled)
     bool duplicate = false;       // every reply is sent twice
     bool silent = false;          // requests are neither answered nor carried out
+    std::set<std::string> ignoredRequests; // command words neither answered nor carried out
+    bool refuseIp = false;                 // "ip" is answered "IP configuration refused"
 };
 
 // Everything that describes one simulated terminal, read once at start-up

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ip_address.h"
+#include "platform/message_box.h"
 #include "platform/pane_dialog.h"
 
 #include <array>
@@ -94,6 +96,27 @@ public:
     bool LookupAndAdd(const std::string& address);
 
 private:
+    // What became of one set-parameters request (authenticated or not).
+    enum class IPAnswer { Accepted, NotAccepted, Unanswered };
+
+    SetIPAddressOutcome procedure();
+    std::vector<int> usableRows() const;
+    bool reachable(const std::vector<int>& rows);
+    // The requests over one row and the search; nothing when the next row is to be tried.
+    std::optional<SetIPAddressOutcome> runRow(int row, bool lastRow);
+    IPAnswer sendIP(const Ip6Address& broadcast, const std::string& text);
+    bool sendReset(const Ip6Address& broadcast, const std::string& text);
+    // One kind-2 request for the typed serial number to a broadcast address.
+    std::vector<std::string> ask(const Ip6Address& broadcast, const std::string& text);
+    // The reply check: sets the start-up wait from the reply's product, then
+    // gives the words after the serial number, or nothing when the reply is
+    // not from the typed serial number.
+    std::optional<std::vector<std::string>> answerWords(const std::string& reply);
+    void restoreGroup();
+    void showStatus(int messageId);
+    void showMessage(int messageId, MessageIcon icon);
+    std::string newAddress() const;
+
     ActionOwner& owner_;
     SetIPAddressView& view_;
     const LanInterfaces& table_;

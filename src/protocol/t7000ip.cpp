@@ -277,6 +277,15 @@ int T7000ip::setOutgoingIf(int row) {
     return 0;
 }
 
+std::optional<Ip6Address> T7000ip::getLanIfUBroadcastAddr(const LanInterfaces& table, int row) const {
+    if (row < 0 || row >= table.count())
+        return std::nullopt;
+    const LanInterface& entry = table.entries()[static_cast<std::size_t>(row)];
+    trace("T7000ip::getLanIfUBroadcastAddr(): Broadcastadresse (IPv6) %s über Interface %s\n",
+          addressToText(entry.UIPv4BroadcastAddr_AsIPv6).c_str(), entry.IPv4Addr.data());
+    return entry.UIPv4BroadcastAddr_AsIPv6;
+}
+
 std::string T7000ip::addIPBasedAuth(const std::string& request, const std::string& interfaceAddress) const {
     if (interfaceAddress.empty()) {
         trace("T7000ip::addIPBasedAuth(): konnte keinen auth=... String anhängen, da die Interfaceadresse leer ist\n");

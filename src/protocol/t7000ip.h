@@ -9,12 +9,14 @@
 #include <list>
 #include <memory>
 #include <netinet/in.h>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace kestrix {
 
 class CToolBoxLang;
+class LanInterfaces;
 
 // The maintenance datagram engine: owns the one UDP socket of the process
 // (dual stack, bound to port 0xdead, else 0xbeef), queues the requests of all
@@ -69,6 +71,9 @@ public:
     // process-wide LAN interface table: 0, or -1 on failure (also for a row
     // that the table does not have).
     int setOutgoingIf(int row);
+    // The IPv4 subnet broadcast address (IPv4-mapped) of a row of the given
+    // LAN interface table, traced; nothing for a row the table does not have.
+    std::optional<Ip6Address> getLanIfUBroadcastAddr(const LanInterfaces& table, int row) const;
 
     // The request with the IP-based proof " auth=<check value>" appended, over
     // the dotted IPv4 address of the PC interface that reaches the terminal;
