@@ -80,13 +80,11 @@ const BlockField kNamedFields[] = {
 // (at 32, from "6.00" on at 312), the 32-bit value moving from +22 to +24
 // behind two new pad bytes.
 void addChannelRecords(std::vector<BlockField>& fields) {
-    static const std::array<std::string, 6> names{"channel 0", "channel 1", "channel 2",
-                                                  "channel 3", "channel 4", "channel 5"};
     for (int record = 0; record < 6; ++record) {
         const int old = 32 + 78 * record;
         const int wide = 32 + 80 * record;
         const int newest = 312 + 80 * record;
-        const std::string_view name = names[static_cast<std::size_t>(record)];
+        const std::string_view name = "channel record";
         if (record >= 4) {
             fields.push_back({name, 80, {no, no, no, no, wide, newest, newest, newest, newest}});
             continue;

@@ -105,7 +105,7 @@ TEST(IniFileRead, FailuresNameTheFileAndTheCall) {
               "fread: file " + directory.file("") + " in IniFile::IniFile");
 }
 
-TEST(IniDataWrite, SectionsAndKeysInByteOrderAndRemovalCounts) {
+TEST(IniDataWrite, SectionsAndKeysInByteOrder) {
     IniData content;
     const char* const entries[][3] = {
         {"b", "x", "1"}, {"\xC4rger", "y", "2"}, {"B", "z", "3"},  {"", "top", "4"}, {"B", "Z", "5"},
@@ -115,8 +115,7 @@ TEST(IniDataWrite, SectionsAndKeysInByteOrderAndRemovalCounts) {
     content.addSection("a");
     EXPECT_EQ(content.getValue("T", "k", "none"), "9");
     EXPECT_EQ(content.getValue("T", "K", "none"), "none");
-    EXPECT_EQ(content.removeKey("T", "k") + content.removeKey("T", "k") + content.removeKey("U", "k"), 1u);
-    EXPECT_EQ(content.removeSection("T") + content.removeSection("T"), 1u);
+    content.removeSection("T");
     ScratchDirectory directory;
     content.writeToFile(directory.file("out.ini"));
     EXPECT_EQ(directory.read("out.ini"),
