@@ -1,9 +1,11 @@
 // Converting configuration blocks along the version table: every field of
 // every layout carries its own byte pattern, so each single step and each
-// chain shows a byte that lands in the wrong place or is lost.
-#include "config/block_layouts.h"
+// chain shows a byte that lands in the wrong place or is lost; the rules of
+// single steps beyond moving bytes are the rows of conversion_rules.tsv.
+#include "config/blocks.h"
 #include "config/version_conversion.h"
 #include "support/trace_capture.h"
+#include "support/tsv_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +19,7 @@ namespace {
 using test::BlockField;
 using test::blockFields;
 using test::layoutOfVersion;
+using test::patternBlock;
 using test::serverOwner;
 
 constexpr int kVersionCount = static_cast<int>(kConfigVersions.size());
@@ -25,34 +28,28 @@ std::string_view versionText(int index) {
     return kConfigVersions.at(static_cast<std::size_t>(index)).text;
 }
 
-// The offsets (with their fields) where two blocks differ, but for those skipped.
-std::string differences(const UserParamBlock& actual, const UserParamBlock& expected, int versionIndex,
+// The offsets where two blocks differ, but for those skipped, with the bytes.
+std::string differences(const UserParamBlock& actual, const UserParamBlock& expected,
                         const std::vector<bool>& skipped = std::vector<bool>(kUserParamSize, false)) {
     std::ostringstream text;
-    for (std::size_t offset = 0; offset < kUserParamSize; ++offset) {
-        if (skipped[offset] || actual[offset] == expected[offset])
-            continue;
-        text << offset;
-        for (const BlockField& field : blockFields())
-            if (const int start = field.offsets[layoutOfVersion(versionIndex)];
-                start != test::kAbsent && offset - static_cast<std::size_t>(start) < field.width)
-                text << " (" << field.name << ")";
-        text << ": " << int(actual[offset]) << " != " << int(expected[offset]) << "\n";
-    }
+    for (std::size_t offset = 0; offset < kUserParamSize; ++offset)
+        if (!skipped[offset] && actual[offset] != expected[offset])
+            text << offset << ": " << int(actual[offset]) << " != " << int(expected[offset]) << "\n";
     return text.str();
 }
 
+// The tests' own layouts and CRC, which the other tests build on.
 TEST(BlockLayouts, EveryParameterByteBelongsToExactlyOneField) {
+    const std::uint8_t digits[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+    EXPECT_EQ(test::bitwiseCrc16(digits), 0xBB3D);
     for (int version = 0; version < kVersionCount; ++version) {
         std::vector<int> owners(kUserParamSize, 0);
         for (const BlockField& field : blockFields())
-            for (std::size_t position = 0;
-                 field.offsets[layoutOfVersion(version)] != test::kAbsent && position < field.width;
-                 ++position)
-                ++owners.at(static_cast<std::size_t>(field.offsets[layoutOfVersion(version)]) + position);
-        const std::size_t length = kConfigVersions[static_cast<std::size_t>(version)].length;
+            for (std::size_t at = 0;
+                 field.offsets[layoutOfVersion(version)] != test::kAbsent && at < field.width; ++at)
+                ++owners.at(static_cast<std::size_t>(field.offsets[layoutOfVersion(version)]) + at);
         for (std::size_t offset = 0; offset < kUserParamSize; ++offset)
-            EXPECT_EQ(owners[offset], offset >= 4 && offset < length - 2 ? 1 : 0)
+            EXPECT_EQ(owners[offset], offset >= 4 && offset < test::versionLength(version) - 2 ? 1 : 0)
                 << versionText(version) << " " << offset;
     }
 }
@@ -89,7 +86,7 @@ class SingleStep : public ::testing::TestWithParam<std::pair<int, int>> {};
 
 TEST_P(SingleStep, CarriesEveryFieldBothLayoutsHoldAndZeroesTheRest) {
     const auto [from, to] = GetParam();
-    const UserParamBlock source = test::patternBlock(from);
+    const UserParamBlock source = patternBlock(from);
     UserParamBlock expected = test::emptyBlock(to);
     for (const BlockField& field : blockFields()) {
         const int oldOffset = field.offsets[layoutOfVersion(from)];
@@ -106,7 +103,8 @@ TEST_P(SingleStep, CarriesEveryFieldBothLayoutsHoldAndZeroesTheRest) {
     for (const auto& ruled : kRuledBytes)
         if (ruled.from == from && ruled.to == to)
             std::fill_n(skipped.begin() + static_cast<std::ptrdiff_t>(ruled.offset), ruled.length, true);
-    EXPECT_EQ(differences(test::converted(source, from, to, serverOwner()), expected, to, skipped), "");
+    EXPECT_EQ(differences(test::converted(source, from, to, serverOwner()), expected, skipped), "")
+        << versionText(from) << " -> " << versionText(to);
 }
 
 std::vector<std::pair<int, int>> neighbourSteps() {
@@ -116,78 +114,49 @@ std::vector<std::pair<int, int>> neighbourSteps() {
     return steps;
 }
 
-INSTANTIATE_TEST_SUITE_P(AllNeighbours, SingleStep, ::testing::ValuesIn(neighbourSteps()),
-                         [](const ::testing::TestParamInfo<std::pair<int, int>>& step) {
-                             std::string name = std::string(versionText(step.param.first)) + "_to_" +
-                                                std::string(versionText(step.param.second));
-                             std::ranges::replace(name, '.', '_');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(AllNeighbours, SingleStep, ::testing::ValuesIn(neighbourSteps()));
 
 TEST(Chain, LongChainsWalkEverySingleStepAndSameLengthPartnersOnlyChangeTheVersion) {
     for (const auto& [from, to] : {std::pair{4, 14}, std::pair{14, 0}, std::pair{0, 14}}) {
-        UserParamBlock stepwise = test::patternBlock(from);
-        const int direction = to > from ? 1 : -1;
-        for (int index = from; index != to; index += direction)
-            stepwise = test::converted(stepwise, index, index + direction, test::tclOwner());
-        EXPECT_EQ(
-            differences(test::converted(test::patternBlock(from), from, to, test::tclOwner()), stepwise, to),
-            "")
+        UserParamBlock stepwise = patternBlock(from);
+        for (int index = from; index != to; index += to > from ? 1 : -1)
+            stepwise = test::converted(stepwise, index, index + (to > from ? 1 : -1), test::tclOwner());
+        EXPECT_EQ(differences(test::converted(patternBlock(from), from, to, test::tclOwner()), stepwise), "")
             << versionText(from) << " -> " << versionText(to);
     }
-    UserParamBlock expected = test::patternBlock(13);
-    test::writeVersionCharacters(expected, 14);
-    EXPECT_EQ(differences(test::converted(test::patternBlock(13), 13, 14, serverOwner()), expected, 14), "");
+    UserParamBlock expected = patternBlock(13);
+    expected[3] = '1';
+    EXPECT_EQ(differences(test::converted(patternBlock(13), 13, 14, serverOwner()), expected), "");
 }
 
-TEST(SetBlockVersion, TracesItsWayAndKeepsItsOwnVersion) {
-    test::TraceCapture trace;
-    UserParamBlock block = test::patternBlock(4);
-    int index = 4;
-    EXPECT_TRUE(setBlockVersion(block, index, "6.21", serverOwner(), true));
-    EXPECT_EQ(index, 14);
-    EXPECT_EQ(std::string_view(reinterpret_cast<const char*>(block.data()), 4), "6.21");
-    EXPECT_TRUE(trace.contains("setUserParamVersion() startet mit AktVersion 5.91 und NewVersion 6.21\n"
-                               "setUserParamVersion() Konvertierung auf neuere Version (Index: 14)\n"));
-    EXPECT_TRUE(trace.contains("setUserParamVersion(): Ok, Version wunschgemäß konvertiert\n"));
-    EXPECT_TRUE(setBlockVersion(block, index, "4.10", serverOwner(), true));
-    EXPECT_EQ(index, 0);
-    EXPECT_TRUE(trace.contains("setUserParamVersion() Konvertierung auf ältere Version (Index: 0)\n"));
-    trace.clear();
-    const UserParamBlock source = test::patternBlock(9);
-    block = source;
-    index = 9;
-    EXPECT_TRUE(setBlockVersion(block, index, "6.02", serverOwner(), false));
-    EXPECT_EQ(block, source);
-    EXPECT_TRUE(trace.contains("setUserParamVersion(): Version bleibt gleich\n"));
-}
-
-// An unknown target, or a block not of its index's version, leaves block and index alone.
+// An unknown target, or a block not of its index's version, leaves block and
+// index alone; a block of the target's version stays as it is.
 TEST(SetBlockVersion, RefusesUnknownTargetsAndBlocksNotOfTheirIndex) {
-    UserParamBlock garbled = test::patternBlock(13);
+    UserParamBlock garbled = patternBlock(13);
     garbled[3] = '9';
     const struct {
         UserParamBlock block;
         int index;
         std::string_view target;
+        bool converts;
         std::string trace;
     } cases[] = {
-        {test::patternBlock(13), 13, "6.22",
+        {patternBlock(13), 13, "6.22", false,
          "setUserParamVersion() NewVersion 6.22 ist eine unbekannte Version\n"},
-        {test::patternBlock(13), 13, "6.2", "NewVersion 6.2 ist eine unbekannte Version"},
-        {test::patternBlock(13), 13, "", "NewVersion  ist eine unbekannte Version"},
-        {test::patternBlock(13), 13, "4.1O", "NewVersion 4.1O ist eine unbekannte Version"},
-        {UserParamBlock{}, 0, "5.10",
-         "setUserParamVersion(): user_params hat eine unbekannte Version, die nicht "
-         "konvertiert werden konnte.\n"},
-        {test::patternBlock(13), 3, "5.10", "user_params hat eine unbekannte Version"},
-        {garbled, 13, "5.10", "user_params hat eine unbekannte Version"},
+        {patternBlock(13), 13, "6.2", false, "NewVersion 6.2 ist eine unbekannte Version"},
+        {patternBlock(13), 13, "", false, "NewVersion  ist eine unbekannte Version"},
+        {UserParamBlock{}, 0, "5.10", false,
+         "setUserParamVersion(): user_params hat eine unbekannte Version, die nicht konvertiert werden "
+         "konnte.\n"},
+        {patternBlock(13), 3, "5.10", false, "user_params hat eine unbekannte Version"},
+        {garbled, 13, "5.10", false, "user_params hat eine unbekannte Version"},
+        {patternBlock(9), 9, "6.02", true, "setUserParamVersion(): Version bleibt gleich\n"},
     };
     for (const auto& c : cases) {
         test::TraceCapture trace;
         UserParamBlock block = c.block;
         int index = c.index;
-        EXPECT_FALSE(setBlockVersion(block, index, c.target, serverOwner(), false)) << c.target;
+        EXPECT_EQ(setBlockVersion(block, index, c.target, serverOwner(), false), c.converts) << c.target;
         EXPECT_EQ(block, c.block);
         EXPECT_EQ(index, c.index);
         EXPECT_TRUE(trace.contains(c.trace)) << trace.text();
@@ -200,26 +169,109 @@ TEST(SetBlockVersion, ArbitraryBlocksStayWithinTheTargetLength) {
     std::mt19937 random(20240607);
     std::uniform_int_distribution<int> byte(0, 255);
     for (int round = 0; round < 8; ++round) {
-        BlockOwner owner;
-        owner.isServer = byte(random) % 2 == 0;
-        owner.platformGroup = byte(random) % 9 - 1;
-        owner.productType = byte(random) % 20 - 1;
-        owner.serialNumber = std::string(static_cast<std::size_t>(byte(random) % 40), '7');
-        owner.versionKey = byte(random) % 2 == 0 ? "5_16~" : "5_15~";
+        const BlockOwner owner{.isServer = byte(random) % 2 == 0,
+                               .platformGroup = byte(random) % 9 - 1,
+                               .productType = byte(random) % 20 - 1,
+                               .serialNumber = std::string(static_cast<std::size_t>(byte(random) % 40), '7'),
+                               .versionKey = byte(random) % 2 == 0 ? "5_16~" : "5_15~"};
         const bool doSwap = byte(random) % 2 == 0;
         for (int from = 0; from < kVersionCount; ++from) {
             UserParamBlock source;
             std::ranges::generate(source, [&] { return static_cast<std::uint8_t>(byte(random)); });
-            test::writeVersionCharacters(source, from);
+            std::ranges::copy(versionText(from), source.begin());
             for (int to = 0; to < kVersionCount; ++to) {
-                const std::size_t length = kConfigVersions[static_cast<std::size_t>(to)].length;
                 const UserParamBlock result = test::converted(source, from, to, owner, doSwap);
-                EXPECT_TRUE(std::all_of(result.begin() + static_cast<std::ptrdiff_t>(length), result.end(),
-                                        [](std::uint8_t value) { return value == 0; }) ||
-                            to == from)
+                EXPECT_TRUE(to == from ||
+                            std::all_of(result.begin() + static_cast<std::ptrdiff_t>(test::versionLength(to)),
+                                        result.end(), [](std::uint8_t value) { return value == 0; }))
                     << versionText(from) << " -> " << versionText(to);
             }
         }
+    }
+}
+
+// The owners a row of the table names: "server group=1,2" names two servers.
+std::vector<BlockOwner> ownersOf(const std::string& text, bool& swap) {
+    std::istringstream words(text);
+    std::string word;
+    words >> word;
+    std::vector<BlockOwner> owners{word == "tcl" ? test::tclOwner() : serverOwner()};
+    while (words >> word) {
+        swap = swap || word == "swap";
+        if (word == "swap")
+            continue;
+        const std::string name = word.substr(0, word.find('='));
+        std::vector<BlockOwner> named;
+        std::istringstream values(word.substr(name.size() + 1) + ",");
+        for (std::string value; std::getline(values, value, ',');)
+            for (BlockOwner owner : owners) {
+                if (name == "group" || name == "product")
+                    (name == "group" ? owner.platformGroup : owner.productType) = std::stoi(value);
+                else
+                    (name == "serial" ? owner.serialNumber : owner.versionKey) = value;
+                named.push_back(owner);
+            }
+        owners = named;
+    }
+    return owners;
+}
+
+TEST(ConversionRules, TheRowsOfTheTable) {
+    const auto rows = test::readTsvRows(KESTRIX_CONFIG_TEST_DATA "/conversion_rules.tsv", 5);
+    ASSERT_GE(rows.size(), 70u) << "the known-answer file looks truncated";
+    for (const auto& row : rows) {
+        std::vector<int> steps;
+        std::istringstream versions(row[0]);
+        for (std::string version; std::getline(versions, version, '>');)
+            steps.push_back(test::versionIndex(version));
+        bool swap = false;
+        for (const BlockOwner& owner : ownersOf(row[1], swap)) {
+            std::istringstream blocks(row[2]);
+            for (std::string items; std::getline(blocks, items, ';');) {
+                SCOPED_TRACE(row[0] + " " + row[1] + " " + items + ": group " +
+                             std::to_string(owner.platformGroup) + ", product " +
+                             std::to_string(owner.productType) + ", key " + owner.versionKey);
+                UserParamBlock block = test::emptyBlock(steps[0]);
+                test::putItems(block, items);
+                test::TraceCapture trace;
+                for (std::size_t step = 1; step < steps.size(); ++step)
+                    block = test::converted(block, steps[step - 1], steps[step], owner, swap);
+                for (const auto& [offset, bytes] : test::byteItems(row[3]))
+                    EXPECT_EQ(std::string(block.begin() + static_cast<std::ptrdiff_t>(offset),
+                                          block.begin() + static_cast<std::ptrdiff_t>(offset + bytes.size())),
+                              bytes)
+                        << "at " << offset;
+                std::istringstream texts(row[4]);
+                for (std::string text; std::getline(texts, text, '|') && text != "-";)
+                    EXPECT_EQ(trace.contains(text.substr(text.front() == '!' ? 1 : 0)), text.front() != '!')
+                        << text;
+            }
+        }
+    }
+}
+
+// Old reader codes with a type and mode of their own; every other code
+// becomes type 0, mode 1, and comes back as 1, as does the Hitag code 7.
+TEST(ConversionRules, InternalReaderCodeBecomesTypeAndModeAndComesBack) {
+    constexpr std::uint8_t kReaderPairs[][3] = {
+        {0, 0, 0},   {2, 0, 2},    {3, 0, 3},    {4, 0, 4},    {5, 1, 5},    {7, 2, 7},  {8, 128, 0},
+        {9, 128, 1}, {10, 128, 2}, {11, 128, 3}, {12, 128, 4}, {13, 129, 5}, {16, 1, 6},
+    };
+    const int v603 = test::versionIndex("6.03"), v610 = test::versionIndex("6.10");
+    for (int code = 0; code < 256; ++code) {
+        std::array<std::uint8_t, 3> expected{static_cast<std::uint8_t>(code), 0, 1};
+        for (const auto& pair : kReaderPairs)
+            if (pair[0] == code)
+                std::ranges::copy(pair, expected.begin());
+        UserParamBlock block = test::emptyBlock(v603);
+        block[974] = static_cast<std::uint8_t>(code);
+        block[975] = 0x77;
+        const UserParamBlock upper = test::converted(block, v603, v610, serverOwner());
+        EXPECT_EQ(upper[974], expected[1]) << code;
+        EXPECT_EQ(upper[975], expected[2]) << code;
+        const bool comesBack = std::ranges::any_of(kReaderPairs, [&](auto& pair) { return pair[0] == code; });
+        EXPECT_EQ(test::converted(upper, v610, v603, serverOwner())[974], comesBack && code != 7 ? code : 1)
+            << code;
     }
 }
 

@@ -1,10 +1,11 @@
-#include "config/block_layouts.h"
+#include "config/blocks.h"
 
 #include "config/version_conversion.h"
+#include "netbed/child_process.h"
 
 #include <algorithm>
-#include <gtest/gtest.h>
-#include <string>
+#include <sstream>
+#include <sys/wait.h>
 
 namespace kestrix::test {
 
@@ -79,13 +80,11 @@ const BlockField kNamedFields[] = {
 // (at 32, from "6.00" on at 312), the 32-bit value moving from +22 to +24
 // behind two new pad bytes.
 void addChannelRecords(std::vector<BlockField>& fields) {
-    static const std::array<std::string, 6> names{"channel 0", "channel 1", "channel 2",
-                                                  "channel 3", "channel 4", "channel 5"};
     for (int record = 0; record < 6; ++record) {
         const int old = 32 + 78 * record;
         const int wide = 32 + 80 * record;
         const int newest = 312 + 80 * record;
-        const std::string_view name = names[static_cast<std::size_t>(record)];
+        const std::string_view name = "channel record";
         if (record >= 4) {
             fields.push_back({name, 80, {no, no, no, no, wide, newest, newest, newest, newest}});
             continue;
@@ -131,6 +130,25 @@ std::vector<BlockField> allFields() {
 
 } // namespace
 
+int versionIndex(std::string_view version) {
+    return configVersionIndex(version).value();
+}
+
+std::size_t versionLength(int index) {
+    return kConfigVersions.at(static_cast<std::size_t>(index)).length;
+}
+
+bool bigEndianVersion(int index) {
+    return std::string_view("5.91 5.93 6.01 6.03 6.11 6.21")
+               .find(kConfigVersions.at(static_cast<std::size_t>(index)).text) != std::string_view::npos;
+}
+
+std::string versionName(const ::testing::TestParamInfo<int>& info) {
+    std::string name(kConfigVersions.at(static_cast<std::size_t>(info.param)).text);
+    name[1] = '_';
+    return "v" + name;
+}
+
 std::size_t layoutOfVersion(int versionIndex) {
     constexpr std::array<std::size_t, 15> kLayouts{0, 1, 2, 3, 4, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8};
     return kLayouts.at(static_cast<std::size_t>(versionIndex));
@@ -141,14 +159,80 @@ std::span<const BlockField> blockFields() {
     return fields;
 }
 
-void writeVersionCharacters(UserParamBlock& block, int versionIndex) {
-    std::ranges::copy(kConfigVersions.at(static_cast<std::size_t>(versionIndex)).text, block.begin());
-}
-
 UserParamBlock emptyBlock(int versionIndex) {
     UserParamBlock block{};
-    writeVersionCharacters(block, versionIndex);
+    std::ranges::copy(kConfigVersions.at(static_cast<std::size_t>(versionIndex)).text, block.begin());
     return block;
+}
+
+UserParamBlock patternBlock(int versionIndex) {
+    UserParamBlock block = emptyBlock(versionIndex);
+    const std::span<const BlockField> fields = blockFields();
+    for (std::size_t number = 0; number < fields.size(); ++number) {
+        const int offset = fields[number].offsets[layoutOfVersion(versionIndex)];
+        for (std::size_t position = 0; offset != kAbsent && position < fields[number].width; ++position)
+            block.at(static_cast<std::size_t>(offset) + position) = patternByte(number, position);
+    }
+    return block;
+}
+
+std::uint16_t bitwiseCrc16(std::span<const std::uint8_t> bytes) {
+    unsigned crc = 0;
+    for (std::uint8_t byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) != 0 ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    return static_cast<std::uint16_t>(crc);
+}
+
+UserParamBlock withCrc(UserParamBlock block, int versionIndex) {
+    const std::size_t length = versionLength(versionIndex);
+    const std::uint16_t crc = bitwiseCrc16(std::span(block).first(length - 2));
+    const bool big = bigEndianVersion(versionIndex);
+    block[length - 2] = static_cast<std::uint8_t>(big ? crc >> 8 : crc & 0xFF);
+    block[length - 1] = static_cast<std::uint8_t>(big ? crc & 0xFF : crc >> 8);
+    return block;
+}
+
+std::vector<std::uint8_t> firstBytes(const UserParamBlock& block, std::size_t length) {
+    return {block.begin(), block.begin() + static_cast<std::ptrdiff_t>(length)};
+}
+
+std::vector<std::uint8_t> patternFile(int versionIndex) {
+    return firstBytes(withCrc(patternBlock(versionIndex), versionIndex), versionLength(versionIndex));
+}
+
+std::vector<std::pair<std::size_t, std::string>> byteItems(const std::string& text) {
+    std::vector<std::pair<std::size_t, std::string>> items;
+    std::istringstream words(text);
+    const auto hex = [](const std::string& digits) { return std::stoul(digits, nullptr, 16); };
+    for (std::string word; words >> word && word != "-";) {
+        const std::size_t equals = word.find('=');
+        std::string bytes;
+        std::istringstream pieces(word.substr(equals + 1));
+        for (std::string piece; std::getline(pieces, piece, '+');) {
+            if (piece.front() == '\'')
+                bytes += piece.substr(1, piece.size() - 2);
+            else if (const std::size_t star = piece.find('*'); star != std::string::npos)
+                bytes += std::string(std::stoul(piece.substr(0, star)),
+                                     static_cast<char>(hex(piece.substr(star + 1))));
+            else if (const std::size_t dots = piece.find(".."); dots != std::string::npos)
+                for (unsigned long byte = hex(piece.substr(0, dots)); byte <= hex(piece.substr(dots + 2));
+                     ++byte)
+                    bytes += static_cast<char>(byte);
+            else
+                for (std::size_t at = 0; at < piece.size(); at += 2)
+                    bytes += static_cast<char>(hex(piece.substr(at, 2)));
+        }
+        items.emplace_back(std::stoul(word.substr(0, equals)), bytes);
+    }
+    return items;
+}
+
+void putItems(UserParamBlock& block, const std::string& items) {
+    for (const auto& [offset, bytes] : byteItems(items))
+        std::ranges::copy(bytes, block.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
 BlockOwner serverOwner() {
@@ -174,19 +258,16 @@ UserParamBlock converted(UserParamBlock block, int fromIndex, int toIndex, const
     return block;
 }
 
-UserParamBlock patternBlock(int versionIndex) {
-    UserParamBlock block{};
-    writeVersionCharacters(block, versionIndex);
-    const std::size_t layout = layoutOfVersion(versionIndex);
-    const std::span<const BlockField> fields = blockFields();
-    for (std::size_t number = 0; number < fields.size(); ++number) {
-        const int offset = fields[number].offsets[layout];
-        if (offset == kAbsent)
-            continue;
-        for (std::size_t position = 0; position < fields[number].width; ++position)
-            block.at(static_cast<std::size_t>(offset) + position) = patternByte(number, position);
-    }
-    return block;
+std::string cliCommandLine(const std::filesystem::path& directory, const std::vector<std::string>& words) {
+    std::string line = "cd '" + directory.string() + "' && " + KESTRIX_CLI; // no word holds a quote
+    for (const std::string& word : words)
+        line += " '" + word + "'";
+    return line;
+}
+
+CliRun runCli(const ScratchDirectory& directory, const std::vector<std::string>& words) {
+    const CommandResult result = runCommand({"sh", "-c", cliCommandLine(directory.path(), words)});
+    return {WIFEXITED(result.waitStatus) ? WEXITSTATUS(result.waitStatus) : -1, result.output};
 }
 
 } // namespace kestrix::test
