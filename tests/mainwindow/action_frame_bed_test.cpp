@@ -234,7 +234,7 @@ TEST_F(ActionFrameOnBed, KestrixCliResetAndSetip) {
          "Terminal is reachable with its current IPv4 address."},
         {{"setip", "100124", "--addr", "10.77.0.60", "--mask", "255.255.255.0", "--gateway", "10.77.0.1"},
          0,
-         "100124  10.77.0.60"},
+         "100124         10.77.0.60\n"},
     };
     EXPECT_TRUE(bed_->runOnPc([&] {
         const fs::path directory = files_ / "cli";

@@ -11,7 +11,6 @@
 #include "address_reset/set_ip_address.h"
 #include "config/login_for_setup.h"
 #include "mainwindow/main_dialog.h"
-#include "platform/pause.h"
 #include "protocol/t7000ip.h"
 
 #include <algorithm>
@@ -170,8 +169,9 @@ Ipv4Fields fieldsOf(const std::string& text) {
     return fields;
 }
 
-// A line on standard error every five (scaled) seconds while a long wait
-// runs, so that a technician sees that the program works.
+// A line on standard error every five seconds while a long wait runs, so
+// that a technician sees that the program works. It shows time as it passes:
+// KESTRIX_TIME_SCALE shortens the waits, not the clock.
 class WaitTicker {
 public:
     explicit WaitTicker(std::string what) : what_(std::move(what)), thread_([this] { run(); }) {}
@@ -190,7 +190,7 @@ private:
     void run() {
         const auto start = std::chrono::steady_clock::now();
         std::unique_lock lock(mutex_);
-        while (!wake_.wait_for(lock, scaledPause(5000), [this] { return stopped_; })) {
+        while (!wake_.wait_for(lock, std::chrono::seconds(5), [this] { return stopped_; })) {
             const auto seconds =
                 std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
             std::fprintf(stderr, "kestrix-cli: %s (%lld s)\n", what_.c_str(),
