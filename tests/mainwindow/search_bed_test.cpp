@@ -1,6 +1,5 @@
 #include "mainwindow/main_dialog.h"
 #include "mainwindow/recording_view.h"
-#include "netbed/bed_availability.h"
 #include "netbed/network_bed.h"
 #include "protocol/t7000ip.h"
 #include "support/capabilities.h"

@@ -1,5 +1,4 @@
 #include "messages/toolbox_lang.h"
-#include "netbed/bed_availability.h"
 #include "netbed/network_bed.h"
 #include "protocol/t7000ip.h"
 #include "support/trace_capture.h"

@@ -1,5 +1,6 @@
 #include "messages/toolbox_lang.h"
 #include "protocol/t7000ip.h"
+#include "support/capabilities.h"
 #include "support/scripted_peer.h"
 #include "support/trace_capture.h"
 #include "lan/lan_interfaces.h"
@@ -10,10 +11,12 @@
 
 #include <cstdlib>
 #include <memory>
+#include <thread>
 
-// Locating against a scripted terminal on loopback, in a network namespace of
-// its own with one LAN interface kxla (10.97.0.1/24): the order of attempts
-// and the error codes. The test bed's tests locate across real subnets.
+// Locating against a scripted terminal on loopback, and the host routes it
+// adds, in a network namespace of its own with one LAN interface kxra
+// (10.99.0.1/24) whose peer kxrb (no IPv4) is up: the order of attempts, the
+// error codes and the routing table. The test bed's tests locate across real subnets.
 
 namespace kestrix {
 namespace {
@@ -33,21 +36,34 @@ void answerFindAndEcho(const PeerRequest& request, ScriptedPeer& peer) {
                    ScriptedPeer::datagram("TALMO 7460 1 100200 PZE 6.20 port=4711 connect=PASSIVE auth=OK"));
 }
 
+// The main table's rows whose destination is the dotted address.
+std::vector<RouteRow> routesTo(const char* address) {
+    std::vector<RouteRow> rows, matching;
+    int error = 0;
+    EXPECT_TRUE(route_table::read(rows, error));
+    for (const auto& row : rows)
+        if (addressToText(Ip6Address::fromIPv4(row.destination), MappedForm::DottedOnly) == address)
+            matching.push_back(row);
+    return matching;
+}
+
 class Locating : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        // Link-local addresses without duplicate detection, so that the IPv6
+        // routes (and so the metric) and kxrb's row are there at once.
         ASSERT_EQ(
-            std::system("ip link add kxla type veth peer name kxlb && ip addr add 10.97.0.1/24 dev kxla && "
-                        "ip link set kxla up && ip link set kxlb up"),
+            std::system("ip link add kxra type veth peer name kxrb && ip addr add 10.99.0.1/24 dev kxra && "
+                        "ip addr add fe80::1/64 dev kxra nodad && ip addr add fe80::2/64 dev kxrb nodad && "
+                        "ip link set kxra up && ip link set kxrb up"),
             0);
         enumerateLanInterfaces();
+        ASSERT_EQ(lanInterfaces().count(), 2); // kxra (row 0: IPv4 rows come first) and kxrb
     }
-    // The scripted terminal binds its port before the engine binds the unspecified address.
-    ScriptedPeer terminal_{"127.0.0.2", 0xdead, answerFindAndEcho};
-    CToolBoxLang language_{kLocaleIdEnglishUnitedStates};
-    T7000ip& engine_ = T7000ip::getT7000ip(&language_);
-    void TearDown() override { T7000ip::releaseT7000ip(); }
-
+    void TearDown() override {
+        std::system("ip route flush 10.98.0.0/16 2>/dev/null");
+        T7000ip::releaseT7000ip();
+    }
     template <typename Construct> void expectError(int code, Construct construct) {
         try {
             construct();
@@ -56,6 +72,11 @@ protected:
             EXPECT_EQ(error.code, code) << error.text;
         }
     }
+
+    // The scripted terminal binds its port before the engine binds the unspecified address.
+    ScriptedPeer terminal_{"127.0.0.2", 0xdead, answerFindAndEcho};
+    CToolBoxLang language_{kLocaleIdEnglishUnitedStates};
+    T7000ip& engine_ = T7000ip::getT7000ip(&language_);
 };
 
 TEST_F(Locating, ByAddressWithFindThenTheIDBasedSearch) {
@@ -101,7 +122,7 @@ TEST_F(Locating, ANameThatDoesNotResolveFailsWithCode2OnlyWithoutSerialNumber) {
     EXPECT_TRUE(trace.contains("Terminal::T7000ipLocateByFind(SN = 4711) Versuche\n"));
 }
 
-TEST_F(Locating, AnAddressThatAnswersNowhereGetsExactlyOneRouteAttempt) {
+TEST_F(Locating, AnAddressThatAnswersNowhereGetsExactlyOneRouteAttemptAndNoRouteAfterwards) {
     TraceCapture trace;
     expectError(1, [&] { Terminal record(engine_, AuthenticationMode::IDBased, "10.96.0.5", "", -1); });
     const std::string text = trace.text();
@@ -109,13 +130,8 @@ TEST_F(Locating, AnAddressThatAnswersNowhereGetsExactlyOneRouteAttempt) {
     ASSERT_NE(attempt, std::string::npos);
     EXPECT_EQ(text.find("Terminal::tryToRoute() für", attempt + 1), std::string::npos);
     EXPECT_TRUE(
-        trace.contains("CreateIpForwardEntry() for Destination: 10.96.0.5, NextHop: 10.97.0.1 done.\n"));
-    // The route of the failed attempt is gone again.
-    std::vector<RouteRow> rows;
-    int error = 0;
-    ASSERT_TRUE(route_table::read(rows, error));
-    for (const auto& row : rows)
-        EXPECT_NE(row.destination, Ip6Address::fromIPv4Bytes(10, 96, 0, 5).ipv4NetworkOrder());
+        trace.contains("CreateIpForwardEntry() for Destination: 10.96.0.5, NextHop: 10.99.0.1 done.\n"));
+    EXPECT_TRUE(routesTo("10.96.0.5").empty());
 }
 
 TEST_F(Locating, DisplayAddressPrefersWhatTheUserKnows) {
@@ -127,6 +143,107 @@ TEST_F(Locating, DisplayAddressPrefersWhatTheUserKnows) {
     EXPECT_EQ(ipv4.displayAddress(AddressDisplay::AsKnown), "::ffff:10.1.2.3");
     fields.IPv6Addresses = {{"2001:db8::7", "64", false, false, ""}};
     EXPECT_EQ(Terminal(engine_, fields).displayAddress(AddressDisplay::AsKnown), "2001:db8::7");
+}
+
+TEST_F(Locating, AddRouteCreatesAnOnLinkHostRouteOneAboveTheInterfaceMetric) {
+    Terminal record(engine_, TerminalFields{});
+    TraceCapture trace;
+    ASSERT_TRUE(record.addRoute("10.98.0.5", 0));
+    auto routes = routesTo("10.98.0.5");
+    ASSERT_EQ(routes.size(), 1u);
+    EXPECT_EQ(routes[0].prefixLength, 32);
+    EXPECT_EQ(routes[0].nextHop, 0u); // on-link
+    EXPECT_EQ(routes[0].type, 3);
+    EXPECT_EQ(routes[0].protocol, route_table::kOwnRouteProtocol);
+    EXPECT_EQ(routes[0].interfaceIndex, lanInterfaces().entries()[0].IPv4IfIndex);
+    EXPECT_TRUE(trace.contains("Terminal::addRoute(): CreateIpForwardEntry() for Destination: 10.98.0.5, "
+                               "NextHop: 10.99.0.1 done.\n"));
+    EXPECT_TRUE(trace.contains("has Metric " + std::to_string(routes[0].metric - 1) + ".\n"));
+    // A second route to the same destination is refused, with the error traced.
+    EXPECT_FALSE(record.addRoute("10.98.0.5", 0));
+    EXPECT_TRUE(trace.contains("Terminal::addRoute(): Destination: 10.98.0.5, NextHop: 10.99.0.1 failed: " +
+                               std::to_string(EEXIST) + ".\n"));
+    bool added = true;
+    std::thread unprivileged([&] {
+        ASSERT_TRUE(test::dropNetworkAdministration());
+        added = record.addRoute("10.98.0.6", 0);
+    });
+    unprivileged.join();
+    EXPECT_FALSE(added);
+    EXPECT_TRUE(routesTo("10.98.0.6").empty());
+    EXPECT_TRUE(trace.contains("Terminal::addRoute(): Destination: 10.98.0.6, NextHop: 10.99.0.1 failed: "
+                               "Administratorrechte fehlen!\n"));
+}
+
+// Only the program's own host routes to the address go (an earlier run's
+// too); an administrator's route to it, the default route (a terminal
+// without IPv4) and a subnet's route, even one of the program's protocol, stay.
+TEST_F(Locating, DeleteRouteRemovesOnlyTheProgramsOwnHostRoutes) {
+    ASSERT_EQ(std::system("ip route add 10.98.0.7 dev kxra metric 5 proto 176 && "
+                          "ip route add 10.98.0.7 via 10.99.0.2 metric 9 proto static && "
+                          "ip route add 10.98.0.8 dev kxra proto 176 && ip route add 10.98.1.0/24 dev kxra proto 176 && "
+                          "ip route add default via 10.99.0.2 dev kxra"),
+              0);
+    Terminal record(engine_, TerminalFields{});
+    TraceCapture trace;
+    EXPECT_TRUE(record.deleteRoute("10.98.0.7"));
+    const std::vector<RouteRow> kept = routesTo("10.98.0.7");
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].nextHop, Ip6Address::fromIPv4Bytes(10, 99, 0, 2).ipv4NetworkOrder());
+    EXPECT_EQ(routesTo("10.98.0.8").size(), 1u);
+    EXPECT_TRUE(trace.contains("         10.98.0.7   255.255.255.255         10.99.0.2\t0\t"));
+    EXPECT_TRUE(trace.contains("Terminal::deleteRoute(): DeleteIpForwardEntry(10.98.0.7) done.\n"));
+    EXPECT_TRUE(
+        trace.contains("Terminal::deleteRoute(): route to 10.98.0.7 of protocol 4 is not ours, left alone.\n"));
+    for (const char* address : {"0.0.0.0", "10.99.0.0", "10.98.1.0"}) {
+        EXPECT_TRUE(record.deleteRoute(address));
+        ASSERT_EQ(routesTo(address).size(), 1u) << address;
+        EXPECT_LT(routesTo(address)[0].prefixLength, 32) << address;
+    }
+    std::system("ip route del default 2>/dev/null");
+
+    // An interrupted process deletes the routes it added, and only those.
+    ASSERT_TRUE(record.addRoute("10.98.0.9", 0));
+    ASSERT_TRUE(record.addRoute("10.98.0.10", 0));
+    Terminal::deleteAllOwnRoutes();
+    EXPECT_TRUE(routesTo("10.98.0.9").empty() && routesTo("10.98.0.10").empty());
+    EXPECT_EQ(routesTo("10.98.0.7").size(), 1u);
+    EXPECT_EQ(routesTo("10.98.0.8").size(), 1u) << "an earlier run's route is no business of the interrupt";
+}
+
+TEST_F(Locating, ANewAddressInNoSubnetIsRoutedThroughTheKnownInterfaceAsLongAsTheRecordLives) {
+    TerminalFields accepted;
+    accepted.AuthOK = true;
+    Terminal record(engine_, accepted);
+    EXPECT_TRUE(record.prepareForNewAddr("::ffff:10.99.0.20", ""));
+    EXPECT_FALSE(record.AuthOK);     // to be found again at the new address
+    EXPECT_FALSE(record.RouteAdded); // in the interface's subnet
+    EXPECT_EQ(record.LanIfIndex, 0);
+    {
+        Terminal terminal(engine_, TerminalFields{});
+        terminal.setLanIf(0);
+        TraceCapture trace;
+        EXPECT_TRUE(terminal.prepareForNewAddr("::ffff:10.98.0.9", "t9.example"));
+        EXPECT_TRUE(terminal.RouteAdded);
+        EXPECT_EQ(routesTo("10.98.0.9").size(), 1u);
+        EXPECT_EQ(terminal.IPAddrInUse, "::ffff:10.98.0.9");
+        EXPECT_EQ(terminal.DNSNameInUse, "t9.example");
+        EXPECT_TRUE(trace.contains(
+            "Terminal::prepareForNewAddr(): neue IP-Adresse 10.98.0.9 passt in kein Subnetz\n"));
+        // Another new address: the old route goes, the new one comes.
+        EXPECT_TRUE(terminal.prepareForNewAddr("::ffff:10.98.0.10", ""));
+        EXPECT_TRUE(routesTo("10.98.0.9").empty());
+        EXPECT_EQ(routesTo("10.98.0.10").size(), 1u);
+    }
+    EXPECT_TRUE(routesTo("10.98.0.10").empty() && routesTo("10.99.0.20").empty());
+    // An IPv6 terminal is left alone.
+    TerminalFields ipv6;
+    ipv6.AddrInUse = *addressFromText("fe80::5");
+    ipv6.IPAddrInUse = "fe80::5";
+    Terminal ipv6Terminal(engine_, ipv6);
+    TraceCapture trace;
+    EXPECT_EQ(ipv6Terminal.tryToRoute(), 0);
+    EXPECT_EQ(trace.text(), "Terminal::tryToRoute(): wird nicht ausgeführt, da 'fe80::5' keine IPv4-Adresse ist.\n");
 }
 
 // By address the engine is given no serial number: another terminal's reply

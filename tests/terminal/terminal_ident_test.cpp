@@ -92,109 +92,55 @@ TEST(ParseIdent, SerialNumberExpectedAndWhatFollowsTheVersion) {
     EXPECT_EQ(record.parseIdent("TALMO 7450 1 100200 BSM MONITOR 1.07", ""), "");
 }
 
-// Platform group 1 keeps what autoexec.bat gave; the others have fixed keyboard files.
-TEST(ParseIdent, AutoexecInformationByPlatformGroup) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"TALMO 7000 1 100200 PZE 5.52", "KBD102.COM wavelan"},
-        {"TALMO DCU8 1 100200 ACM 5.52", "KBD102.COM wavelan"},
-        {"TALMO 7200 1 100200 PZE 5.52", "KEYB.MAP "},
-        {"TALMO 7450 1 100200 6.12", "KEYB.MAP "},
-        {"TALMO DCU8eR 1 100200 ACM 6.12", "KEYB.MAP "},
-        {"TALMO 9300 1 100200 PZE 6.12", "KEYB.MAP "},
-        {"TALMO 7460 1 100200 BSM 6.20", "/talmo/terminal-ui.xml "},
-    };
-    for (const auto& [line, files] : cases) {
-        TerminalFields record;
-        record.AutoexecKnown = true;
-        record.KeyboardFile = "KBD102.COM";
-        record.NetDriver = "wavelan";
-        record.ReaderDriver = "lsp";
-        ASSERT_TRUE(record.parseIdent(line, "")) << line;
-        EXPECT_TRUE(record.AutoexecKnown) << line;
-        EXPECT_EQ(record.KeyboardFile + " " + record.NetDriver, files) << line;
-        EXPECT_EQ(record.ReaderDriver.empty(), record.NetDriver.empty()) << line;
+// One answer of a record to a question of ident_answers.tsv.
+std::string answer(const std::vector<std::string>& row) {
+    const std::string& question = row[0];
+    TerminalFields record;
+    if (row[1] != "-") {
+        EXPECT_TRUE(record.parseIdent(row[1], "")) << row[1];
     }
-    TerminalFields fresh;
-    ASSERT_TRUE(fresh.parseIdent("TALMO 7000 1 100200 PZE 5.52", ""));
-    EXPECT_FALSE(fresh.AutoexecKnown);
+    if (question == "reply") {
+        const auto rest = record.checkReplyIdent(row[2]);
+        return rest ? "'" + *rest + "'" : "refused";
+    }
+    record.AutoexecKnown = true;
+    record.KeyboardFile = "KBD102.COM";
+    record.NetDriver = "wavelan";
+    record.ReaderDriver = "lsp";
+    record.Encrypt = true;
+    if (!record.parseIdent(row[2], ""))
+        return "line refused";
+    EXPECT_TRUE(record.AutoexecKnown) << row[2];
+    EXPECT_EQ(record.ReaderDriver.empty(), record.NetDriver.empty()) << row[2];
+    std::string words = record.isVersionAtLeast612() ? "612" : "";
+    for (int level = 0; level <= 4; ++level)
+        words += record.isVersionLevel(level) ? (words.empty() ? "L" : " L") + std::to_string(level) : "";
+    std::string variants;
+    for (int variant = 1; variant <= 3; ++variant)
+        variants += record.isVariant(variant) ? std::to_string(variant) : "";
+    if (question == "autoexec")
+        return record.KeyboardFile + "|" + record.NetDriver;
+    if (question == "levels")
+        return words;
+    if (question == "tcl")
+        return record.usesEncryptedTcl() ? "encrypted" : "plain";
+    return variants.empty() ? "-" : variants;
 }
 
-TEST(CheckReplyIdent, AcceptsOnlyThisTerminalsReplies) {
-    TerminalFields dcu4, dcu4II, unknown;
-    ASSERT_TRUE(dcu4.parseIdent("TALMO DCU4 1 100200 ACM 5.52", ""));
-    ASSERT_TRUE(dcu4II.parseIdent("TALMO DCU4-II 1 100200 ACM 5.52", ""));
-    const struct {
-        const TerminalFields& record;
-        const char* reply;
-        std::optional<std::string> rest;
-    } cases[] = {
-        {dcu4, "TALMO DCU4 1 100200 reset.", " reset."},
-        {dcu4, "TALMO DCU4-II 1 100200 reset.", " reset."}, // DCU4 and DCU4-II count as one
-        {dcu4II, "TALMO DCU4 1 100200 reset.", " reset."},
-        {dcu4, "TALMO DCU4 1 \"100200 \" reset.", " reset."},
-        {dcu4, "TALMO DCU4 1 100200", ""},
-        {dcu4, "TALMO DCU40 1 100200 reset.", std::nullopt}, // another product
-        {dcu4, "TALMO 7000 1 100200 reset.", std::nullopt},
-        {dcu4, "TALMO DCU4 1 100201 reset.", std::nullopt}, // another terminal
-        {dcu4, "TALMO DCU4 1 ?100200 reset.", std::nullopt},
-        {dcu4, "TALMO DCU4 1", std::nullopt},
-        {dcu4, "TALMO 8000 1 100200 reset.", std::nullopt},
-        // A record that knows neither product nor serial number accepts nothing.
-        {unknown, "TALMO 8000 1 ? reset.", std::nullopt},
-        {unknown, "TALMO 8000 1 \"\" reset.", std::nullopt},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.record.checkReplyIdent(c.reply), c.rest) << c.reply;
-    unknown.SerialNumber = "100200"; // nor one whose model is no product
-    EXPECT_FALSE(unknown.checkReplyIdent("TALMO 8000 1 100200 reset."));
+TEST(ProductPredicates, TheAnswersOfTheTable) {
+    const auto rows = test::readTsvRows(KESTRIX_IDENT_ANSWERS_FILE, 4);
+    ASSERT_GE(rows.size(), 50u) << "the known-answer file looks truncated";
+    for (const auto& row : rows)
+        EXPECT_EQ(answer(row), row[3]) << row[0] << ": " << row[1] << " / " << row[2];
+    TerminalFields record; // nor one whose model is no product
+    record.SerialNumber = "100200";
+    EXPECT_FALSE(record.checkReplyIdent("TALMO 8000 1 100200 reset."));
+    ASSERT_TRUE(record.parseIdent("TALMO 7000 1 100200 PZE 5.49", ""));
+    EXPECT_FALSE(record.AutoexecKnown);
+    EXPECT_FALSE(record.usesEncryptedTcl()) << "a terminal that does not encrypt";
 }
 
-TEST(ProductPredicates, VersionThresholdsAndEncryptedTcl) {
-    const struct {
-        const char* ident;
-        bool atLeast612, level2, level3;
-    } levels[] = {
-        {"TALMO 7450 1 1 6a12", true, true, true},        {"TALMO 7450 1 1 6.11", false, true, true},
-        {"TALMO 7600 1 1 PZE 6.12", true, true, true},    {"TALMO 7460 1 1 PZE 6a12", true, true, true},
-        {"TALMO 7660 1 1 PZE 6.10", false, true, true},   {"TALMO 9300 1 1 PZE 6g12", true, true, true},
-        {"TALMO 9300 1 1 PZE 6f12", false, true, true},   {"TALMO 7100 1 1 PZE 6.12", true, true, true},
-        {"TALMO 7105 1 1 PZE 6.12", false, true, true}, // only the 7100 of its group
-        {"TALMO 7000 1 1 PZE 6.20", false, true, true},   {"TALMO 7000 1 1 PZE 6b06", false, true, false},
-        {"TALMO 7000 1 1 PZE 6c06", false, true, true},   {"TALMO 7000 1 1 PZE 5.92", false, true, false},
-        {"TALMO 7000 1 1 PZE 5a92", false, false, false},
-    };
-    for (const auto& c : levels) {
-        TerminalFields record;
-        ASSERT_TRUE(record.parseIdent(c.ident, "")) << c.ident;
-        EXPECT_EQ(record.isVersionAtLeast612(), c.atLeast612) << c.ident;
-        EXPECT_EQ(
-            std::vector<bool>({record.isVersionLevel(0), record.isVersionLevel(1), record.isVersionLevel(2),
-                               record.isVersionLevel(3), record.isVersionLevel(4)}),
-            std::vector<bool>({false, true, c.level2, c.level3, false}))
-            << c.ident;
-    }
-    // Encrypted but for the versions 5a50-5.52 and 5a90-5.92, and never for a server or monitor.
-    const struct {
-        const char* ident;
-        bool encrypt, encrypted;
-    } tcl[] = {
-        {"TALMO 7460 1 1 PZE 5.49", true, true},          {"TALMO 7460 1 1 PZE 5a50", true, false},
-        {"TALMO 7460 1 1 PZE 5.50", true, false},         {"TALMO 7460 1 1 PZE 5.52", true, false},
-        {"TALMO 7460 1 1 PZE 5a53", true, true},          {"TALMO 7460 1 1 PZE 5.89", true, true},
-        {"TALMO 7460 1 1 PZE 5a90", true, false},         {"TALMO 7460 1 1 PZE 5.92", true, false},
-        {"TALMO 7460 1 1 PZE 5a93", true, true},          {"TALMO 7460 1 1 PZE 6.20", true, true},
-        {"TALMO 7460 1 1 PZE 6.20", false, false},        {"TALMO 7460 1 1 BSM 6.20", true, false},
-        {"TALMO 7460 1 1 BSM MONITOR 0.50", true, false},
-    };
-    for (const auto& c : tcl) {
-        TerminalFields record;
-        ASSERT_TRUE(record.parseIdent(c.ident, "")) << c.ident;
-        record.Encrypt = c.encrypt;
-        EXPECT_EQ(record.usesEncryptedTcl(), c.encrypted) << c.ident << " encrypt " << c.encrypt;
-    }
-}
-
-TEST(ProductPredicates, AuthenticationWirelessLanAndVariants) {
+TEST(ProductPredicates, AuthenticationAndWirelessLan) {
     const struct {
         bool authOK;
         const char* firmware;
@@ -219,18 +165,6 @@ TEST(ProductPredicates, AuthenticationWirelessLanAndVariants) {
         record.PlatformGroup = group;
         record.NetDriver = netDriver;
         EXPECT_EQ(record.knownToHaveWirelessLan(), expected) << group << " " << netDriver;
-    }
-    const std::tuple<const char*, bool, bool> variants[] = {
-        {"TALMO 7450 1 1 tempo 6.12", true, false},  {"TALMO 7460 1 1 tempo 6.20", true, false},
-        {"TALMO 7450 1 1 Tempo 6.12", false, false}, {"TALMO 7200 1 1 PZE 5.52", false, true},
-        {"TALMO 7000 1 1 PZE 5.52", false, false},
-    };
-    for (const auto& [ident, variant1, variant2] : variants) {
-        TerminalFields record;
-        ASSERT_TRUE(record.parseIdent(ident, "")) << ident;
-        EXPECT_EQ(record.isVariant(1), variant1) << ident;
-        EXPECT_EQ(record.isVariant(2), variant2) << ident;
-        EXPECT_FALSE(record.isVariant(3)) << ident;
     }
 }
 

@@ -1,6 +1,5 @@
 #include "mainwindow/command_line.h"
 #include "messages/toolbox_lang.h"
-#include "netbed/bed_availability.h"
 #include "netbed/network_bed.h"
 #include "protocol/t7000ip.h"
 #include "ui/background_operation.h"
@@ -24,6 +23,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <unistd.h>
 
@@ -41,33 +42,24 @@ using test::BedLayout;
 using test::NetworkBed;
 using test::TerminalSetup;
 
-struct SimulatedTerminal {
-    const char* address;
-    const char* linkLocal;
-    const char* serialNumber;
-    const char* product;
-    const char* securityId;
-    const char* hostName;
-};
-
-constexpr SimulatedTerminal kTerminals[] = {
-    {"10.77.0.11", "fe80::11", "100111", "TALMO 7450", "A1B2C3D4", "t7450.bed.test"},
-    {"10.77.0.12", "fe80::12", "100112", "TALMO 7100", "A1B2C3D5", "t7100.bed.test"},
-    {"10.77.0.13", "", "100113", "TALMO DCU4", "A1B2C3D6", "dcu4.bed.test"},
-    {"10.77.0.14", "", "100114", "TALMO 9300", "A1B2C3D7", "t9300.bed.test"},
-};
-
+// Four terminals of different products; the last two have no IPv6 address.
 BedLayout fourTerminals() {
+    const std::array<std::array<const char*, 5>, 4> terminals = {{
+        {"11", "fe80::11", "TALMO 7450", "A1B2C3D4", "t7450.bed.test"},
+        {"12", "fe80::12", "TALMO 7100", "A1B2C3D5", "t7100.bed.test"},
+        {"13", "", "TALMO DCU4", "A1B2C3D6", "dcu4.bed.test"},
+        {"14", "", "TALMO 9300", "A1B2C3D7", "t9300.bed.test"},
+    }};
     BedLayout layout;
-    for (const SimulatedTerminal& simulated : kTerminals) {
+    for (const auto& [host, linkLocal, product, securityId, hostName] : terminals) {
         TerminalSetup terminal;
-        terminal.ipv4 = std::string(simulated.address) + "/24";
-        terminal.ipv6LinkLocal = simulated.linkLocal;
-        terminal.terminalSection = {{"serial_number", simulated.serialNumber},
-                                    {"product", simulated.product},
-                                    {"security_id", simulated.securityId}};
+        terminal.ipv4 = "10.77.0." + std::string(host) + "/24";
+        terminal.ipv6LinkLocal = linkLocal;
+        terminal.terminalSection = {{"serial_number", "1001" + std::string(host)},
+                                    {"product", product},
+                                    {"security_id", securityId}};
         layout.terminals.push_back(terminal);
-        layout.pcHostsLines.push_back(std::string(simulated.address) + " " + simulated.hostName);
+        layout.pcHostsLines.push_back("10.77.0." + std::string(host) + " " + hostName);
     }
     return layout;
 }
@@ -76,25 +68,16 @@ BedLayout fourTerminals() {
 class PaintedTexts : public QObject {
 public:
     explicit PaintedTexts(QLabel& label) : label_(label) { label.installEventFilter(this); }
-
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (watched == &label_ && event->type() == QEvent::Paint && !label_.text().isEmpty())
             texts.push_back(label_.text().toStdString());
         return false;
     }
-
     std::vector<std::string> texts;
 
 private:
     QLabel& label_;
 };
-
-bool anyBegins(const std::vector<std::string>& texts, const std::string& beginning) {
-    for (const std::string& text : texts)
-        if (text.rfind(beginning, 0) == 0)
-            return true;
-    return false;
-}
 
 // The start directory: no trace file, settings file or list files.
 bool enterEmptyDirectory(const QTemporaryDir& directory) {
@@ -141,25 +124,20 @@ TEST_F(MainWindowOnBed, TheSearchButtonFillsTheListWhileTheWindowPaintsAndClosin
 
         // Sorted by product key: 7100, 7450, 9300, DCU4.
         const std::vector<TerminalRow>& rows = window.terminalList().rowModel().rows();
-        std::vector<std::string> serials;
-        std::vector<int> iconIndexes;
-        for (const TerminalRow& row : rows) {
-            serials.push_back(row.serialColumn);
-            iconIndexes.push_back(row.iconIndex);
-        }
-        EXPECT_EQ(serials,
-                  (std::vector<std::string>{"SN: 100112", "SN: 100111", "SN: 100114", "SN: 100113"}));
-        EXPECT_EQ(iconIndexes, (std::vector<int>{1, 5, 7, 9}));
+        std::string serials;
+        for (const TerminalRow& row : rows)
+            serials += row.serialColumn + " " + std::to_string(row.iconIndex) + ", ";
+        EXPECT_EQ(serials, "SN: 100112 1, SN: 100111 5, SN: 100114 7, SN: 100113 9, ");
         ASSERT_EQ(rows.size(), 4u);
-        EXPECT_EQ(rows[0].productColumn, " TALMO 7100");
         EXPECT_EQ(rows[0].addressLine, "fe80::12"); // found by the IPv6 broadcast
-        EXPECT_EQ(rows[3].addressLine, "10.77.0.13");
-        EXPECT_EQ(rows[3].dnsLine, "dcu4.bed.test");
+        EXPECT_EQ(rows[3].addressLine + " " + rows[3].dnsLine, "10.77.0.13 dcu4.bed.test");
         const QModelIndex first = window.terminalList().model()->index(0, 0);
         EXPECT_EQ(first.data(TerminalRowModel::VersionRole).toString().toStdString(), rows[0].versionColumn);
 
         // The wait window was painted while the search ran.
-        EXPECT_TRUE(anyBegins(progress.texts, "Broadcast 'find'")) << progress.texts.size() << " paints";
+        EXPECT_TRUE(std::any_of(progress.texts.begin(), progress.texts.end(),
+                                [](const std::string& text) { return text.starts_with("Broadcast 'find'"); }))
+            << progress.texts.size() << " paints";
         EXPECT_TRUE(window.searchButton().isEnabled());
         EXPECT_EQ(window.shownDetail()->objectName().toStdString(), "idlePicture");
 

@@ -1,19 +1,91 @@
+#include "mainwindow/command_line.h"
 #include "mainwindow/program_settings.h"
-
 #include "mainwindow/recording_view.h"
+#include "mainwindow/start_directory.h"
+#include "mainwindow/trace_file.h"
 #include "messages/toolbox_lang.h"
+#include "platform/trace.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sstream>
 #include <unistd.h>
+
+// What the program reads at its start: the command line, the trace file and
+// the settings file of its start directory.
 
 namespace kestrix {
 namespace {
 
 namespace fs = std::filesystem;
+
+TEST(CommandLine, SwitchesAreTokensBeginningWithTheirLetter) {
+    using enum StartWarning;
+    using enum AddingMode;
+    const std::tuple<const char*, StartWarning, AddingMode> cases[] = {
+        {"", Show, Normal},
+        {"-e", Suppressed, Normal},
+        {"-a", Show, Alternative},
+        {"  -a\t-e ", Suppressed, Alternative},
+        {"-exit", Suppressed, Normal},
+        {"-alternativ", Show, Alternative},
+        {"\"-e\" '-a'", Suppressed, Alternative},
+        {"\"x -e\"", Show, Normal},          // one quoted token that begins with x
+        {"'it''s -a'", Show, Normal},        // a doubled quote stays inside the token
+        {"x=-a", Show, Alternative},         // "=" is a token of its own
+        {"x-e -E -A e a --e", Show, Normal}, // the switches are lower case and lead their token
+        {"\"-e", Show, Normal},              // an unclosed quote swallows the rest
+    };
+    for (const auto& [commandLine, warning, adding] : cases)
+        EXPECT_EQ(parseCommandLine(std::string(commandLine)), (CommandLineSwitches{warning, adding})) << commandLine;
+    // Arguments are joined: one with a blank becomes two tokens, as on the program's own command line.
+    EXPECT_EQ(parseCommandLine(std::vector<std::string>{}), CommandLineSwitches{});
+    EXPECT_EQ(parseCommandLine(std::vector<std::string>{"-e", "list -a"}), (CommandLineSwitches{Suppressed, Alternative}));
+}
+
+// The trace file of a start directory: none without the file, the product line
+// first in an emptied one, a warning for one that cannot be rewritten.
+TEST(TraceFile, IsOpenedOnlyWhenItExistsAndCanBeRewritten) {
+    const fs::path directory = fs::temp_directory_path() / ("kestrix-trace-" + std::to_string(::getpid()));
+    fs::remove_all(directory);
+    fs::create_directories(directory);
+    const fs::path file = directory / "KestrixTrace.txt";
+    const CToolBoxLang english(1033), german(1031);
+    EXPECT_EQ(openTraceFile(directory.string(), english).state, TraceFileState::Off);
+    EXPECT_FALSE(traceOn());
+    trace("nothing %d\n", 1);
+    EXPECT_FALSE(fs::exists(file));
+
+    std::ofstream(file) << "old run\nmore of it\n";
+    EXPECT_EQ(openTraceFile(directory.string(), english).state, TraceFileState::On);
+    trace("CToolBoxDlg::OnCancel()\n");
+    std::ostringstream text;
+    text << std::ifstream(file).rdbuf();
+    EXPECT_EQ(text.str(), "Kestrix IPv4+IPv6 V4.00.00\nCToolBoxDlg::OnCancel()\n");
+    closeTraceFile();
+    EXPECT_FALSE(traceOn());
+
+    // A directory of that name can be opened for reading but not rewritten.
+    fs::remove(file);
+    fs::create_directory(file);
+    const TraceFileOutcome opening = openTraceFile(directory.string(), english);
+    EXPECT_EQ(opening.state, TraceFileState::NotWritable);
+    EXPECT_EQ(opening.warning, "Trace file " + file.string() + " can not be written.");
+    EXPECT_FALSE(traceOn());
+    EXPECT_EQ(openTraceFile(directory.string(), german).warning,
+              "Die Tracedatei " + file.string() + " kann nicht beschrieben werden.");
+
+    // The start directory is the current directory at start.
+    const auto previous = fs::current_path();
+    fs::current_path(directory);
+    ASSERT_TRUE(initStartDirectory());
+    fs::current_path(previous);
+    EXPECT_EQ(startDirectoryFile("Kestrix.ini"), (directory / "Kestrix.ini").string());
+    fs::remove_all(directory);
+}
 
 struct SettingsCase {
     std::optional<std::string> content; // nothing: no file
