@@ -52,8 +52,10 @@ void CToolBoxDlg::OnButtonHTML() {
 
 void CToolBoxDlg::OnButtonHelp() {
     trace("OnButtonHelp() startet\n");
-    if (!QueryTerminate())
+    if (!clearDetailPane())
         return;
+    // A page is no action: the controls a dialog disabled are the user's again.
+    view_.setControlsEnabled(true);
     const bool german = language_->languageIndex() == CToolBoxLang::kGerman;
     if (view_.showPage(fileUrl(german ? kGermanHelpPage : kEnglishHelpPage))) {
         detailContents_ = DetailContents::Page;

@@ -52,7 +52,7 @@ const LanInterface* interfaceRow(int index) {
 void CToolBoxDlg::OnNewTerminalList() {
     // A running detail dialog may work on a listed record: it is asked first,
     // and the list stays as it is when it refuses.
-    if (!QueryTerminate())
+    if (!clearDetailPane())
         return;
     list_.clear();
     selection_.clear();

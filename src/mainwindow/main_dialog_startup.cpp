@@ -110,6 +110,8 @@ bool CToolBoxDlg::endProgram() {
         return false;
     if (answer == MessageAnswer::Yes)
         WriteFile();
+    // The dialog agreed to end; it goes before the records it may refer to.
+    destroyDetailDialog();
     selection_.clear();
     list_.clear();
     publishRows();

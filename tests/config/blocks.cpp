@@ -1,5 +1,6 @@
 #include "config/blocks.h"
 
+#include "config/secret_fields.h"
 #include "config/version_conversion.h"
 #include "netbed/child_process.h"
 
@@ -201,6 +202,16 @@ std::vector<std::uint8_t> firstBytes(const UserParamBlock& block, std::size_t le
 
 std::vector<std::uint8_t> patternFile(int versionIndex) {
     return firstBytes(withCrc(patternBlock(versionIndex), versionIndex), versionLength(versionIndex));
+}
+
+std::vector<std::uint8_t> fileWithPasswords(std::string_view version, const std::array<std::string, 3>& passwords) {
+    const int index = versionIndex(version);
+    UserParamBlock block = emptyBlock(index);
+    const std::size_t offsets[] = {794, 800, 808};
+    for (std::size_t grade = 0; grade < passwords.size(); ++grade)
+        std::ranges::copy(passwords[grade], block.begin() + static_cast<std::ptrdiff_t>(offsets[grade]));
+    cryptSecretFields(block, index, BlockOwner{});
+    return firstBytes(withCrc(block, index), versionLength(index));
 }
 
 std::vector<std::pair<std::size_t, std::string>> byteItems(const std::string& text) {

@@ -44,6 +44,10 @@ UserParamBlock withCrc(UserParamBlock block, int versionIndex);
 std::vector<std::uint8_t> firstBytes(const UserParamBlock& block, std::size_t length);
 // The pattern block with its CRC at the version's length: a file as the terminal keeps it.
 std::vector<std::uint8_t> patternFile(int versionIndex);
+// A terminal's talmo.cfg of a little-endian version: zeros but for the
+// version, the setup passwords of grades 1, 2 and 3 (enciphered as the
+// terminal keeps them) and the CRC.
+std::vector<std::uint8_t> fileWithPasswords(std::string_view version, const std::array<std::string, 3>& passwords);
 // CRC-16/ARC computed bit by bit, apart from the program's table-driven one.
 std::uint16_t bitwiseCrc16(std::span<const std::uint8_t> bytes);
 

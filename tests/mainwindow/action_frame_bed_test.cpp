@@ -1,7 +1,5 @@
 #include "address_reset/reset_exe.h"
-#include "config/config_block.h"
-#include "config/secret_fields.h"
-#include "crypto/crc16_arc.h"
+#include "config/blocks.h"
 #include "mainwindow/main_dialog.h"
 #include "mainwindow/recording_view.h"
 #include "netbed/bed_availability.h"
@@ -33,23 +31,6 @@ using test::TerminalSetup;
 
 constexpr std::uint16_t kGroup = 4711;
 
-// A terminal's talmo.cfg of a version: zeros but for the version, the setup
-// passwords (enciphered as the terminal keeps them) and the CRC.
-std::vector<std::uint8_t> blockFile(std::string_view version, const std::array<std::string, 3>& passwords) {
-    const int index = *configVersionIndex(version);
-    const std::size_t length = kConfigVersions[static_cast<std::size_t>(index)].length;
-    UserParamBlock block{};
-    std::copy(version.begin(), version.end(), block.begin());
-    const std::size_t offsets[] = {794, 800, 808};
-    for (std::size_t grade = 0; grade < passwords.size(); ++grade)
-        std::copy(passwords[grade].begin(), passwords[grade].end(), block.begin() + offsets[grade]);
-    cryptSecretFields(block, index, BlockOwner{});
-    const std::uint16_t crc = crc16Arc(std::span(block).first(length - 2));
-    block[length - 2] = static_cast<std::uint8_t>(crc & 0xff);
-    block[length - 1] = static_cast<std::uint8_t>(crc >> 8);
-    return {block.begin(), block.begin() + static_cast<std::ptrdiff_t>(length)};
-}
-
 class ActionFrameOnBed : public test::SharedNetworkBedTest {
 protected:
     static void SetUpTestSuite() {
@@ -57,8 +38,8 @@ protected:
         files_ = ::mkdtemp(pattern);
         BedLayout layout;
         const std::pair<const char*, std::vector<std::uint8_t>> terminals[] = {
-            {"100121", blockFile("6.20", {"pw1abc", "grade2pw", "grade3pw"})},
-            {"100122", blockFile("5.10", {})},
+            {"100121", test::fileWithPasswords("6.20", {"pw1abc", "grade2pw", "grade3pw"})},
+            {"100122", test::fileWithPasswords("5.10", {})},
             {"100123", {}}, // no talmo.cfg
             {"100124", {}}, // stuck: its replies go to a gateway that is not there
         };

@@ -1,7 +1,5 @@
 #include "address_reset/reset_exe.h"
-#include "config/config_block.h"
-#include "config/secret_fields.h"
-#include "crypto/crc16_arc.h"
+#include "config/blocks.h"
 #include "mainwindow/command_line.h"
 #include "netbed/bed_availability.h"
 #include "netbed/network_bed.h"
@@ -42,28 +40,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// talmo.cfg of version 6.20 without a grade 1 password: the login preselects grade 2.
-void writeBlock(const fs::path& file) {
-    const int index = *configVersionIndex("6.20");
-    UserParamBlock block{};
-    const std::string_view version = "6.20";
-    std::copy(version.begin(), version.end(), block.begin());
-    for (const auto& [offset, password] : {std::pair<std::size_t, std::string>{800, "grade2pw"}, {808, "grade3pw"}})
-        std::copy(password.begin(), password.end(), block.begin() + static_cast<std::ptrdiff_t>(offset));
-    cryptSecretFields(block, index, BlockOwner{});
-    const std::uint16_t crc = crc16Arc(std::span(block).first(1240));
-    block[1240] = static_cast<std::uint8_t>(crc & 0xff);
-    block[1241] = static_cast<std::uint8_t>(crc >> 8);
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(block.data()), 1242);
-}
-
 class ActionDialogsOnBed : public test::SharedNetworkBedTest {
 protected:
     static void SetUpTestSuite() {
         char pattern[] = "/tmp/kestrix-actions-XXXXXX";
         files_ = ::mkdtemp(pattern);
         fs::create_directories(files_ / "t0");
-        writeBlock(files_ / "t0" / "talmo.cfg");
+        // Without a grade 1 password: the login preselects grade 2.
+        const std::vector<std::uint8_t> block = test::fileWithPasswords("6.20", {"", "grade2pw", "grade3pw"});
+        std::ofstream(files_ / "t0" / "talmo.cfg", std::ios::binary)
+            .write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
         test::BedLayout layout;
         test::TerminalSetup listed;
         listed.ipv4 = "10.77.0.31/24";
