@@ -36,6 +36,14 @@ std::string CToolBoxDlg::startDirectory() const {
 }
 
 bool CToolBoxDlg::addTerminal(std::unique_ptr<Terminal> terminal) {
+    // A terminal an action found at its new address replaces the listed
+    // record that still holds the old one (the entry keeps its place); the
+    // old record goes, and with it any host route to the old address.
+    if (const std::optional<std::size_t> listed = list_.findSerialNumber(terminal->SerialNumber)) {
+        list_.replace(*listed, std::move(terminal));
+        publishRows();
+        return true;
+    }
     return insertTerminal(std::move(terminal));
 }
 

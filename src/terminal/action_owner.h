@@ -33,8 +33,9 @@ public:
 
     // The record of a list entry.
     virtual Terminal& terminalAt(std::size_t index) = 0;
-    // Inserts a terminal that an action found into the list and redraws it;
-    // false when the list refused it (its serial number is listed already).
+    // Puts a terminal that an action found into the list and redraws it: a
+    // listed record with the same serial number is replaced (it holds the
+    // old address), else the record is inserted. False when the list refused it.
     virtual bool addTerminal(std::unique_ptr<Terminal> terminal) = 0;
     // Deselects an entry and redraws the list.
     virtual void deselectEntry(std::size_t index) = 0;

@@ -188,6 +188,19 @@ TEST_F(ActionFrameOnBed, AResetPressedThroughTheWindow) {
     });
 }
 
+// IPv4 Setup finds a terminal at its new address: a listed record of it,
+// which holds the old address, is replaced in its place.
+TEST_F(ActionFrameOnBed, ATerminalFoundByAnActionReplacesItsListedRecord) {
+    withProgram([](Program& program) {
+        TerminalFields moved = program.dialog.terminalList().at(1);
+        moved.IPAddrInUse = "10.77.0.99";
+        ASSERT_TRUE(program.dialog.addTerminal(std::make_unique<Terminal>(program.dialog.engine(), moved)));
+        ASSERT_EQ(program.dialog.terminalList().size(), 3u);
+        EXPECT_EQ(program.dialog.terminalList().at(1).IPAddrInUse, "10.77.0.99");
+        EXPECT_EQ(program.view.rows[1].serialColumn, "SN: " + moved.SerialNumber);
+    });
+}
+
 struct CliCase {
     std::vector<std::string> arguments;
     int exitCode;
