@@ -96,7 +96,6 @@ protected:
                simulated("100107", "192.168.99.7/24", "fe80::17"), simulated("100109", "10.77.0.39/24", ""),
                // The command set and the waits for a restart.
                simulated("100121", "10.77.0.21/24", "", {{"tcl_host", "10.77.0.1:4711"}}),
-               simulated("100122", "10.77.0.22/24", "", {{"reboot_ms", "3600000"}}),     // does not come back
                simulated("100123", "10.77.0.23/24", "", {{"monitor_pass_ms", "60000"}}), // restarts into its monitor
                simulated("100124", "10.77.0.24/24", "", {{"kind", "PZE"}, {"product", "TALMO 7460"}}),
                simulated("100125", "10.77.0.25/24", "", {{"authentication", "ip"}, {"answers_find", "0"}})},
@@ -217,19 +216,6 @@ TEST_F(OneBridge, AResetWithItsRestartAndTheWaitForTheMonitor) {
         EXPECT_TRUE(trace.contains("Terminal::isStartedSameTCL(100121): Ok, System im Monitor.\n"));
         EXPECT_FALSE(terminal.T7000ipGetExchgDefPrgr()); // AMD29F400BT
         EXPECT_TRUE(terminal.FlashKnown);
-    });
-}
-
-TEST_F(OneBridge, ATerminalThatDoesNotComeBackEndsTheWaitAtTheDeadline) {
-    withTerminal(22, AuthenticationMode::IDBased, [](Terminal& terminal) {
-        ASSERT_TRUE(terminal.T7000ipReset(ResetBoot::Application, ""));
-        try {
-            terminal.isStartedSameTCL(2, StartExpectation::Application);
-            ADD_FAILURE() << "the wait ended without the terminal";
-        } catch (const Terminal::TerminalError& error) {
-            EXPECT_EQ(error.code, 1);
-            EXPECT_EQ(error.text, "keine Antwort vom Netz");
-        }
     });
 }
 
