@@ -110,7 +110,6 @@ TEST_F(Commands, ASecuredCommandGoesOutPlainOnlyToATerminalWithoutAuthentication
     EXPECT_TRUE(Terminal(*engine_, fields).T7000ipReset(ResetBoot::Application, ""));
     EXPECT_EQ(sent(), Texts{"reset 100200"});
     EXPECT_TRUE(trace.contains("Terminal::T7000ipComm(100200): TCL kennt noch keine Authentifizierung.\n"));
-    EXPECT_TRUE(trace.contains("T7000ipReset(100200): Quittung ok\n~Terminal(100200)\n"));
 }
 
 TEST_F(Commands, AnUnansweredIPBasedRequestIsTriedThreeTimes) {
@@ -128,14 +127,11 @@ TEST_F(Commands, AnIDBasedCommandHandshakesFirstAndOnceMoreAfterTwoFailedAttempt
     answer({{"find", "PZE 6.20 ID=0A1B2C3D"}, {"echo", "PZE 6.20 auth=OK"}, {"eeread", "EEPROM contents. x"}},
            {{"eeread", 2}});
     Terminal terminal(*engine_, idBasedTerminal());
-    TraceCapture trace;
     const Texts replies = terminal.T7000ipComm(RequestSecurity::Secured, "eeread 100200", Kind::Directed, 1);
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_TRUE(replies[0].starts_with(kHead + "EEPROM"));
     EXPECT_EQ(sent(),
               (Texts{"find 100200", kEchoSid, kEereadSid, kEereadSid, "find 100200", kEchoSid, kEereadSid}));
-    EXPECT_TRUE(
-        trace.contains("Terminal::T7000ipComm(100200): \n\tAntwort: " + kHead + "PZE 6.20 auth=OK\n"));
     terminal.TerminalId = 0; // no security id: no suffix
     EXPECT_EQ(terminal.addIDBasedAuth("echo 123"), "echo 123");
 }
@@ -266,7 +262,6 @@ TEST_F(Commands, ReaderOperations) {
     Terminal terminal(*engine_, knownTerminal());
     TraceCapture trace;
     EXPECT_EQ(terminal.T7000ipRfwdlStatus(6), " 1=done 2=busy");
-    EXPECT_TRUE(trace.contains("T7000ipRfwdlStatus(100200 == rfwdlstatus 100200 mask=6): startet\n"));
     EXPECT_EQ(terminal.T7000ipRKeyTransfer(1), ""); // the answer of another operation
     EXPECT_TRUE(trace.contains("T7000ipRKeyTransfer(100200): gescheitert\n"));
     EXPECT_EQ(terminal.T7000ipRCardCfgTransfer(3, 1), " OK");
@@ -289,8 +284,6 @@ TEST_F(Commands, MonitorVersionAndFlashComeFromTheMonitor) {
     EXPECT_TRUE(terminal.T7000ipGetExchgDefPrgr());
     EXPECT_EQ(sent(), (Texts{"monitor 100200 auth=37596", "echo 100200 auth=49531",
                              "monitor 100200 auth=37596", "info 100200"}));
-    EXPECT_TRUE(trace.contains("T7000ipGetExchgDefPrgr(100200): FLASH = Fujitsu MBM29F002TC\n"
-                               "T7000ipGetExchgDefPrgr(100200): Defaultprogramm tauschen\n"));
 
     answer({{"monitor", "remains"}}); // the echo goes unanswered
     EXPECT_EQ(terminal.getSortMonitorVersion(MonitorVersionCache::Forget), "");
