@@ -62,13 +62,13 @@ protected:
                                "2001:db8:77::50 alias.bed.test"};
         buildSharedBed(layout);
     }
-    // Runs body as the program on the PC: its LAN table, the engine with the group.
-    static void onPc(const std::function<void(T7000ip&)>& body, std::uint16_t group = 4711) {
+    // Runs body as the program on the PC: its LAN table, the engine with the terminals' group.
+    static void onPc(const std::function<void(T7000ip&)>& body) {
         EXPECT_TRUE(bed_->runOnPc([&] {
             enumerateLanInterfaces();
             const CToolBoxLang language(kLocaleIdEnglishUnitedStates);
             T7000ip& engine = T7000ip::getT7000ip(&language);
-            engine.setT7000ipMaintGroup(group);
+            engine.setT7000ipMaintGroup(4711);
             try {
                 body(engine);
             } catch (const Terminal::TerminalError& error) {
@@ -90,7 +90,6 @@ class OneBridge : public BedOfTerminals {
 protected:
     static void SetUpTestSuite() {
         build({simulated("100101", "10.77.0.11/24", "fe80::11"),
-               simulated("100102", "10.77.0.12/24", "fe80::12"),
                simulated("100103", "192.168.99.5/24", ""), // IPv4 only: found by the IPv4 broadcast
                simulated("100105", "", "fe80::15"),
                simulated("100107", "192.168.99.7/24", "fe80::17"), simulated("100109", "10.77.0.39/24", ""),
@@ -133,17 +132,6 @@ TEST_F(OneBridge, ByAddressByDnsNameAndByASavedLine) {
         EXPECT_EQ(Terminal(engine, std::string("100109;;;;2001:db8:99::39;;;")).IPAddrInUse,
                   "::ffff:10.77.0.39");
     });
-}
-
-TEST_F(OneBridge, AChangedMaintenanceGroupMakesAuthenticationFail) {
-    onPc(
-        [](T7000ip& engine) {
-            Terminal record(engine, AuthenticationMode::IDBased, "10.77.0.12", "", -1);
-            EXPECT_EQ(record.SerialNumber, "100102");
-            EXPECT_FALSE(record.AuthOK);
-            EXPECT_FALSE(record.findIDBasedAuthentification());
-        },
-        4712);
 }
 
 TEST_F(OneBridge, ForeignSubnetFoundByBroadcastAndReachedThroughAHostRouteThatEndsWithTheRecord) {
