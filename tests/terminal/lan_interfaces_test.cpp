@@ -125,17 +125,10 @@ TEST(LanInterfacesBuild, RowsFollowTheSystemsAdapters) {
 }
 
 // The warnings about missing IPv6 addresses are checked against the system's own table.
-TEST(LanInterfacesBuild, TraceOfTheTableAndOfAFailedEnumeration) {
+TEST(LanInterfacesBuild, AFailedEnumerationGivesAnEmptyTable) {
     test::TraceCapture capture;
     EXPECT_EQ(LanInterfaces::build({EMFILE, {adapter("eth0", 2, {{"10.1.1.5", 24}})}}).count(), 0);
     EXPECT_EQ(capture.text(), "1. Aufruf von GetAdaptersAddresses(AF_INET) failed: 24\n");
-    capture.clear();
-    LanInterfaces::build(
-        {0, {adapter("eth0", 2, {{"10.1.1.5", 24}}, {"fe80::5"}), adapter("wl0", 3, {}, {"fe80::6"}, IFF_UP)}});
-    EXPECT_TRUE(capture.contains("\tIPv4Addr: '10.1.1.5' (UIPv4Addr: 501010a)\n"));
-    EXPECT_TRUE(capture.contains("LanInterfaces[1]: Friendly name: 'wl0'\n\tIPv4Addr: 'none' (UIPv4Addr: 0)\n"
-                                 "\tIPv6Addr: 'fe80::6'\n"));
-    EXPECT_TRUE(capture.contains("\tIPv4IfIndex: 0, IPv6IfIndex: 3\n\tbUp: 0\n"));
 }
 
 // The program runs in the "C" locale unless its UI library sets the user's;
