@@ -78,7 +78,6 @@ protected:
     static void expectExecuted(const RecordingActionOwner& owner) {
         ASSERT_EQ(owner.boxes.texts().back(), "Reset executed.");
         EXPECT_EQ(owner.boxes.shown.back().icon, MessageIcon::Information);
-        EXPECT_EQ(owner.boxes.shown.back().caption, "Kestrix IPv4+IPv6");
         EXPECT_EQ(owner.deselected.back(), 0u);
         EXPECT_EQ(owner.idleMessages, 1);
         EXPECT_FALSE(owner.waitCursor);
