@@ -11,12 +11,9 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrix {
@@ -288,40 +285,22 @@ TEST_F(OnALan, CancelAndCloseTraceTheirOwnName) {
     }
 }
 
-// Saving goes to a new file beside the target that replaces it only when it
-// is complete (an existing file keeps its mode); a failed write (here: past
-// the process's file size limit) or a folder in the way leave what was there
-// and say so. Reading skips empty, malformed and overlong lines.
-TEST_F(OnALan, ListFilesAreReplacedWhenCompleteAndMalformedLinesSkipped) {
+// Saving: a target that cannot be replaced (here a folder) is left and the
+// user told; how the file is replaced is the file replacement's own test.
+// Reading skips empty, malformed and overlong lines.
+TEST_F(OnALan, ListFilesAreSavedWithCrLfAndMalformedLinesSkipped) {
     auto dialog = start();
     dialog->WriteFile();
     EXPECT_EQ(view_.listFileDirectory, "") << "no file dialog for an empty list";
     add(*dialog, "4711", "10.77.60.20");
-    for (const char* name : {"old.rch", "list.rch"})
-        std::ofstream(name) << "old line\r\n";
-    ASSERT_EQ(::chmod("list.rch", 0640), 0);
     fs::create_directories("folder.rch");
-    for (const std::string target : {"old.rch", "folder.rch", "list.rch"}) {
+    for (const char* target : {"folder.rch", "list.rch"}) {
         view_.listFileAnswer = (directory_ / target).string();
-        rlimit saved{};
-        ::getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit limit = saved;
-        limit.rlim_cur = target == "old.rch" ? 10 : saved.rlim_cur;
-        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        ::setrlimit(RLIMIT_FSIZE, &limit);
         dialog->WriteFile();
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
-        EXPECT_EQ(std::distance(fs::directory_iterator(directory_), fs::directory_iterator()), 3) << target;
     }
     EXPECT_EQ(boxes_.texts(),
-              (Texts{(directory_ / "old.rch").string() + " " + dialog->language().GetText(22),
-                     (directory_ / "folder.rch").string() + " " + dialog->language().GetText(22)}));
-    EXPECT_EQ(contents("old.rch"), "old line\r\n");
+              Texts{(directory_ / "folder.rch").string() + " " + dialog->language().GetText(22)});
     EXPECT_EQ(contents("list.rch"), "4711;10.77.60.20;;;;;;\r\n");
-    struct stat status {};
-    ASSERT_EQ(::stat("list.rch", &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, 0640u);
 
     const std::string longest(260, 'y'), tooLong(261, 'x');
     std::ofstream("mixed.rch") << "\r\n100102;10.77.0.12\r\n" + tooLong + "\r\n" + longest + "\r\n\na;b;c;d;";
