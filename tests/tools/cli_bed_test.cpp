@@ -132,7 +132,8 @@ TEST_F(CliOnBed, InfoPrintsWhatTheTerminalTellsAndFailsClearlyForNoTerminal) {
         EXPECT_NE(info.output.find(line), std::string::npos) << line << "\n" << info.output;
     // The wrong maintenance group: located, but not accepted, and the EEPROM stays closed.
     const CliRun wrongGroup = cli("--group 1 info 10.77.0.11");
-    EXPECT_NE(wrongGroup.output.find("authentication  ID-based search not accepted: the maintenance group is wrong"),
+    EXPECT_NE(wrongGroup.output.find(
+                  "authentication  ID-based search not accepted: the maintenance group is wrong"),
               std::string::npos)
         << wrongGroup.output;
     EXPECT_NE(wrongGroup.output.find("EEPROM          cannot be read"), std::string::npos)
@@ -236,8 +237,9 @@ TEST_F(CliOnBed, ReadNamesEveryLineItLeavesOut) {
         << "100102;;;;;;;\r\n100102;10.77.0.12;;\r\n999999;;;;;;;\r\n";
     const CliRun read = cli("read mixed.rch");
     EXPECT_EQ(read.exitCode, 1) << read.errors;
-    EXPECT_NE(read.errors.find("left out '100102;10.77.0.12;;': The line of the terminal list has a wrong format."),
-              std::string::npos)
+    EXPECT_NE(
+        read.errors.find("left out '100102;10.77.0.12;;': The line of the terminal list has a wrong format."),
+        std::string::npos)
         << read.errors;
     EXPECT_NE(read.errors.find("left out '999999;;;;;;;': No response from terminal."), std::string::npos)
         << read.errors;
