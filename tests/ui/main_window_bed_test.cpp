@@ -219,6 +219,7 @@ TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow)
         EXPECT_TRUE(
             test::processEventsUntil([&] { return boxes.texts().size() == 2; }, std::chrono::seconds(10)));
         EXPECT_EQ(boxes.texts().back(), "Reset executed.");
+        EXPECT_TRUE(toolBox.dialog().selection().empty()) << "the reset terminal stays selected";
         EXPECT_TRUE(test::processEventsUntil(
             [&] { return window.shownDetail()->objectName() == QStringLiteral("idlePicture"); },
             std::chrono::seconds(10)));
