@@ -92,7 +92,7 @@ public:
         setIPAddressDialog = &dialog;
         detail = "setip";
     }
-    void setActionStatusLine(const std::string& text) override { statusLines.push_back(text); }
+    void setActionStatusLine(const std::string&) override {}
     void closeActionDialog() override {
         resetDialog = nullptr;
         setIPAddressDialog = nullptr;
@@ -127,7 +127,6 @@ public:
     int closed = 0;
     ResetExe* resetDialog = nullptr; // the action dialog shown in the pane
     CSetIPAddress* setIPAddressDialog = nullptr;
-    std::vector<std::string> statusLines;
     int actionDialogsClosed = 0;
     int idleMessages = 0;
     int setupLogins = 0;

@@ -39,28 +39,39 @@ protected:
         delete application_;
         application_ = nullptr;
     }
+    void SetUp() override {
+        model_.setRows({{5, " TALMO 7450", "ACM 6.12", "SN: 100101", "10.77.0.11", "t450.bed.test"}});
+    }
 
-    static test::QtApplication* application_;
+    // The entry drawn 600 pixels wide in the given state.
+    QImage paintedEntry(QStyle::State state) const {
+        QWidget widget;
+        QStyleOptionViewItem option;
+        option.initFrom(&widget);
+        option.widget = &widget;
+        option.state = state;
+        option.rect = QRect(0, 0, 600, delegate_.sizeHint(option, model_.index(0)).height());
+        QImage image(option.rect.size(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        delegate_.paint(&painter, option, model_.index(0));
+        return image;
+    }
+
+    static inline test::QtApplication* application_ = nullptr;
+    const ProductIcons icons_;
+    TerminalRowDelegate delegate_{icons_, nullptr};
+    TerminalRowModel model_;
 };
 
-test::QtApplication* UiParts::application_ = nullptr;
-
-TerminalRow sampleRow() {
-    return {5, " TALMO 7450", "ACM 6.12", "SN: 100101", "10.77.0.11", "t450.bed.test"};
-}
-
 TEST_F(UiParts, AnEntryIsFourLinesOfItsFontHighAndAlwaysHoldsTheIcon) {
-    const ProductIcons icons;
-    TerminalRowDelegate delegate(icons, nullptr);
-    TerminalRowModel model;
-    model.setRows({sampleRow()});
     for (int pixels : {4, 9, 12, 20}) {
         QFont font;
         font.setPixelSize(pixels);
         QStyleOptionViewItem option;
         option.font = font;
         option.fontMetrics = QFontMetrics(font);
-        const QSize size = delegate.sizeHint(option, model.index(0));
+        const QSize size = delegate_.sizeHint(option, model_.index(0));
         const int lineHeight = option.fontMetrics.height();
         EXPECT_GE(size.height(), ProductIcons::kSize) << pixels << " px";
         if (4 * lineHeight > ProductIcons::kSize + 8) {
@@ -72,27 +83,9 @@ TEST_F(UiParts, AnEntryIsFourLinesOfItsFontHighAndAlwaysHoldsTheIcon) {
     }
 }
 
-QImage paintedEntry(const TerminalRowDelegate& delegate, const TerminalRowModel& model, QStyle::State state) {
-    QWidget widget;
-    QStyleOptionViewItem option;
-    option.initFrom(&widget);
-    option.widget = &widget;
-    option.state = state;
-    option.rect = QRect(0, 0, 600, delegate.sizeHint(option, model.index(0)).height());
-    QImage image(option.rect.size(), QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    delegate.paint(&painter, option, model.index(0));
-    return image;
-}
-
 TEST_F(UiParts, ASelectedEntryIsDrawnInverted) {
-    const ProductIcons icons;
-    TerminalRowDelegate delegate(icons, nullptr);
-    TerminalRowModel model;
-    model.setRows({sampleRow()});
-    const QImage normal = paintedEntry(delegate, model, QStyle::State_Enabled);
-    const QImage selected = paintedEntry(delegate, model, QStyle::State_Enabled | QStyle::State_Selected);
+    const QImage normal = paintedEntry(QStyle::State_Enabled);
+    const QImage selected = paintedEntry(QStyle::State_Enabled | QStyle::State_Selected);
     ASSERT_EQ(normal.size(), selected.size());
     int differentPixels = 0;
     for (int y = 0; y < normal.height(); ++y)
@@ -105,10 +98,9 @@ TEST_F(UiParts, ASelectedEntryIsDrawnInverted) {
 }
 
 TEST_F(UiParts, EveryProductFamilyHasAnIconOfItsOwn) {
-    const ProductIcons icons;
     std::vector<QImage> images;
     for (int index = 0; index < ProductIcons::kCount; ++index) {
-        const QPixmap& icon = icons.icon(index);
+        const QPixmap& icon = icons_.icon(index);
         EXPECT_EQ(icon.size(), QSize(ProductIcons::kSize, ProductIcons::kSize)) << index;
         images.push_back(icon.toImage());
     }
@@ -116,47 +108,49 @@ TEST_F(UiParts, EveryProductFamilyHasAnIconOfItsOwn) {
         for (std::size_t second = first + 1; second < images.size(); ++second)
             EXPECT_NE(images[first], images[second]) << "icons " << first << " and " << second;
     // An index the table does not have shows the unknown product.
-    EXPECT_EQ(icons.icon(-1).toImage(), images[0]);
-    EXPECT_EQ(icons.icon(ProductIcons::kCount).toImage(), images[0]);
+    EXPECT_EQ(icons_.icon(-1).toImage(), images[0]);
+    EXPECT_EQ(icons_.icon(ProductIcons::kCount).toImage(), images[0]);
 }
 
-TEST_F(UiParts, ABoxAskedForOnAWorkerThreadIsShownHereAndItsAnswerGoesBack) {
+// A box asked for on a worker thread is shown on the window's thread with
+// its default button, and the answer goes back; one closed without a button
+// answers its escape button; only a box asked to stay on top does so.
+TEST_F(UiParts, MessageBoxes) {
     QWidget window;
     QtMessageBoxes boxes(window);
-    MessageBoxRequest seen;
-    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
-    MessageBoxWatcher watcher([&](QMessageBox& box) {
-        seen = {box.windowTitle().toStdString(), box.text().toStdString(), MessageIcon::Information,
-                MessageButtons::YesNoCancel, 0};
-        defaultButton = box.standardButton(box.defaultButton());
-        EXPECT_EQ(box.icon(), QMessageBox::Question);
-        return box.button(QMessageBox::No);
+    std::vector<std::string> seen;
+    std::vector<bool> onTop;
+    QAbstractButton* (*answer)(QMessageBox&) = [](QMessageBox& box) { return box.button(QMessageBox::No); };
+    const MessageBoxWatcher watcher([&](QMessageBox& box) {
+        seen.push_back(box.windowTitle().toStdString() + "|" + box.text().toStdString() + "|" +
+                       std::to_string(box.standardButton(box.defaultButton())) + "|" +
+                       std::to_string(box.icon()));
+        onTop.push_back(box.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        return answer(box);
     });
-
-    MessageAnswer answer = MessageAnswer::Ok;
+    MessageAnswer fromWorker = MessageAnswer::Ok;
     std::atomic<bool> answered = false;
     std::thread worker([&] {
-        answer = boxes.show({"Kestrix IPv4+IPv6 endet", "Terminalliste sichern?", MessageIcon::Question,
-                             MessageButtons::YesNoCancel, 1});
+        fromWorker = boxes.show({"Kestrix IPv4+IPv6 endet", "Terminalliste sichern?", MessageIcon::Question,
+                                 MessageButtons::YesNoCancel, 1});
         answered = true;
     });
     const bool done = processEventsUntil([&] { return answered.load(); }, std::chrono::seconds(20));
     worker.join();
     ASSERT_TRUE(done);
-    EXPECT_EQ(answer, MessageAnswer::No);
-    EXPECT_EQ(seen.caption, "Kestrix IPv4+IPv6 endet");
-    EXPECT_EQ(seen.text, "Terminalliste sichern?");
-    EXPECT_EQ(defaultButton, QMessageBox::No);
-}
+    EXPECT_EQ(fromWorker, MessageAnswer::No);
+    EXPECT_EQ(seen, std::vector<std::string>{"Kestrix IPv4+IPv6 endet|Terminalliste sichern?|" +
+                                             std::to_string(QMessageBox::No) + "|" +
+                                             std::to_string(QMessageBox::Question)});
 
-TEST_F(UiParts, ABoxClosedWithoutAButtonAnswersItsEscapeButton) {
-    QWidget window;
-    QtMessageBoxes boxes(window);
-    const MessageBoxWatcher watcher([](QMessageBox&) { return nullptr; });
+    answer = [](QMessageBox&) -> QAbstractButton* { return nullptr; };
     EXPECT_EQ(boxes.show({"c", "t", MessageIcon::Question, MessageButtons::YesNoCancel, 0}),
               MessageAnswer::Cancel);
     EXPECT_EQ(boxes.show({"c", "t", MessageIcon::Question, MessageButtons::YesNo, 0}), MessageAnswer::No);
-    EXPECT_EQ(boxes.show({"c", "t", MessageIcon::Error, MessageButtons::Ok, 0}), MessageAnswer::Ok);
+    EXPECT_EQ(
+        boxes.show({"c", "t", MessageIcon::Error, MessageButtons::Ok, 0, MessageStacking::AboveAllWindows}),
+        MessageAnswer::Ok);
+    EXPECT_EQ(onTop, (std::vector<bool>{false, false, false, true}));
 }
 
 TEST_F(UiParts, APageAddressNamesAnExistingLocalFileOrNothing) {
@@ -185,19 +179,6 @@ TEST_F(UiParts, APageAddressNamesAnExistingLocalFileOrNothing) {
 TEST_F(UiParts, TheMainWindowHasTheProgramsIcon) {
     const MainWindow window;
     EXPECT_FALSE(window.windowIcon().isNull());
-}
-
-TEST_F(UiParts, ABoxAskedToStayOnTopStaysAboveAllWindows) {
-    QWidget window;
-    QtMessageBoxes boxes(window);
-    std::vector<bool> onTop;
-    const MessageBoxWatcher watcher([&](QMessageBox& box) {
-        onTop.push_back(box.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        return box.button(QMessageBox::Ok);
-    });
-    boxes.show({"c", "t", MessageIcon::Error, MessageButtons::Ok, 0, MessageStacking::AboveAllWindows});
-    boxes.show({"c", "t", MessageIcon::Error, MessageButtons::Ok, 0});
-    EXPECT_EQ(onTop, (std::vector<bool>{true, false}));
 }
 
 } // namespace
