@@ -1,6 +1,8 @@
 // kestrix-cli file get/put against the terminal simulator's TFTP server on
-// loopback (own namespace): exit codes, error texts, and that LOCAL is
-// replaced only by a whole file.
+// loopback (own namespace) over IPv4 and IPv6: exit codes, error texts, that
+// LOCAL is replaced only by a whole file, and the simulator's own rules (the
+// program's names map to the terminal's files, writes need the serial number
+// prefix, names that leave its directory are refused).
 #include "sim/tftp/tftp_server.h"
 #include "support/sockets.h"
 #include "tftp/tftp_packets.h"
@@ -32,6 +34,7 @@ TEST(KestrixCli, FileGetAndPut) {
     const std::filesystem::path work = kBase.string() + "-work", served = kBase.string() + "-served";
     std::filesystem::create_directories(served);
     std::ofstream(served / "remote.bin", std::ios::binary) << server;
+    std::ofstream(served / "talmo.cfg", std::ios::binary) << server;
     sim::TftpServerOptions options;
     options.directory = served;
     options.serialNumber = "100101";
@@ -49,7 +52,13 @@ TEST(KestrixCli, FileGetAndPut) {
         {port + "get ::ffff:127.0.0.1 remote.bin local.bin", 0, "", server},
         {port + "get 127.0.0.1 missing.bin local.bin", 1,
          "kestrix-cli: TFTPConnection::read(file): received error code 1: 'File not found'", old},
-        {port + "put 127.0.0.1 local.bin [100101]sent.bin", 0, "", old},
+        {port + "get ::1 'C@\\t7000\\talmo.cfg' local.bin", 0, "", server},
+        {port + "put ::1 local.bin '[100101]/talmo/terminal-ui.xml'", 0, "", old},
+        {port + "put 127.0.0.1 local.bin '[100102]sent.bin'", 1, "received error code 2: 'Access violation'",
+         old},
+        {port + "put 127.0.0.1 local.bin talmo.cfg", 1, "received error code 2: 'Access violation'", old},
+        {port + "get 127.0.0.1 'C@\\t7000\\..\\..\\etc\\passwd' local.bin", 1,
+         "received error code 2: 'Access violation'", old},
         {port + "put 127.0.0.1 absent.bin sent.bin", 1,
          "kestrix-cli: cannot read absent.bin: No such file or directory", old},
         {port + "get terminal.example remote.bin local.bin", 1, "not an IPv4 or IPv6 address", old},
@@ -66,7 +75,8 @@ TEST(KestrixCli, FileGetAndPut) {
         // Nothing is left beside LOCAL.
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(work), {}), 1) << c.arguments;
     }
-    EXPECT_EQ(readLocal(served / "sent.bin"), old);
+    EXPECT_EQ(readLocal(served / "talmo" / "terminal-ui.xml"), old);
+    EXPECT_EQ(readLocal(served / "talmo.cfg"), server);
     std::filesystem::remove_all(work);
     std::filesystem::remove_all(served);
 }
