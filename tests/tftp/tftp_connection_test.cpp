@@ -73,17 +73,6 @@ std::string packetOf(const std::string& notation) {
     return kind == "ERROR" ? error : error.substr(0, error.size() - 1);
 }
 
-// How a call ends: the TFTPError's id and text, or 0 and "succeeded".
-using Failure = std::pair<int, std::string>;
-template <typename Call> Failure failureOf(Call call) {
-    try {
-        call();
-    } catch (const TFTPConnection::TFTPError& error) {
-        return {error.id(), error.text};
-    }
-    return {0, "succeeded"};
-}
-
 std::vector<std::string> packetsOf(const std::string& notation) {
     std::vector<std::string> packets;
     for (const std::string& packet : split(notation, ','))
