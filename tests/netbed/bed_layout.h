@@ -70,9 +70,10 @@ struct BedLayout {
     std::vector<std::string> pcHostsLines; // the PC namespace's hosts file ("ADDRESS NAME...")
 };
 
-// The layout file that netbed.sh reads. Throws std::invalid_argument for what
-// it cannot describe: an address text that does not parse, a terminal on a
-// bridge that does not exist, a hosts line that is empty or holds a line break.
+// The layout file that netbed.sh reads. Throws std::invalid_argument for a
+// hosts line that is empty or holds a line break; netbed.sh refuses a layout
+// without bridges or with a terminal on a missing bridge, its ip commands an
+// address that does not parse, and talmo-sim a gateway that does not.
 std::string layoutFileText(const BedLayout& layout);
 
 // The fixed MAC address of terminal N's eth0 (02:4b:42:00:HH:LL); it stays

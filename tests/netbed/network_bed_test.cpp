@@ -1,18 +1,17 @@
 // Smoke test of the network bed, as root, on one bed: what the PC's namespace
-// reaches by broadcast, directed datagram and ff02::1, its hosts file and LAN
-// interfaces, the link faults, and that nothing is left behind.
+// reaches by broadcast, directed datagram and ff02::1, the link faults, and
+// that nothing is left behind (the program's bed tests resolve names through
+// its hosts file and search on its bridges, the only LAN interfaces).
 #include "netbed/bed_availability.h"
 #include "netbed/network_bed.h"
 
 #include "platform/ip_address.h"
-#include "lan/lan_interfaces.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <net/if.h>
-#include <netdb.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <set>
 #include <sys/socket.h>
@@ -95,15 +94,6 @@ TEST_F(NetworkBedSmoke, LanHostsFileFaultsAndNothingLeftBehind) {
             EXPECT_EQ(socket.find("192.168.99.5"), ENETUNREACH); // no host route yet
             ASSERT_EQ(socket.find("ff02::1"), 0);
             EXPECT_EQ(socket.senders(), Senders{"fe80::11"});
-            addrinfo hints{};
-            hints.ai_family = AF_INET;
-            addrinfo* found = nullptr;
-            ASSERT_EQ(::getaddrinfo("t0.bed.test", nullptr, &hints, &found), 0);
-            EXPECT_EQ(ipv4ToText(reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr), "10.77.0.11");
-            ::freeaddrinfo(found);
-            const LanInterfaces table = LanInterfaces::enumerate();
-            ASSERT_EQ(table.count(), 2); // the bridges; their ports have no address
-            EXPECT_STREQ(table.entries()[1].IPv4Addr.data(), "10.78.0.1");
         }));
         ASSERT_TRUE(bed.shellOnPc("ip route add 192.168.99.5/32 dev br0").succeeded());
         bed.setLinkFaults(2, {1.0, 0ms, 0.0, 0ms});

@@ -1,10 +1,9 @@
 #include "platform/file_replacement.h"
+#include "support/scratch_directory.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,37 +15,11 @@ namespace kestrix {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string contents(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-void writeText(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+using test::ScratchDirectory;
 
 std::span<const std::uint8_t> bytesOf(const std::string& text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
-
-class FileReplacementTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        directory_ = fs::temp_directory_path() / ("kestrix-replace-" + std::to_string(::getpid()));
-        fs::create_directories(directory_);
-    }
-    void TearDown() override { fs::remove_all(directory_); }
-    // Only the names the test made: no temporary file left beside them.
-    std::vector<std::string> names() const {
-        std::vector<std::string> found;
-        for (const auto& entry : fs::directory_iterator(directory_))
-            found.push_back(entry.path().filename().string());
-        std::sort(found.begin(), found.end());
-        return found;
-    }
-    fs::path directory_;
-};
 
 // The shell prepares each target in the directory and checks it afterwards
 // (exit status 0), so that what is expected is not worked out by this program.
@@ -62,7 +35,7 @@ int shell(const fs::path& directory, const std::string& commands) {
     return std::system(("cd '" + directory.string() + "' && " + commands).c_str());
 }
 
-TEST_F(FileReplacementTest, EachKindOfTarget) {
+TEST(FileReplacement, EachKindOfTarget) {
     const Row rows[] = {
         {"a regular file keeps its mode and, as root, its owner",
          "echo -n old >f && chmod 0640 f && chown 1234:5678 f", "f", true,
@@ -84,30 +57,30 @@ TEST_F(FileReplacementTest, EachKindOfTarget) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        ASSERT_EQ(shell(directory_, row.prepare), 0);
-        const fs::path target = directory_ / row.target;
-        const std::vector<std::string> before = names();
+        const ScratchDirectory directory;
+        ASSERT_EQ(shell(directory.path(), row.prepare), 0);
+        const fs::path target = directory.path() / row.target;
+        const std::vector<std::string> before = directory.entries();
         const std::string refusal = checkReplaceableTarget(target);
         const std::string error = replaceFileContents(target, bytesOf("new"), FileSecrecy::FollowUmask);
         EXPECT_EQ(error.empty(), row.replaced) << error;
         // The check refuses by kind; a missing folder shows only when writing.
         EXPECT_EQ(refusal.empty(), row.replaced || !fs::exists(target.parent_path())) << refusal;
-        EXPECT_EQ(names(), before) << "a temporary file was left, or a name went";
-        EXPECT_EQ(shell(directory_, row.check), 0) << row.check;
-        fs::remove_all(directory_);
-        fs::create_directories(directory_);
+        EXPECT_EQ(directory.entries(), before) << "a temporary file was left, or a name went";
+        EXPECT_EQ(shell(directory.path(), row.check), 0) << row.check;
     }
 }
 
-TEST_F(FileReplacementTest, AsAnotherUserTheModeIsKeptAndTheOwnerBecomesThatUser) {
-    ::chmod(directory_.c_str(), 0777);
-    writeText(directory_ / "shared.rch", "old");
-    ::chmod((directory_ / "shared.rch").c_str(), 0666);
+TEST(FileReplacement, AsAnotherUserTheModeIsKeptAndTheOwnerBecomesThatUser) {
+    const ScratchDirectory directory;
+    ::chmod(directory.path().c_str(), 0777);
+    directory.write("shared.rch", "old");
+    ::chmod(directory.file("shared.rch").c_str(), 0666);
     const pid_t child = ::fork();
     if (child == 0) {
         // nobody: may write the folder, may not give a file to root.
         const bool replaced = ::setgid(65534) == 0 && ::setuid(65534) == 0 &&
-                              replaceFileContents(directory_ / "shared.rch", bytesOf("new"),
+                              replaceFileContents(directory.file("shared.rch"), bytesOf("new"),
                                                   FileSecrecy::FollowUmask)
                                   .empty();
         ::_exit(replaced ? 0 : 1);
@@ -116,41 +89,45 @@ TEST_F(FileReplacementTest, AsAnotherUserTheModeIsKeptAndTheOwnerBecomesThatUser
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     struct stat replaced {};
-    ASSERT_EQ(::stat((directory_ / "shared.rch").c_str(), &replaced), 0);
+    ASSERT_EQ(::stat(directory.file("shared.rch").c_str(), &replaced), 0);
     EXPECT_EQ(replaced.st_mode & 07777, 0666u);
     EXPECT_EQ(replaced.st_uid, 65534u);
-    EXPECT_EQ(contents(directory_ / "shared.rch"), "new");
+    EXPECT_EQ(directory.read("shared.rch"), "new");
 }
 
-TEST_F(FileReplacementTest, NewFilesFollowTheUmaskOrAreTheOwnersOnly) {
+TEST(FileReplacement, NewFilesFollowTheUmaskOrAreTheOwnersOnly) {
+    const ScratchDirectory directory;
     const mode_t mask = ::umask(022);
-    EXPECT_TRUE(replaceFileContents(directory_ / "plain", bytesOf("x"), FileSecrecy::FollowUmask).empty());
-    EXPECT_TRUE(replaceFileContents(directory_ / "secret", bytesOf("x"), FileSecrecy::OwnerOnly).empty());
+    EXPECT_TRUE(replaceFileContents(directory.file("plain"), bytesOf("x"), FileSecrecy::FollowUmask).empty());
+    EXPECT_TRUE(replaceFileContents(directory.file("secret"), bytesOf("x"), FileSecrecy::OwnerOnly).empty());
     ::umask(mask);
-    EXPECT_EQ(fs::status(directory_ / "plain").permissions(), fs::perms(0644));
-    EXPECT_EQ(fs::status(directory_ / "secret").permissions(), fs::perms(0600));
+    EXPECT_EQ(fs::status(directory.file("plain")).permissions(), fs::perms(0644));
+    EXPECT_EQ(fs::status(directory.file("secret")).permissions(), fs::perms(0600));
 }
 
-TEST_F(FileReplacementTest, AnUnfinishedReplacementLeavesTheTargetAndRemovesItsTemporaryFile) {
-    writeText(directory_ / "list.rch", "old");
+TEST(FileReplacement, AnUnfinishedReplacementLeavesTheTargetAndRemovesItsTemporaryFile) {
+    const ScratchDirectory directory;
+    directory.write("list.rch", "old");
     {
-        FileReplacement replacement((directory_ / "list.rch").string(), FileSecrecy::FollowUmask);
+        FileReplacement replacement(directory.file("list.rch"), FileSecrecy::FollowUmask);
         ASSERT_TRUE(replacement.write(bytesOf("half")));
         EXPECT_TRUE(fs::exists(replacement.temporaryPath()));
         // The interrupt's clean-up finds it.
         removeAllTemporaryFiles();
         EXPECT_FALSE(fs::exists(replacement.temporaryPath()));
     }
-    EXPECT_EQ(contents(directory_ / "list.rch"), "old");
-    EXPECT_EQ(names(), std::vector<std::string>{"list.rch"});
+    EXPECT_EQ(directory.read("list.rch"), "old");
+    EXPECT_EQ(directory.entries(), std::vector<std::string>{"list.rch"});
 }
 
-TEST_F(FileReplacementTest, InputsMustBeRegularFiles) {
-    writeText(directory_ / "list.rch", "x");
-    EXPECT_EQ(checkRegularInput((directory_ / "list.rch").string()), "");
+TEST(FileReplacement, InputsMustBeRegularFiles) {
+    const ScratchDirectory directory;
+    directory.write("list.rch", "x");
+    const std::string folder = directory.path().string();
+    EXPECT_EQ(checkRegularInput(directory.file("list.rch")), "");
     EXPECT_EQ(checkRegularInput("/dev/zero"), "/dev/zero is a character device, not a regular file");
-    EXPECT_EQ(checkRegularInput(directory_.string()), directory_.string() + " is a directory, not a regular file");
-    EXPECT_NE(checkRegularInput((directory_ / "missing").string()).find("cannot read"), std::string::npos);
+    EXPECT_EQ(checkRegularInput(folder), folder + " is a directory, not a regular file");
+    EXPECT_NE(checkRegularInput(directory.file("missing")).find("cannot read"), std::string::npos);
 }
 
 } // namespace

@@ -72,11 +72,8 @@ TEST_F(WorkerFrame, NormalEndReportsItsCodeAndTheThreadExitsWithZero) {
     EXPECT_EQ(owner_.endCode, 12);
     EXPECT_EQ(waitForThread(slot_), 0);
     worker.reset();
-    for (const char* line :
-         {"TestWorker startet\n", "TestWorker::run(): SendMessage() done\n", "TestWorker::_run() no error\n",
-          "COwner::waitonthreadend(): Exit code of thread: 0\n", "~TestWorker() startet\n",
-          "~TestWorker() Ende\n"})
-        EXPECT_TRUE(trace_.contains(line)) << line;
+    EXPECT_TRUE(trace_.contains("TestWorker::_run() no error\n"));
+    EXPECT_TRUE(trace_.contains("COwner::waitonthreadend(): Exit code of thread: 0\n"));
 }
 
 TEST_F(WorkerFrame, CancelEndsTheWorkerAtItsNextPollAndDestroyingWaitsForIt) {

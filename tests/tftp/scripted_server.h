@@ -16,6 +16,17 @@ namespace kestrix::test {
 
 using Script = std::map<std::size_t, std::vector<std::string>>;
 
+// How a call ends: the TFTPError's id and text, or 0 and "succeeded".
+using Failure = std::pair<int, std::string>;
+template <typename Call> Failure failureOf(Call call) {
+    try {
+        call();
+    } catch (const TFTPConnection::TFTPError& error) {
+        return {error.id(), error.text};
+    }
+    return {0, "succeeded"};
+}
+
 // Answers the client's Nth packet (counted from 0) with the packets the script
 // gives for N (an empty packet stands for a pause of 50 ms); packets the
 // script does not name go unanswered.

@@ -16,8 +16,7 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 struct Outcome {
-    std::string errorText = "transfer succeeded";
-    int errorId = 0;
+    Failure failure;
     Clock::duration took{};
     std::vector<std::string> packets;
 };
@@ -30,12 +29,7 @@ Outcome silentAfterFirstAnswer(std::uint16_t port, std::string answer, Transfer 
     TFTPConnection connection("::ffff:127.0.0.1", 0, 0, port);
     Outcome outcome;
     const Clock::time_point begin = Clock::now();
-    try {
-        transfer(connection);
-    } catch (const TFTPConnection::TFTPError& error) {
-        outcome.errorText = error.text;
-        outcome.errorId = error.id();
-    }
+    outcome.failure = failureOf([&] { transfer(connection); });
     outcome.took = Clock::now() - begin;
     outcome.packets = server.everythingSentBy(connection);
     return outcome;
@@ -55,15 +49,13 @@ TEST(TftpTimeouts, SilentServerFailsTheTransferAfterTheStatedWaitsAndResends) {
         });
     });
     const Outcome read = reading.get();
-    EXPECT_EQ(read.errorText, "TFTPConnection::read(file): timeout on receive");
-    EXPECT_EQ(read.errorId, 4);
+    EXPECT_EQ(read.failure, Failure(4, "TFTPConnection::read(file): timeout on receive"));
     EXPECT_GE(read.took, 20s);
     // RRQ, the ACK and its one resend, and the final ACK.
     EXPECT_EQ(read.packets, (std::vector<std::string>{requestPacket(1, "down.bin"), ackPacket(1),
                                                       ackPacket(1), ackPacket(1)}));
     const Outcome write = writing.get();
-    EXPECT_EQ(write.errorText, "TFTPConnection::write(mem): timeout on receive");
-    EXPECT_EQ(write.errorId, 3);
+    EXPECT_EQ(write.failure, Failure(3, "TFTPConnection::write(mem): timeout on receive"));
     EXPECT_GE(write.took, 75s);
     const std::string block = dataPacket(1, content.substr(0, 512));
     EXPECT_EQ(write.packets, (std::vector<std::string>{requestPacket(2, "up.bin"), block, block, block}));
