@@ -42,6 +42,7 @@ enum class DetailContents {
     Page,            // a help page
     Reset,           // ResetExe
     SetIPAddress,    // CSetIPAddress
+    TclConsole,      // CTerminalTCL
 };
 
 // Whether a broadcast goes over IPv6 (ff02::1) or IPv4 (the interface's broadcast address).
@@ -117,6 +118,10 @@ public:
     void OnButtonReset();
     // IPv4 Setup: no selection needed; CSetIPAddress.
     void OnButtonSetipa();
+    // TCL: the common checks, monitor mode, a passive TCL connection, no
+    // other host online, the TCL login when the terminal encrypts, then
+    // CTerminalTCL (it connects as it opens).
+    void OnButtonTcl();
 
     // --- Buttons without a terminal action dialog ---
 

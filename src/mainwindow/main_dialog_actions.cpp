@@ -4,11 +4,13 @@
 #include "address_reset/set_ip_address.h"
 #include "config/config_block.h"
 #include "config/login_for_setup.h"
+#include "config/login_for_tcl.h"
 #include "config/user_param.h"
 #include "lan/lan_interfaces.h"
 #include "mainwindow/main_dialog.h"
 #include "mainwindow/start_directory.h"
 #include "platform/trace.h"
+#include "tcl_console/terminal_tcl.h"
 #include "terminal/terminal.h"
 
 #include <algorithm>
@@ -25,6 +27,9 @@ constexpr int kFirstSelectedOnly = 56;   // "Nur das 1. ausgewählte Terminal wi
 constexpr int kBlockNotFetched = 372;    // "Konfigurationsdatei konnte nicht eingelesen werden. ..."
 constexpr int kBlockNotConverted = 373;  // "... nicht in das interne Format konvertiert werden."
 constexpr int kNoSetupExecuted = 375;    // "Es wird kein Setup ausgeführt!"
+constexpr int kMonitorMode = 60;         // "Das Terminal ist im Monitor-Modus. ..."
+constexpr int kOnlineAsHost = 65;        // "ist bereits als Host online."
+constexpr int kNoTclConnection = 66;     // "Ein TCL-Download ist nicht möglich. ..."
 constexpr int kSetupTitle = 29;          // "Setup", the end of the login's heading
 constexpr int kGradeWithoutLogin = 3;    // the mode of a block older than "5.50"
 constexpr std::string_view kFirstVersionWithLogin = "5.50";
@@ -155,6 +160,52 @@ void CToolBoxDlg::OnButtonSetipa() {
         openDetailDialog(std::move(dialog), DetailContents::SetIPAddress, std::nullopt);
     } catch (const std::exception&) {
         trace("Create CSetIPAddress failed\n");
+    }
+}
+
+void CToolBoxDlg::OnButtonTcl() {
+    trace("OnButtonTcl() startet\n");
+    const std::optional<std::size_t> index = oneSelectedTerminal();
+    if (!index)
+        return;
+    Terminal& terminal = list_.at(*index);
+    if (terminal.isMonitorMode()) {
+        message(language_->GetText(kMonitorMode), MessageIcon::Information);
+        return;
+    }
+    // Only a terminal that waits for its host (passive) takes the console's connection.
+    if (!terminal.PassiveConnect) {
+        message(language_->GetText(kNoTclConnection), MessageIcon::Information);
+        return;
+    }
+    view_.setWaitCursor(true);
+    const std::string host = terminal.T7000ipGetHostInfo();
+    view_.setWaitCursor(false);
+    if (!host.empty()) {
+        message(host + " " + language_->GetText(kOnlineAsHost), MessageIcon::Information);
+        return;
+    }
+    std::optional<AesKey> key;
+    if (terminal.Encrypt) {
+        trace("OnButtonTcl: Verschlüsselung aktiv\n");
+        CLoginForTCL login(*this, terminal);
+        if (!view_.runTclLogin(login)) {
+            trace("OnButtonTCL: CLoginForTCL not ok\n");
+            return;
+        }
+        trace("OnButtonTCL: CLoginForTCL ok\n");
+        key = login.key();
+    }
+    if (!clearDetailPane())
+        return;
+    try {
+        auto console = std::make_unique<CTerminalTCL>(*this, *index, key);
+        CTerminalTCL& shown = *console;
+        view_.showTclConsole(shown);
+        openDetailDialog(std::move(console), DetailContents::TclConsole, index);
+        shown.OnInitDialog();
+    } catch (const std::exception&) {
+        trace("Create TCL failed\n");
     }
 }
 

@@ -14,9 +14,11 @@
 namespace kestrix {
 
 class CLoginForSetup;
+class CLoginForTCL;
 class CSetIPAddress;
 class CToolBoxLang;
 class ResetExe;
+class CTerminalTCL;
 class T7000ip;
 
 // How the user asks to end the program: Cancel (the Escape key) or the
@@ -119,6 +121,9 @@ public:
     // with every control that reaches the logic disabled meanwhile.
     virtual void showResetDialog(ResetExe& dialog) = 0;
     virtual void showSetIPAddressDialog(CSetIPAddress& dialog) = 0;
+    // The TCL console: the view shows it and attaches itself
+    // (CTerminalTCL::attachView) before the logic connects.
+    virtual void showTclConsole(CTerminalTCL& console) = 0;
     // The status line of the action dialog shown (set-IPv4); called from the
     // thread that runs the dialog's long operation.
     virtual void setActionStatusLine(const std::string& text) = 0;
@@ -132,6 +137,9 @@ public:
     // Runs the setup login modally; true when it ended with OK (the login
     // then holds the grade).
     virtual bool runSetupLogin(CLoginForSetup& login) = 0;
+    // Runs the TCL login modally; true when it ended with OK (the login then
+    // holds the key).
+    virtual bool runTclLogin(CLoginForTCL& login) = 0;
 
     // --- Other windows ---
     virtual void showAbout(const AboutTexts& texts) = 0;

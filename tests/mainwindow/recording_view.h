@@ -4,8 +4,11 @@
 // and answers message boxes and dialogs as the test scripts them. Not thread
 // safe: the logic calls its view from one thread.
 #include "config/login_for_setup.h"
+#include "config/login_for_tcl.h"
 #include "mainwindow/main_view.h"
 #include "platform/message_box.h"
+#include "tcl_console/recording_tcl_view.h"
+#include "tcl_console/terminal_tcl.h"
 
 #include <deque>
 #include <optional>
@@ -92,8 +95,16 @@ public:
         setIPAddressDialog = &dialog;
         detail = "setip";
     }
+    void showTclConsole(CTerminalTCL& console) override {
+        tclConsole = &console;
+        detail = "tcl";
+        console.attachView(tclView);
+    }
     void setActionStatusLine(const std::string&) override {}
     void closeActionDialog() override {
+        if (tclConsole != nullptr)
+            tclConsole->detachView();
+        tclConsole = nullptr;
         resetDialog = nullptr;
         setIPAddressDialog = nullptr;
         ++actionDialogsClosed;
@@ -103,6 +114,13 @@ public:
     bool runSetupLogin(CLoginForSetup& login) override {
         ++setupLogins;
         return loginEntry && login.OnOK(login.preselectedGrade(), *loginEntry);
+    }
+    // Enters tclLoginText and tclLoginPassword, or cancels when both are unset.
+    bool runTclLogin(CLoginForTCL& login) override {
+        ++tclLogins;
+        if (!tclLoginText && !tclLoginPassword)
+            return false;
+        return login.OnOK(tclLoginText.value_or(""), tclLoginPassword.value_or(""));
     }
 
     // What was shown.
@@ -130,6 +148,9 @@ public:
     int actionDialogsClosed = 0;
     int idleMessages = 0;
     int setupLogins = 0;
+    CTerminalTCL* tclConsole = nullptr;
+    RecordingTclView tclView;
+    int tclLogins = 0;
 
     // How the fake answers.
     DialogFontSize fontSize{13, 7, 6};
@@ -138,6 +159,8 @@ public:
     bool maintenanceGroupAccepted = false;
     std::optional<std::string> listFileAnswer;
     std::optional<std::string> loginEntry; // nothing: the login is cancelled
+    std::optional<std::string> tclLoginText;
+    std::optional<std::string> tclLoginPassword;
 };
 
 } // namespace kestrix::test
