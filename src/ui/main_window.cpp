@@ -191,6 +191,9 @@ bool MainWindow::showPage(const std::string& url) {
 void MainWindow::showActionWidget(QWidget* view) {
     closeActionWidget();
     actionWidget_ = view;
+    // A view shown by a running operation (the TCL console, connecting) is
+    // the user's once the operation has ended.
+    view->setEnabled(!operationRunning_);
     detailStack_->addWidget(view);
     showDetail(view);
 }

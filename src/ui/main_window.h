@@ -89,6 +89,7 @@ public:
     bool actionButtonsEnabled() const { return actionButtonsEnabled_; }
     QPushButton& resetButton() { return *reset_; }
     QPushButton& setipaButton() { return *setipa_; }
+    QPushButton& tclButton() { return *tcl_; }
 
 signals:
     void searchClicked();
@@ -101,6 +102,7 @@ signals:
     void maintenanceGroupClicked();
     void resetClicked();
     void setipaClicked();
+    void tclClicked();
     void selectionChanged(const std::vector<std::size_t>& selected);
     void selectorChanged(int index);
     void sortOrderChosen(SortOrder order);

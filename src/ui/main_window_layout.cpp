@@ -78,7 +78,7 @@ void MainWindow::buildControls() {
     firmware_ = button(this, "firmware");
     keyboard_ = button(this, "keyboard");
     // Their dialogs are not part of this program yet.
-    for (QPushButton* action : {setup_, tcl_, lbus_, firmware_, keyboard_})
+    for (QPushButton* action : {setup_, lbus_, firmware_, keyboard_})
         action->hide();
 
     auto* pane = new QFrame(this);
@@ -181,6 +181,7 @@ void MainWindow::connectControls() {
     connect(maintenanceGroup_, &QPushButton::clicked, this, &MainWindow::maintenanceGroupClicked);
     connect(reset_, &QPushButton::clicked, this, &MainWindow::resetClicked);
     connect(setipa_, &QPushButton::clicked, this, &MainWindow::setipaClicked);
+    connect(tcl_, &QPushButton::clicked, this, &MainWindow::tclClicked);
     connect(list_, &CListBoxTerminal::userSelectionChanged, this, &MainWindow::selectionChanged);
     connect(selector_, &QComboBox::currentIndexChanged, this, &MainWindow::selectorChanged);
     connect(sortButtons_, &QButtonGroup::idClicked, this,

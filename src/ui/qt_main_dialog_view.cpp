@@ -2,10 +2,12 @@
 
 #include "ui/about_dialog.h"
 #include "ui/login_for_setup_dialog.h"
+#include "ui/login_for_tcl_dialog.h"
 #include "ui/main_window.h"
 #include "ui/reset_view.h"
 #include "ui/set_ip_address_view.h"
 #include "ui/t7000ip_key_dialog.h"
+#include "ui/terminal_tcl_view.h"
 #include "ui/toolbox_warn.h"
 #include "ui/ui_thread.h"
 
@@ -126,6 +128,14 @@ void QtMainDialogView::showSetIPAddressDialog(CSetIPAddress& dialog) {
     });
 }
 
+void QtMainDialogView::showTclConsole(CTerminalTCL& console) {
+    onThreadOf(window_, [this, &console] {
+        // The view attaches itself to the console as it is made.
+        window_.showActionWidget(
+            new TerminalTclView(console, *language_, runLong_, operationRunning_, nullptr));
+    });
+}
+
 void QtMainDialogView::setActionStatusLine(const std::string& text) {
     onThreadOf(window_, [this, &text] { window_.setActionStatusLine(text); });
 }
@@ -139,6 +149,11 @@ bool QtMainDialogView::runSetupLogin(CLoginForSetup& login) {
         // The login's own boxes (QtMessageBoxes) come from this thread too.
         return LoginForSetupDialog::run(&window_, login, *language_);
     });
+}
+
+bool QtMainDialogView::runTclLogin(CLoginForTCL& login) {
+    return onThreadOf(window_,
+                      [this, &login] { return LoginForTclDialog::run(&window_, login, *language_); });
 }
 
 void QtMainDialogView::closeWindow() {

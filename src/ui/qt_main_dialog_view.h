@@ -13,15 +13,17 @@ class MainWindow;
 // group, save file, setup login) or an action dialog's view in the detail
 // pane. A call that arrives on a worker thread runs on the window's thread
 // while the caller waits for its answer; a call on that thread runs at once.
-// The application hands it how to run an action dialog's long operation and
-// how to deliver the idle message; it keeps the language the window was
-// shown in (for the dialogs it opens) and no other state.
+// The application hands it how to run an action dialog's long operation,
+// whether one runs, and how to deliver the idle message; it keeps the
+// language the window was shown in (for the dialogs it opens) and no other state.
 class QtMainDialogView : public MainDialogView {
 public:
     using LongOperationRunner = std::function<void(std::function<void()>)>;
 
-    QtMainDialogView(MainWindow& window, LongOperationRunner runLong, std::function<void()> postIdle)
-        : window_(window), runLong_(std::move(runLong)), postIdle_(std::move(postIdle)) {}
+    QtMainDialogView(MainWindow& window, LongOperationRunner runLong, std::function<bool()> operationRunning,
+                     std::function<void()> postIdle)
+        : window_(window), runLong_(std::move(runLong)), operationRunning_(std::move(operationRunning)),
+          postIdle_(std::move(postIdle)) {}
 
     void showStartWarning(const StartWarningTexts& texts) override;
     void showMainWindow(const CToolBoxLang& language) override;
@@ -45,14 +47,17 @@ public:
     void closeWindow() override;
     void showResetDialog(ResetExe& dialog) override;
     void showSetIPAddressDialog(CSetIPAddress& dialog) override;
+    void showTclConsole(CTerminalTCL& console) override;
     void setActionStatusLine(const std::string& text) override;
     void closeActionDialog() override;
     void postIdleMessage() override { postIdle_(); }
     bool runSetupLogin(CLoginForSetup& login) override;
+    bool runTclLogin(CLoginForTCL& login) override;
 
 private:
     MainWindow& window_;
     LongOperationRunner runLong_;
+    std::function<bool()> operationRunning_;
     std::function<void()> postIdle_;
     const CToolBoxLang* language_ = nullptr;
 };

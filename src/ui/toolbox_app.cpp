@@ -10,6 +10,7 @@ namespace kestrix {
 CToolBoxApp::CToolBoxApp(CommandLineSwitches switches)
     : view_(
           window_, [this](std::function<void()> operation) { runInBackground(std::move(operation)); },
+          [this] { return operation_.running(); },
           [this] {
               // From any thread: answered on this one, after the poster's call has returned.
               QMetaObject::invokeMethod(
@@ -41,6 +42,8 @@ void CToolBoxApp::connectWindow() {
             [this] { runInBackground([this] { dialog_.OnButtonSetKeyAndShow(); }); });
     connect(&window_, &MainWindow::resetClicked, this,
             [this] { runInBackground([this] { dialog_.OnButtonReset(); }); });
+    connect(&window_, &MainWindow::tclClicked, this,
+            [this] { runInBackground([this] { dialog_.OnButtonTcl(); }); });
     connect(&window_, &MainWindow::setipaClicked, this,
             [this] { runHere([this] { dialog_.OnButtonSetipa(); }); });
     connect(&window_, &MainWindow::clearClicked, this,

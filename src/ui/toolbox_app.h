@@ -17,8 +17,9 @@ namespace kestrix {
 // The application object `CToolBoxApp`: builds the main window, its view and
 // message boxes and the main dialog's logic (CToolBoxDlg), and carries the
 // user's actions to the logic. Search, add, the maintenance group (with its
-// new search), the Reset button (its block fetch and login), an action
-// dialog's OK and the shutdown question (with saving the list) run on the
+// new search), the Reset and TCL buttons (their checks, block fetch and
+// login, the console's connect), an action dialog's long operations and the
+// shutdown question (with saving the list) run on the
 // worker thread, one at a time, with the controls disabled; everything else
 // runs at once on the user-interface thread. A close request while an
 // operation runs waits for it: the shutdown question follows its end. An

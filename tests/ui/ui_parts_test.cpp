@@ -5,6 +5,7 @@
 #include "ui/qt_message_boxes.h"
 #include "ui/terminal_row_delegate.h"
 #include "ui/terminal_row_model.h"
+#include "ui/terminal_tcl_view.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -24,7 +25,8 @@
 
 // The parts of the main window that can be looked at without a network: the
 // entries' size and drawing, the icon set, message boxes asked for from a
-// worker thread, and the page addresses the logic hands over.
+// worker thread, the page addresses the logic hands over, and the TCL
+// console's output text as the screen shows it.
 
 namespace kestrix {
 namespace {
@@ -174,6 +176,28 @@ TEST_F(UiParts, APageAddressNamesAnExistingLocalFileOrNothing) {
     };
     for (const Case& entry : cases)
         EXPECT_EQ(existingLocalPage(entry.address), entry.page) << entry.address;
+}
+
+TEST_F(UiParts, TheConsolesOutputShowsEachLineEndAsOneLineBreak) {
+    const struct {
+        std::string text;
+        QString shown;
+    } cases[] = {
+        {"", ""},
+        {"\r\nConnection OK\r\n", "\nConnection OK\n"},
+        // The line feed of the terminal's CR LF begins the next line: an empty line.
+        {"\r\nA\r\n\nB\r\n", "\nA\n\nB\n"},
+        {"\r\n\r\n", "\n\n"},
+        {"a\rb\n\rc", "a\nb\n\nc"},
+        {"\r\n(Output truncated!)\r\nrest", "\n(Output truncated!)\nrest"},
+        {"gek\xc3\xbcrzt\r\n", QStringLiteral("gek\u00fcrzt\n")},
+        // A line that is no UTF-8 is Latin-1; its neighbours keep their UTF-8.
+        {"T\xfcr\r\n\xc3\xa4", QStringLiteral("T\u00fcr\n\u00e4")},
+        {"cut \xc3", QStringLiteral("cut \u00c3")},
+        {std::string("ESC\x1b", 4), QStringLiteral("ESC\x1b")},
+    };
+    for (const auto& entry : cases)
+        EXPECT_EQ(outputDisplayText(entry.text), entry.shown) << entry.text;
 }
 
 TEST_F(UiParts, TheMainWindowHasTheProgramsIcon) {
