@@ -299,8 +299,11 @@ void CTerminalTCL::showFiles() {
         if (path == selectedFile_)
             selected = static_cast<int>(index);
     }
-    if (names.empty())
+    if (names.empty()) {
+        // Nothing to choose: the list shows "---" as its entry.
         names.push_back(kNoFiles);
+        selected = 0;
+    }
     if (view_)
         view_->showFileList(names, selected);
 }
