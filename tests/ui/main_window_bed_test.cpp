@@ -5,25 +5,31 @@
 #include "protocol/t7000ip.h"
 #include "ui/list_box_terminal.h"
 #include "ui/login_for_setup_dialog.h"
+#include "ui/login_for_tcl_dialog.h"
 #include "ui/main_window.h"
 #include "ui/qt_environment.h"
 #include "ui/reset_view.h"
 #include "ui/set_ip_address_view.h"
 #include "ui/t7000ip_key_dialog.h"
 #include "ui/terminal_row_model.h"
+#include "ui/terminal_tcl_view.h"
 #include "ui/toolbox_app.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -38,8 +44,9 @@
 // window keeps painting and closing waits for it; Reset asks for the setup
 // login and restarts a terminal from the detail pane; IPv4 Setup moves a
 // terminal stuck in a foreign subnet into the PC's; a new maintenance group
-// is taken from its dialog (whose checks t7000ip_key_test tests). Screenshots
-// are kept as test artifacts.
+// is taken from its dialog (whose checks t7000ip_key_test tests); the TCL
+// console talks to a terminal, after the TCL login for one that encrypts.
+// Screenshots are kept as test artifacts.
 
 namespace kestrix {
 namespace {
@@ -89,6 +96,7 @@ template <typename Dialog> void driveDialogs(QTimer& timer, const std::function<
 // the IPv4 broadcast, so shown with their names); a 7460 with a talmo.cfg
 // without a grade 1 password; one stuck in a foreign subnet whose gateway
 // does not exist (it hears the PC's broadcasts, its answers never arrive).
+// The 7450 and the 9300 wait for their TCL host, the 9300 encrypting.
 class MainWindowOnBed : public test::SharedNetworkBedTest {
 protected:
     static void SetUpTestSuite() {
@@ -117,6 +125,10 @@ protected:
             layout.pcHostsLines.push_back("10.77.0." + std::string(host) + " " + hostName);
         }
         layout.terminals.back().tftpSection = {{"directory", files_.string()}};
+        layout.terminals.front().terminalSection.insert(
+            {{"tcl_connect", "passive"}, {"tcl_close_on", "BYE:"}});
+        layout.terminals[3].terminalSection.insert(
+            {{"tcl_connect", "passive"}, {"tcl_encrypt", "1"}, {"tcl_key_text", kTclKeyText}});
         test::TerminalSetup stuck;
         stuck.ipv4 = "192.168.42.127/24";
         stuck.terminalSection = {
@@ -131,6 +143,7 @@ protected:
         fs::remove_all(files_);
     }
     static inline fs::path files_;
+    static constexpr const char* kTclKeyText = "Bed-7460-TCL";
 };
 
 TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow) {
@@ -156,7 +169,7 @@ TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow)
                                             std::chrono::minutes(4));
         };
         const std::vector<TerminalRow>& rows = window.terminalList().rowModel().rows();
-        for (const char* hidden : {"setup", "tcl", "lbus", "firmware", "keyboard"})
+        for (const char* hidden : {"setup", "lbus", "firmware", "keyboard"})
             EXPECT_TRUE(child<QPushButton>(window, hidden).isHidden())
                 << "an action without its dialog: " << hidden;
         PaintedTexts progress(child<QLabel>(window, "progressLine"));
@@ -264,6 +277,119 @@ TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow)
 
         // No: the program ends without saving.
         closeAnswer = QMessageBox::No;
+        window.close();
+        EXPECT_TRUE(test::processEventsUntil([&] { return !window.isVisible(); }, std::chrono::seconds(30)));
+        EXPECT_EQ(boxes.texts().size(), 3u);
+    }));
+}
+
+// The TCL button opens the console of the selected terminal in the pane: it
+// shows the terminal's answer to the first statement, sends a statement on
+// Return once and shows its answer, and sees the terminal end the connection.
+// A terminal that encrypts asks for the key first (from its text here);
+// ending the program ends its connection.
+TEST_F(MainWindowOnBed, TclConsoleThroughTheWindow) {
+    EXPECT_TRUE(bed_->runOnPc([] {
+        QTemporaryDir startDirectory;
+        ASSERT_TRUE(startDirectory.isValid() &&
+                    ::chdir(startDirectory.path().toLocal8Bit().constData()) == 0);
+        ::setenv("KESTRIX_TIME_SCALE", "0.05", 1);
+        test::QtApplication application;
+        CToolBoxApp toolBox(parseCommandLine(std::vector<std::string>{"-e"}));
+        test::MessageBoxWatcher boxes([](QMessageBox& box) {
+            return box.button(box.standardButtons().testFlag(QMessageBox::No) ? QMessageBox::No
+                                                                              : QMessageBox::Ok);
+        });
+        ASSERT_TRUE(toolBox.initInstance());
+        MainWindow& window = toolBox.window();
+        const auto waitForOperation = [&] {
+            return test::processEventsUntil([&] { return !toolBox.operationRunning(); },
+                                            std::chrono::minutes(4));
+        };
+        window.searchButton().click();
+        ASSERT_TRUE(waitForOperation());
+        const auto select = [&](const std::string& serialColumn) {
+            const std::vector<TerminalRow>& rows = window.terminalList().rowModel().rows();
+            const auto row = std::find_if(rows.begin(), rows.end(), [&](const TerminalRow& entry) {
+                return entry.serialColumn == serialColumn;
+            });
+            ASSERT_NE(row, rows.end()) << serialColumn;
+            window.terminalList().setCurrentIndex(
+                window.terminalList().model()->index(int(row - rows.begin()), 0));
+        };
+        const auto openConsole = [&]() -> TerminalTclView* {
+            window.tclButton().click();
+            EXPECT_TRUE(waitForOperation());
+            auto* console = qobject_cast<TerminalTclView*>(window.shownDetail());
+            const auto shows = [console](const QString& text) {
+                return test::processEventsUntil(
+                    [&] { return child<QPlainTextEdit>(*console, "output").toPlainText().contains(text); },
+                    std::chrono::seconds(10));
+            };
+            if (console == nullptr || !shows(QStringLiteral("Connection OK")))
+                return nullptr;
+            return console;
+        };
+
+        select("SN: 100111");
+        TerminalTclView* console = openConsole();
+        ASSERT_NE(console, nullptr) << "no console, or no answer to the first statement";
+        EXPECT_TRUE(
+            child<QLabel>(*console, "header").text().startsWith(QStringLiteral("Connected to 100111 ")));
+        EXPECT_EQ(child<QPushButton>(*console, "connection").text(), QStringLiteral("Disconnect"));
+        EXPECT_EQ(child<QComboBox>(*console, "files").currentText(),
+                  QStringLiteral("---")); // no test programs
+        auto& statement = child<QComboBox>(*console, "statement");
+        statement.setEditText(QStringLiteral("ISR,'Answer from the terminal':"));
+        // Return sends also after a button of the window had the focus (and
+        // with it the window's default).
+        child<QPushButton>(window, "information").setFocus();
+        statement.setFocus();
+        QKeyEvent returnKey(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(window.focusWidget(), &returnKey);
+        ASSERT_TRUE(waitForOperation());
+        auto& output = child<QPlainTextEdit>(*console, "output");
+        EXPECT_TRUE(test::processEventsUntil(
+            [&] { return output.toPlainText().contains(QStringLiteral("Answer from the terminal")); },
+            std::chrono::seconds(10)));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(output.toPlainText().count(QStringLiteral("Answer from the terminal")), 1) << "sent once";
+        EXPECT_EQ(statement.count(), 1);
+        EXPECT_TRUE(boxes.texts().empty());
+        saveScreenshot(window, "tcl_console.png");
+
+        // The terminal ends the connection: the console sees it at its next poll.
+        statement.setEditText(QStringLiteral("BYE:"));
+        child<QPushButton>(*console, "send").click();
+        ASSERT_TRUE(waitForOperation());
+        EXPECT_TRUE(
+            test::processEventsUntil([&] { return !boxes.texts().empty(); }, std::chrono::seconds(10)));
+        EXPECT_EQ(boxes.texts(), std::vector<std::string>{"Connection to terminal is closed."});
+        EXPECT_EQ(child<QLabel>(*console, "header").text(), QStringLiteral("Terminal not connected."));
+        EXPECT_EQ(child<QPushButton>(*console, "connection").text(), QStringLiteral("Connect"));
+        EXPECT_FALSE(child<QPushButton>(*console, "send").isEnabled());
+        child<QToolButton>(*console, "close").click();
+        ASSERT_TRUE(waitForOperation());
+        EXPECT_TRUE(test::processEventsUntil(
+            [&] { return qobject_cast<TerminalTclView*>(window.shownDetail()) == nullptr; },
+            std::chrono::seconds(10)));
+
+        // The encrypting terminal: its key from the text it was made from.
+        select("SN: 100114");
+        int logins = 0;
+        QTimer loginDriver;
+        driveDialogs<LoginForTclDialog>(loginDriver, [&](LoginForTclDialog& login) {
+            ++logins;
+            child<QLineEdit>(login, "text").setText(QString::fromLatin1(kTclKeyText));
+            saveScreenshot(login, "tcl_login.png");
+            login.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+        console = openConsole();
+        loginDriver.stop();
+        EXPECT_EQ(logins, 1);
+        ASSERT_NE(console, nullptr) << "no console, or no deciphered answer to the first statement";
+
+        // Ending the program ends the connection first.
         window.close();
         EXPECT_TRUE(test::processEventsUntil([&] { return !window.isVisible(); }, std::chrono::seconds(30)));
         EXPECT_EQ(boxes.texts().size(), 3u);
