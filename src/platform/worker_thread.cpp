@@ -45,13 +45,13 @@ int WorkerThread::_run(WorkerThread* worker) {
     return 0;
 }
 
+WaitResult WorkerThread::pollAbortEvent() {
+    std::lock_guard lock(eventMutex_);
+    return abortEvent_ ? abortEvent_->wait(std::chrono::milliseconds(0)) : WaitResult::Failed;
+}
+
 bool WorkerThread::gotcancelevent() {
-    WaitResult result;
-    {
-        std::lock_guard lock(eventMutex_);
-        result = abortEvent_ ? abortEvent_->wait(std::chrono::milliseconds(0)) : WaitResult::Failed;
-    }
-    switch (result) {
+    switch (pollAbortEvent()) {
     case WaitResult::Signalled:
         trace("%s::gotcancelevent(): WaitForSingleObject() Abbruch Event erhalten\n", className_.c_str());
         return true;
@@ -107,11 +107,11 @@ void WorkerThread::reportEnd(int endCode) {
     trace("%s run(): exit() done\n", className_.c_str());
 }
 
-void WorkerThread::destroy() {
+void WorkerThread::destroy(const char* startWord) {
     if (destroyed_)
         return;
     destroyed_ = true;
-    trace("~%s() startet\n", className_.c_str());
+    trace("~%s() %s\n", className_.c_str(), startWord);
     try {
         cancelrun();
     } catch (const WorkerError& error) {
@@ -137,9 +137,10 @@ void WorkerThread::closeAbortEvent() {
     abortEvent_.reset();
 }
 
-int waitonthreadend(ThreadSlot& slot, const std::string& tracePrefix) {
+int waitonthreadend(ThreadSlot& slot, const std::string& tracePrefix, WaitStartTrace startTrace) {
     const char* prefix = tracePrefix.c_str();
-    trace("%s startet\n", prefix);
+    if (startTrace == WaitStartTrace::Write)
+        trace("%s startet\n", prefix);
     std::unique_ptr<Thread> thread = slot.take();
     int exitCode = 0;
     if (!thread || thread->wait(kWaitForever) != WaitResult::Signalled) {

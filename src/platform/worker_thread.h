@@ -30,6 +30,10 @@ public:
 // Whether _run() traces "<class>::_run() no error" after a normal end.
 enum class NormalEndTrace { Write, Silent };
 
+// Whether waitonthreadend() begins with its "<prefix> startet" line (a
+// worker's own cancelrun() that waits has written its start line already).
+enum class WaitStartTrace { Write, Silent };
+
 // The frame of every worker thread: start, end report, cancel, clean-up and
 // their trace lines, written with the worker's class name. It holds no work of
 // its own; a worker class supplies run() and throwError().
@@ -80,8 +84,11 @@ protected:
     // The end of run(): closes the abort event, reports the end code to the
     // owner and writes the two end lines.
     void reportEnd(int endCode);
+    // Polls the abort event (time-out 0) without a trace line; Failed once it is closed.
+    WaitResult pollAbortEvent();
     // The destructor's sequence; the most-derived destructor calls it first.
-    void destroy();
+    // Its first line is "~<class>() <startWord>" (one worker writes "start").
+    void destroy(const char* startWord = "startet");
 
     WorkerOwner* owner() const { return owner_; }
 
@@ -102,6 +109,7 @@ private:
 // in the slot, reads and traces its exit code, closes the handle and answers
 // the exit code (0 success, -1 failure; 0 also when it cannot be read).
 // Trace lines begin with tracePrefix, e.g. "CLoadLBusKey::waitonthreadend()".
-int waitonthreadend(ThreadSlot& slot, const std::string& tracePrefix);
+int waitonthreadend(ThreadSlot& slot, const std::string& tracePrefix,
+                    WaitStartTrace startTrace = WaitStartTrace::Write);
 
 } // namespace kestrix

@@ -57,8 +57,8 @@ public:
     // link-local with "%scope") and port and starts the worker. The key is
     // used only when encrypt is set. Throws TCLSocketError (traced) when it
     // cannot; no object exists then.
-    TCLSocket(const std::string& address, std::uint16_t port, TCLOutputSink& owner, bool encrypt, AesMode mode,
-              const AesKey& key);
+    TCLSocket(const std::string& address, std::uint16_t port, TCLOutputSink& owner, bool encrypt,
+              AesMode mode, const AesKey& key);
     // Cancels and waits for the worker (cancelrun), then closes the socket.
     ~TCLSocket() override;
 
@@ -84,6 +84,38 @@ public:
 protected:
     void run() override;
     [[noreturn]] void throwError(int code, const std::string& text) const override;
+
+private:
+    // A socket descriptor that is closed when its owner goes.
+    class Descriptor {
+    public:
+        explicit Descriptor(int value) : value_(value) {}
+        Descriptor(Descriptor&& other) noexcept : value_(other.value_) { other.value_ = -1; }
+        Descriptor& operator=(Descriptor&&) = delete;
+        ~Descriptor();
+        int get() const { return value_; }
+
+    private:
+        int value_;
+    };
+
+    // Connecting comes before the worker frame exists, so a failed connect
+    // leaves neither an abort event nor a worker trace behind.
+    TCLSocket(Descriptor socket, TCLOutputSink& owner, bool encrypt, AesMode mode, const AesKey& key);
+    // The constructor's steps up to the connected socket; throws TCLSocketError.
+    static Descriptor connectTo(const std::string& address, std::uint16_t port);
+    // Hands the text up to its first zero byte to the owner, piece by piece
+    // between carriage returns.
+    void passLines(const char* text);
+
+    TCLOutputSink& outputOwner_;
+    ThreadSlot thread_;
+    const Descriptor socket_;
+    const bool encrypt_;
+    const AesMode mode_;
+    // Each direction's stream; the worker uses only receiveCipher_, write() only sendCipher_.
+    AesContext sendCipher_;
+    AesContext receiveCipher_;
 };
 
 } // namespace kestrix
