@@ -24,6 +24,11 @@ struct TerminalState {
     // After a restart the monitor runs first and starts the application at
     // this time (monitor_pass_ms); nothing when no start is pending.
     std::optional<std::chrono::steady_clock::time_point> applicationStartsAt;
+    // Restarts so far: a TCL session opened before a restart ends with it.
+    std::uint64_t restarts = 0;
+    // The host of the open TCL session as the host information names it
+    // ("10.77.0.1:4711"); empty while no session is open.
+    std::string tclSessionHost;
 };
 
 // Whether a restart keeps the configuration or falls back to the factory one.

@@ -7,14 +7,17 @@ namespace {
 
 std::optional<std::vector<std::string>> data(CommandContext& context) {
     const TerminalConfig& config = context.config;
-    // The monitor runs no TCL, so it has no host connection.
-    const bool online = !config.tclHost.empty() && context.state.runMode == RunMode::Application;
+    // The configured host, or the one whose session is open on the TCL port
+    // (which listens only while no host is configured). The monitor runs no
+    // TCL, so it has no host connection.
+    const std::string& host = config.tclHost.empty() ? context.state.tclSessionHost : config.tclHost;
+    const bool online = !host.empty() && context.state.runMode == RunMode::Application;
     std::vector<std::string> fields = {"host", "information."};
     fields.push_back("port=" + std::to_string(config.tclPort));
     fields.push_back(config.tclConnect == TclConnect::Passive ? "connect=passive" : "connect=active");
     fields.push_back(online ? "host=online" : "host=offline");
     if (online)
-        fields.push_back("online=" + config.tclHost);
+        fields.push_back("online=" + host);
     fields.push_back(config.tclEncrypt ? "encrypt=YES" : "encrypt=NO");
     return fields;
 }

@@ -1,12 +1,14 @@
 // talmo-sim --config FILE [--ready-file PATH]
 //
 // One simulated terminal: answers the maintenance protocol on UDP [::]:57005
-// and serves files by TFTP, until SIGTERM or SIGINT (exit 0). A start failure
-// exits with 1 and one line on stderr. Once both sockets are bound the ready
-// file is created (empty) and the trace goes to stderr.
+// and serves files by TFTP, and a passive terminal listens on its TCL port,
+// until SIGTERM or SIGINT (exit 0). A start failure exits with 1 and one line
+// on stderr. Once the sockets are bound the ready file is created (empty) and
+// the trace goes to stderr.
 #include "platform/trace.h"
 #include "settings_files/ini_file.h"
 #include "sim/maintenance_server.h"
+#include "sim/tcl_host_port.h"
 #include "sim/terminal_config.h"
 #include "sim/tftp/tftp_server.h"
 
@@ -15,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <sys/signalfd.h>
@@ -96,15 +99,26 @@ int main(int argc, char** argv) {
         kestrix::IniFile ini(arguments.configFile, ": not found");
         kestrix::sim::TerminalConfig config = kestrix::sim::readTerminalConfig(ini);
         const auto faults = config.faults;
-        kestrix::sim::TftpServer tftp(tftpOptions(ini, config.serialNumber));
+        // One TCL key for the TCL port and the talmo.cfg that TFTP serves and takes.
+        kestrix::sim::TclKeyStore tclKey(config);
+        auto options = tftpOptions(ini, config.serialNumber);
+        options.adjustServedBlock = [&tclKey](const auto& block) { tclKey.patchServedBlock(block); };
+        options.onWriteAccepted = [&tclKey](const auto& write) { tclKey.takeWrittenConfiguration(write); };
+        kestrix::sim::TftpServer tftp(std::move(options));
 
         kestrix::sim::NetlinkInterfaceAddress interfaceAddress;
         kestrix::sim::Responder responder(std::move(config), interfaceAddress);
         kestrix::sim::MaintenanceServer maintenance(responder, faults);
+        // An active terminal, or one whose host is online, never listens.
+        std::optional<kestrix::sim::TclHostPort> tclPort;
+        if (responder.config().tclConnect == kestrix::sim::TclConnect::Passive &&
+            responder.config().tclHost.empty())
+            tclPort.emplace(responder, tclKey);
         tftp.start();
         createReadyFile(arguments.readyFile);
         kestrix::setTraceFile(stderr);
         maintenance.serve(signals);
+        tclPort.reset();
         kestrix::setTraceFile(nullptr);
         tftp.stop();
         ::close(signals);

@@ -20,15 +20,11 @@ namespace {
     throw std::runtime_error(what + ": " + errorText(errno));
 }
 
-// The request as a printable line for the trace: zero bytes as blanks (the
-// terminating one left out), other control bytes as ".".
+// The request as a printable line for the trace, without its terminating zero byte.
 std::string printable(std::span<const std::uint8_t> datagram) {
-    std::string text;
     if (!datagram.empty() && datagram.back() == 0)
         datagram = datagram.first(datagram.size() - 1);
-    for (std::uint8_t byte : datagram)
-        text += byte == 0 ? ' ' : (byte < ' ' || byte == 0x7F) ? '.' : static_cast<char>(byte);
-    return text;
+    return printableForTrace({reinterpret_cast<const char*>(datagram.data()), datagram.size()});
 }
 
 } // namespace

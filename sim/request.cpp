@@ -58,4 +58,13 @@ std::optional<Request> parseRequest(std::span<const std::uint8_t> datagram) {
     return request;
 }
 
+std::string printableForTrace(std::string_view bytes) {
+    std::string text;
+    for (char character : bytes) {
+        const auto byte = static_cast<unsigned char>(character);
+        text += byte == 0 ? ' ' : (byte < ' ' || byte == 0x7F) ? '.' : character;
+    }
+    return text;
+}
+
 } // namespace kestrix::sim

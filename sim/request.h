@@ -43,4 +43,8 @@ struct Request {
 // or has fewer than two words (command and serial number).
 std::optional<Request> parseRequest(std::span<const std::uint8_t> datagram);
 
+// What a host sent, as a printable line for the trace: zero bytes as blanks,
+// other control bytes as ".".
+std::string printableForTrace(std::string_view bytes);
+
 } // namespace kestrix::sim

@@ -75,6 +75,10 @@ std::optional<std::string> Responder::answer(std::span<const std::uint8_t> datag
 // Called with the mutex held.
 void Responder::startRestart(const RestartOrder& order) {
     restarting_ = true;
+    ++state_.restarts;
+    state_.tclSessionHost.clear();
+    if (runObserver_)
+        runObserver_();
     // A thread left from an earlier restart has finished its work (restarting_
     // was false); joining it waits at most for its return.
     if (restartThread_.joinable())
@@ -111,6 +115,8 @@ void Responder::runRestart(RestartOrder order) {
             std::chrono::steady_clock::now() + scaledPause(config_.monitorPassMilliseconds);
     }
     restarting_ = false;
+    if (runObserver_)
+        runObserver_();
     lock.unlock();
     changed_.notify_all();
 }
@@ -120,6 +126,33 @@ void Responder::startApplicationWhenDue(TerminalState& state) {
         state.runMode = RunMode::Application;
         state.applicationStartsAt.reset();
     }
+}
+
+Responder::RunStatus Responder::runStatus() const {
+    std::lock_guard lock(mutex_);
+    TerminalState current = state_;
+    startApplicationWhenDue(current);
+    return {current.runMode == RunMode::Application && !restarting_ && !stopping_, current.restarts,
+            current.applicationStartsAt};
+}
+
+bool Responder::openTclSession(std::string host, std::uint64_t restarts) {
+    std::lock_guard lock(mutex_);
+    startApplicationWhenDue(state_);
+    if (restarting_ || stopping_ || state_.restarts != restarts || state_.runMode != RunMode::Application)
+        return false;
+    state_.tclSessionHost = std::move(host);
+    return true;
+}
+
+void Responder::closeTclSession() {
+    std::lock_guard lock(mutex_);
+    state_.tclSessionHost.clear();
+}
+
+void Responder::setRunObserver(std::function<void()> observer) {
+    std::lock_guard lock(mutex_);
+    runObserver_ = std::move(observer);
 }
 
 TerminalState Responder::state() const {

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -39,7 +40,25 @@ public:
     // Adds (or replaces) a command: later command groups slot in here.
     void addCommand(CommandEntry entry);
 
+    // What the TCL host port asks before it listens or keeps a session open.
+    struct RunStatus {
+        bool applicationRuns = false; // in application mode, no restart running
+        std::uint64_t restarts = 0;
+        // When the monitor's pass after a restart ends (the application then runs).
+        std::optional<std::chrono::steady_clock::time_point> applicationStartsAt;
+    };
+    RunStatus runStatus() const;
+    // Records the host of a TCL session accepted under the given status; false,
+    // and nothing recorded, when a restart has begun since or the application
+    // does not run. A restart forgets the host by itself.
+    bool openTclSession(std::string host, std::uint64_t restarts);
+    void closeTclSession();
+    // Called when a restart begins and when it ends, with the responder's lock
+    // held: the observer may wake a thread, never call back into the responder.
+    void setRunObserver(std::function<void()> observer);
+
     TerminalState state() const;
+    const TerminalConfig& config() const { return config_; }
     bool restarting() const;
     // Waits until no restart runs; false when the time ran out first.
     bool waitUntilRunning(std::chrono::milliseconds timeout) const;
@@ -59,6 +78,7 @@ private:
     TerminalState state_;
     bool restarting_ = false;
     bool stopping_ = false;
+    std::function<void()> runObserver_;
     std::thread restartThread_;
 };
 

@@ -1,8 +1,10 @@
 #include "sim/terminal_config.h"
 
+#include "crypto/md5.h"
 #include "platform/ip_address.h"
 #include "settings_files/ini_file.h"
 
+#include <algorithm>
 #include <charconv>
 #include <stdexcept>
 
@@ -12,6 +14,22 @@ namespace {
 // Longest text a single reply word may come from; keeps every reply far
 // below the 1024 bytes a datagram holds.
 constexpr std::size_t kMaxWordLength = 64;
+
+// Bytes written as pairs of hexadecimal digits (either case, nothing between
+// them); nothing when a digit is wrong or one is left over.
+std::optional<std::vector<std::uint8_t>> hexBytes(std::string_view digits) {
+    if (digits.size() % 2 != 0)
+        return std::nullopt;
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t at = 0; at < digits.size(); at += 2) {
+        unsigned value = 0;
+        auto [end, error] = std::from_chars(digits.data() + at, digits.data() + at + 2, value, 16);
+        if (error != std::errc() || end != digits.data() + at + 2)
+            return std::nullopt;
+        bytes.push_back(static_cast<std::uint8_t>(value));
+    }
+    return bytes;
+}
 
 // One section's keys, read with checks; remembers which keys were asked for
 // so that unknown ones (typing errors) are refused.
@@ -197,12 +215,38 @@ void readAuthentication(SectionReader& terminal, TerminalConfig& config) {
                                   : Ipv6Origin::Dhcp;
 }
 
+// The TCL data key (32 hexadecimal digits, or the MD5 of a text), the answer
+// lines and when the terminal closes a session.
+void readTclApplication(SectionReader& terminal, TerminalConfig& config) {
+    const std::string digits = terminal.text("tcl_key");
+    const std::string keyText = terminal.quotedText("tcl_key_text", "");
+    if (!digits.empty() && !keyText.empty())
+        terminal.fail("tcl_key", "give tcl_key or tcl_key_text, not both");
+    if (!digits.empty()) {
+        auto bytes = hexBytes(digits);
+        if (!bytes || bytes->size() != AesKey().size())
+            terminal.fail("tcl_key", "must be 32 hexadecimal digits");
+        config.tclKey.emplace();
+        std::copy(bytes->begin(), bytes->end(), config.tclKey->begin());
+    } else if (!keyText.empty()) {
+        config.tclKey = md5(keyText);
+    }
+    if (config.tclEncrypt && !config.tclKey)
+        terminal.fail("tcl_key", "needed with tcl_encrypt = 1 (or tcl_key_text)");
+    config.tclAnswers.answer = terminal.quotedText("tcl_answer", "OK");
+    config.tclAnswers.escape = terminal.quotedText("tcl_esc_answer", "ESC");
+    config.tclAnswers.error = terminal.quotedText("tcl_error_answer", "ERROR");
+    config.tclAnswers.closeOn = terminal.quotedText("tcl_close_on", "");
+    config.tclIdleCloseMilliseconds = static_cast<int>(terminal.number("tcl_idle_close_ms", 0, 0, 3600000));
+}
+
 void readServices(SectionReader& terminal, TerminalConfig& config) {
     config.tclPort = static_cast<std::uint16_t>(terminal.number("tcl_port", 3000, 0, 65535));
     config.tclConnect =
         terminal.choice("tcl_connect", {"active", "passive"}) == 0 ? TclConnect::Active : TclConnect::Passive;
     config.tclEncrypt = terminal.flag("tcl_encrypt", false);
     config.tclHost = terminal.word("tcl_host");
+    readTclApplication(terminal, config);
     config.sram = static_cast<unsigned>(terminal.number("sram", 512, 0, 0xFFFFFFFFLL));
     config.wiegand = terminal.flag("wiegand", false);
     config.operatingSystem = terminal.quotedText("os", "Linux 4.19");
@@ -219,15 +263,10 @@ void readEeprom(SectionReader& terminal, TerminalConfig& config) {
     for (char character : terminal.text("eeprom"))
         if (character != ' ' && character != '\t')
             digits += character;
-    if (digits.size() % 2 != 0 || digits.size() > 2 * config.eeprom.size())
+    auto bytes = hexBytes(digits);
+    if (!bytes || bytes->size() > config.eeprom.size())
         terminal.fail("eeprom", "must be at most 128 bytes in hexadecimal digits");
-    for (std::size_t index = 0; index < digits.size() / 2; ++index) {
-        unsigned value = 0;
-        auto [end, error] = std::from_chars(&digits[2 * index], &digits[2 * index] + 2, value, 16);
-        if (error != std::errc() || end != &digits[2 * index] + 2)
-            terminal.fail("eeprom", "must be at most 128 bytes in hexadecimal digits");
-        config.eeprom[index] = static_cast<std::uint8_t>(value);
-    }
+    std::copy(bytes->begin(), bytes->end(), config.eeprom.begin());
     struct Override {
         const char* key;
         std::size_t offset;

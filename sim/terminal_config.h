@@ -1,9 +1,11 @@
 #pragma once
 
+#include "crypto/aes.h"
 #include "sim/ipv4_settings.h"
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -29,12 +31,21 @@ enum class Ipv6Origin { RouterAdvertisement, Dhcp };
 
 enum class TclConnect { Active, Passive };
 
+// The lines the terminal's TCL application answers with, besides the values
+// it is asked for, and the statement that makes it close the connection.
+struct TclAnswerLines {
+    std::string answer = "OK";   // any statement it does not interpret
+    std::string escape = "ESC";  // a statement ending in ESC
+    std::string error = "ERROR"; // a statement it cannot parse
+    std::string closeOn;         // empty: no statement closes the connection
+};
+
 // How the terminal's replies go wrong on purpose ([faults]).
 struct FaultSettings {
-    double dropProbability = 0.0; // 0..1: a reply is not sent
-    int delayMilliseconds = 0;    // every reply leaves this late (time-scaled)
-    bool duplicate = false;       // every reply is sent twice
-    bool silent = false;          // requests are neither answered nor carried out
+    double dropProbability = 0.0;          // 0..1: a reply is not sent
+    int delayMilliseconds = 0;             // every reply leaves this late (time-scaled)
+    bool duplicate = false;                // every reply is sent twice
+    bool silent = false;                   // requests are neither answered nor carried out
     std::set<std::string> ignoredRequests; // command words neither answered nor carried out
     bool refuseIp = false;                 // "ip" is answered "IP configuration refused"
 };
@@ -72,7 +83,10 @@ struct TerminalConfig {
     std::uint16_t tclPort = 3000;
     TclConnect tclConnect = TclConnect::Active;
     bool tclEncrypt = false;
-    std::string tclHost; // address:port of the connected host; empty: offline
+    std::string tclHost;          // address:port of the connected host; empty: offline
+    std::optional<AesKey> tclKey; // the TCL data key; always present with tclEncrypt
+    TclAnswerLines tclAnswers;
+    int tclIdleCloseMilliseconds = 0; // 0: a quiet session stays open
 
     unsigned sram = 512;
     bool wiegand = false;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <string>
 
 namespace kestrix::sim {
@@ -14,8 +15,17 @@ namespace kestrix::sim {
 // A file that a client wrote and the server has put in place.
 struct AcceptedWrite {
     std::string terminalName;   // the name as the client sent it, "[SN]..." prefix included
+    std::string relativePath;   // the file under the directory, folders separated by "/"
     std::filesystem::path path; // the file in the terminal's directory
     std::uint64_t size = 0;     // its length in bytes
+};
+
+// A block of a file that a read sends, read from the disk and not yet sent.
+struct ServedBlock {
+    const std::string& relativePath; // the file under the directory, folders separated by "/"
+    std::uint64_t fileSize = 0;      // the file's length when the read began
+    std::uint64_t offset = 0;        // where the block starts in the file
+    std::span<std::uint8_t> bytes;   // the block; the client gets what is left in it
 };
 
 // What a TftpServer serves and how (see tftp_server.h).
@@ -45,6 +55,10 @@ struct TftpServerOptions {
     // write succeeded, the callback has run. Keep it short (the client waits
     // for that ACK); it must not call stop() of its own server.
     std::function<void(const AcceptedWrite&)> onWriteAccepted;
+    // Called on the transfer's thread for every block a read sends (before
+    // its first sending): it may change the bytes as the client gets them,
+    // never the file. Keep it short, like onWriteAccepted.
+    std::function<void(const ServedBlock&)> adjustServedBlock;
 };
 
 } // namespace kestrix::sim

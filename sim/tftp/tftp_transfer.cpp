@@ -183,6 +183,10 @@ void TftpTransfer::serveRead() {
             refuse(TftpErrorCode::Undefined, errorText(errno));
             return;
         }
+        if (options_.adjustServedBlock)
+            options_.adjustServedBlock(ServedBlock{name_.relativePath,
+                                                   static_cast<std::uint64_t>(status.st_size), sent,
+                                                   std::span(block.data(), static_cast<std::size_t>(count))});
         auto data = TftpPacket::data(number, std::span(block.data(), static_cast<std::size_t>(count)));
         if (static_cast<std::size_t>(count) < kTftpBlockSize)
             client_->requestMayBeRepeated = false; // the last block goes out
@@ -248,7 +252,7 @@ void TftpTransfer::serveWrite() {
     // Told before the last ACK: once the client sees its write succeed, the
     // terminal knows of the new file.
     if (options_.onWriteAccepted)
-        options_.onWriteAccepted(AcceptedWrite{request_.fileName, target, size});
+        options_.onWriteAccepted(AcceptedWrite{request_.fileName, name_.relativePath, target, size});
     socket_.send(acknowledgement.bytes(), endpoint_);
     releaseClientOnce();
     linger(acknowledgement, expected);

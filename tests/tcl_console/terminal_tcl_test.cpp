@@ -26,6 +26,8 @@ using test::RecordingTclView;
 using test::ScratchDirectory;
 using test::TcpPeer;
 
+const std::string kFirstStatement = "ISR,'Connection OK':\r";
+
 class ConsoleLogic : public ::testing::Test {
 protected:
     ConsoleLogic() {
@@ -49,11 +51,13 @@ protected:
         console->attachView(view_);
         EXPECT_TRUE(console->OnInitDialog());
         EXPECT_TRUE(peer_.accept());
-        EXPECT_EQ(peer_.receive(22), "ISR,'Connection OK':\r");
+        EXPECT_EQ(peer_.receive(kFirstStatement.size()), kFirstStatement);
         return console;
     }
     // What the peer received after the first statement.
-    std::string sent(std::size_t count) { return peer_.receive(22 + count).substr(22); }
+    std::string sent(std::size_t count) {
+        return peer_.receive(kFirstStatement.size() + count).substr(kFirstStatement.size());
+    }
 
     const CToolBoxLang language_{kLocaleIdEnglishUnitedStates};
     T7000ip& engine_ = T7000ip::getT7000ip(&language_);
@@ -80,6 +84,8 @@ TEST_F(ConsoleLogic, ConnectsShowsTheTerminalsLinesAndKeepsAHistoryOfTen) {
     for (const char* statement : {"S0", "S0", "S1", "S2", "S3", "S4", "S5", "S6", "S7", "S8", "S9", "S10"}) {
         console->OnButtonSend(statement);
         expected += std::string(statement) + "\r";
+        if (expected.size() == 6)
+            EXPECT_EQ(view_.history, std::vector<std::string>{"S0"});
     }
     EXPECT_EQ(sent(expected.size()), expected);
     ASSERT_EQ(view_.history.size(), 10u);
@@ -105,7 +111,8 @@ TEST_F(ConsoleLogic, DownloadsTheLinesToSendAndSetsTheClockMonthFirst) {
     console->OnSelectFile(1);
     EXPECT_EQ(console->selectedFile(), scratch_.file("TCLTests/b.tcl"));
     console->OnButtonDownload();
-    EXPECT_EQ(sent(33), "ISR,'one':\rISR,'two':\rISR,'three':\r");
+    const std::string lines = "ISR,'one':\rISR,'two':\rISR,'three':\r";
+    EXPECT_EQ(sent(lines.size()), lines);
     EXPECT_EQ(owner_.boxes.texts().back(), scratch_.file("TCLTests/b.tcl") + " sent (3  lines).");
 
     // 5 December 2026 was a Saturday (day 6): the date goes out as 12 05 6 2026.
@@ -116,7 +123,7 @@ TEST_F(ConsoleLogic, DownloadsTheLinesToSendAndSetsTheClockMonthFirst) {
     console->sendDateTime(saturday);
     const std::string clock = "IK,'120562026',KT:K,'14:03:07',UR:\r"
                               "ISR,KT+2,2&'.'&KT,2&'.'&KT+5,4:SR,UR,2&':'&UR+3,2&':'&UR+6,2:\r";
-    EXPECT_EQ(sent(33 + clock.size()).substr(33), clock);
+    EXPECT_EQ(sent(lines.size() + clock.size()).substr(lines.size()), clock);
     EXPECT_EQ(owner_.boxes.texts().back(), "100200 is now set to 05.12.2026, 14:03:07!\n"
                                            "Do you want to read date and time with TCL commands?");
 }
@@ -156,7 +163,7 @@ TEST_F(ConsoleLogic, TheEndOfTheConnectionIsSeenAtTheNextPollAndOnlyForThatConne
     for (int round = 0; round < 2; ++round) {
         console->OnButtonConn();
         ASSERT_TRUE(peer_.accept());
-        EXPECT_EQ(peer_.receive(22), "ISR,'Connection OK':\r");
+        EXPECT_EQ(peer_.receive(kFirstStatement.size()), kFirstStatement);
         if (round == 0) {
             peer_.closeConnection();
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
