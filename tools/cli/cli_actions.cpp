@@ -214,13 +214,8 @@ int resetTerminal(const Invocation& invocation) {
     if (const std::string error = readResetArguments(invocation.arguments, arguments); !error.empty())
         return usageError(invocation, error);
     ConsoleWindow window(invocation);
-    if (!window.start(invocation))
+    if (!window.startWithTerminal(invocation, arguments.terminal))
         return kExitFailure;
-    window.messageBoxes.setSubject(arguments.terminal);
-    window.dialog.OnAddIPAddr(arguments.terminal);
-    if (window.dialog.terminalList().empty())
-        return kExitFailure; // why it was not found has been shown
-    window.dialog.OnSelectionChange({0});
     window.view.onSetupLogin = [&](CLoginForSetup& login) { return loginWithPassword(login, arguments.password); };
     window.dialog.OnButtonReset();
     ResetExe* reset = window.view.resetDialog();

@@ -171,13 +171,8 @@ int openTclConsole(const Invocation& invocation) {
         if (const std::string refusal = checkRegularInput(*arguments.file); !refusal.empty())
             return fail(refusal);
     ConsoleWindow window(invocation);
-    if (!window.start(invocation))
+    if (!window.startWithTerminal(invocation, arguments.terminal))
         return kExitFailure;
-    window.messageBoxes.setSubject(arguments.terminal);
-    window.dialog.OnAddIPAddr(arguments.terminal);
-    if (window.dialog.terminalList().empty())
-        return kExitFailure; // why it was not found has been shown
-    window.dialog.OnSelectionChange({0});
     bool loginRun = false;
     window.view.onTclLogin = [&](CLoginForTCL& login) {
         loginRun = true;

@@ -141,4 +141,15 @@ bool ConsoleWindow::start(const Invocation& invocation) {
     return true;
 }
 
+bool ConsoleWindow::startWithTerminal(const Invocation& invocation, const std::string& terminal) {
+    if (!start(invocation))
+        return false;
+    messageBoxes.setSubject(terminal);
+    dialog.OnAddIPAddr(terminal);
+    if (dialog.terminalList().empty())
+        return false; // why it was not found has been shown
+    dialog.OnSelectionChange({0});
+    return true;
+}
+
 } // namespace kestrix::cli

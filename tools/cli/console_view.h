@@ -147,6 +147,10 @@ struct ConsoleWindow {
     // The window's start (OnInitDialog) with the maintenance group of the
     // invocation in force; false when it failed (shown).
     bool start(const Invocation& invocation);
+    // The start, then the terminal (TERMINAL of the command line) listed
+    // through the add field and selected, the messages about it. False when
+    // the start failed or the terminal was not found (shown).
+    bool startWithTerminal(const Invocation& invocation, const std::string& terminal);
 };
 
 } // namespace kestrix::cli
