@@ -100,8 +100,8 @@ int main(int argc, char** argv) {
         kestrix::sim::TerminalConfig config = kestrix::sim::readTerminalConfig(ini);
         const auto faults = config.faults;
         // One TCL key for the TCL port and the talmo.cfg that TFTP serves and takes.
-        kestrix::sim::TclKeyStore tclKey(config);
         auto options = tftpOptions(ini, config.serialNumber);
+        kestrix::sim::TclKeyStore tclKey(config, options.directory);
         options.adjustServedBlock = [&tclKey](const auto& block) { tclKey.patchServedBlock(block); };
         options.onWriteAccepted = [&tclKey](const auto& write) { tclKey.takeWrittenConfiguration(write); };
         kestrix::sim::TftpServer tftp(std::move(options));

@@ -4,6 +4,7 @@
 #include "sim/terminal_config.h"
 #include "sim/tftp/tftp_server_options.h"
 
+#include <filesystem>
 #include <mutex>
 #include <optional>
 
@@ -20,14 +21,21 @@ AesMode tclCipherMode(const TerminalConfig& config);
 
 // The terminal's TCL data key, one setting for the TCL host port and the
 // configuration block: the talmo.cfg that the TFTP server sends carries it at
-// kConfigTclKeyOffset while the terminal encrypts (patched as it is served,
-// the file on the disk stays as it is), and a talmo.cfg written to the
-// terminal sets it for the sessions that follow. Files shorter than
-// kConfigTclKeyOffset + 16 bytes carry no key. Thread-safe: the TFTP
-// transfers and the TCL thread use it at once.
+// kConfigTclKeyOffset while the terminal encrypts, and a talmo.cfg written to
+// the terminal sets it for the sessions that follow. Only blocks of the
+// layouts "6.10" and later hold the key there; other files are left alone.
+//
+// The terminal keeps the key enciphered in the block, like its passwords:
+// one output-feedback stream of the fixed secret-field key runs over the
+// setup passwords (6, 8, 8 bytes), a 48-byte area and, outside a server, the
+// TCL area's two passwords (8 and 8) and the key, so the key takes the
+// stream's bytes 86 to 101 (a server keeps its key in clear). The key is put
+// in as the file is sent, with the CRC renewed when the file's CRC was right
+// (a wrong one stays wrong); the file on the disk stays as it is.
+// Thread-safe: the TFTP transfers and the TCL thread use it at once.
 class TclKeyStore {
 public:
-    explicit TclKeyStore(const TerminalConfig& config);
+    TclKeyStore(const TerminalConfig& config, std::filesystem::path directory);
 
     // Nothing until a key was configured or written.
     std::optional<AesKey> key() const;
@@ -38,6 +46,8 @@ public:
 
 private:
     const bool encrypting_;
+    const bool server_;
+    const std::filesystem::path directory_;
     mutable std::mutex mutex_;
     std::optional<AesKey> key_;
 };

@@ -126,6 +126,12 @@ TEST(CliUsage, WrongCommandLinesAndRefusedFiles) {
         {"file get 127.0.0.1 x folder", 1, "folder is a directory, not a regular file: left as it is"},
         {"search --save /dev/null", 1, "/dev/null is a character device, not a regular file: left as it is"},
         {"config info /dev/zero", 1, "/dev/zero is a character device"},
+        {"tcl --help", 0, "--key-text T | --password P"},
+        {"tcl --set-time", 2, "tcl needs a TERMINAL"},
+        {"tcl 127.0.0.1 --key-text a --password 12345678", 2, "give --key-text or --password, not both"},
+        {"tcl 127.0.0.1 " + std::string(255, 'x'), 2, "a STATEMENT has at most 254 characters"},
+        {"tcl 127.0.0.1 --quiet-ms x", 2, "--quiet-ms takes milliseconds"},
+        {"tcl 127.0.0.1 --file folder", 1, "folder is a directory, not a regular file"},
     };
     // A settings file that cannot be read must not stop subcommands that need none.
     const std::vector<Row> brokenSettingsRows = {

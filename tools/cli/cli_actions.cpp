@@ -4,6 +4,7 @@
 // selects the terminal, presses the button, answers the setup login with the
 // password given and presses OK in the dialog, so the checks, the login and
 // the procedure are the window's own.
+#include "cli_arguments.h"
 #include "cli_common.h"
 #include "console_view.h"
 
@@ -60,23 +61,6 @@ struct SetIPArguments {
     std::optional<std::string> mask;
     std::optional<std::string> gateway;
     std::optional<std::string> group;
-};
-
-// Reads "--name VALUE" options and operands; unknown options are usage errors.
-class WordReader {
-public:
-    explicit WordReader(const std::vector<std::string>& words) : words_(words) {}
-    bool done() const { return index_ >= words_.size(); }
-    const std::string& next() { return words_[index_++]; }
-    std::optional<std::string> value() {
-        if (done())
-            return std::nullopt;
-        return next();
-    }
-
-private:
-    const std::vector<std::string>& words_;
-    std::size_t index_ = 0;
 };
 
 std::string readResetArguments(const std::vector<std::string>& words, ResetArguments& arguments) {
@@ -225,36 +209,13 @@ std::string offeredModes(const ResetExe& reset) {
     return text;
 }
 
-// The main window's logic with a console view, started as the window starts it.
-struct ConsoleWindow {
-    ConsoleProgressLine progress;
-    ConsoleView view{progress};
-    ConsoleMessageBoxes messageBoxes{progress};
-    CToolBoxDlg dialog;
-
-    explicit ConsoleWindow(const Invocation& invocation)
-        : dialog(view, messageBoxes, CommandLineSwitches{StartWarning::Suppressed, invocation.adding}) {}
-    bool start(const Invocation& invocation) {
-        if (!dialog.OnInitDialog())
-            return false;
-        if (invocation.groupGiven)
-            dialog.engine().setT7000ipMaintGroup(invocation.maintenanceGroup);
-        return true;
-    }
-};
-
 int resetTerminal(const Invocation& invocation) {
     ResetArguments arguments;
     if (const std::string error = readResetArguments(invocation.arguments, arguments); !error.empty())
         return usageError(invocation, error);
     ConsoleWindow window(invocation);
-    if (!window.start(invocation))
+    if (!window.startWithTerminal(invocation, arguments.terminal))
         return kExitFailure;
-    window.messageBoxes.setSubject(arguments.terminal);
-    window.dialog.OnAddIPAddr(arguments.terminal);
-    if (window.dialog.terminalList().empty())
-        return kExitFailure; // why it was not found has been shown
-    window.dialog.OnSelectionChange({0});
     window.view.onSetupLogin = [&](CLoginForSetup& login) { return loginWithPassword(login, arguments.password); };
     window.dialog.OnButtonReset();
     ResetExe* reset = window.view.resetDialog();

@@ -12,6 +12,24 @@
 
 namespace kestrix::cli {
 
+// Reads a subcommand's words one by one: "--name VALUE" options and operands.
+class WordReader {
+public:
+    explicit WordReader(const std::vector<std::string>& words) : words_(words) {}
+    bool done() const { return index_ >= words_.size(); }
+    const std::string& next() { return words_[index_++]; }
+    // The word after an option; nothing when the words end.
+    std::optional<std::string> value() {
+        if (done())
+            return std::nullopt;
+        return next();
+    }
+
+private:
+    const std::vector<std::string>& words_;
+    std::size_t index_ = 0;
+};
+
 // Where the list's terminals come from (search, add, read).
 enum class ListSource { Search, Add, Read };
 
@@ -44,5 +62,24 @@ std::string readConvertArguments(const std::vector<std::string>& words, ConvertA
 // The owner described by --product, --kind, --serial and --firmware; the
 // text of a usage error, empty when they are right.
 std::string ownerFromProperties(std::map<std::string, std::string>& options, BlockOwner& owner);
+
+// The words of tcl.
+struct TclArguments {
+    std::string terminal;
+    std::optional<std::string> keyText;  // --key-text
+    std::optional<std::string> password; // --password
+    bool setTime = false;
+    std::optional<std::string> file;
+    int quietMilliseconds = 1000;
+    // As the statement box would hold them: "\e" made ESC and "\\" a backslash.
+    std::vector<std::string> statements;
+};
+
+// A statement as typed on the command line or read from standard input:
+// "\e" stands for ESC and "\\" for a backslash; any other backslash stays.
+std::string tclStatement(const std::string& word);
+
+// Reads tcl's words; the text of a usage error, empty when they are right.
+std::string readTclArguments(const std::vector<std::string>& words, TclArguments& arguments);
 
 } // namespace kestrix::cli

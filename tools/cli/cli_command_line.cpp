@@ -3,8 +3,6 @@
 #include "cli_common.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <span>
 #include <string_view>
 
@@ -28,14 +26,6 @@ const Subcommand* findSubcommand(const std::vector<Subcommand>& subcommands,
         }
     }
     return nullptr;
-}
-
-// Reads the number after an option: false when it is no whole number from minimum to maximum.
-bool optionNumber(const std::string& text, long minimum, long maximum, long& value) {
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtol(text.c_str(), &end, 10);
-    return !text.empty() && *end == '\0' && errno == 0 && value >= minimum && value <= maximum;
 }
 
 // The names of a group's subcommands ("get or put"), empty when no
@@ -63,7 +53,7 @@ CommandLine failure(std::string text) {
 std::vector<Subcommand> allSubcommands() {
     std::vector<Subcommand> result;
     for (auto* group :
-         {terminalSubcommands, listSubcommands, actionSubcommands, fileSubcommands, configSubcommands})
+         {terminalSubcommands, listSubcommands, actionSubcommands, tclSubcommands, fileSubcommands, configSubcommands})
         for (Subcommand& subcommand : group())
             result.push_back(subcommand);
     return result;

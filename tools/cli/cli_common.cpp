@@ -7,13 +7,22 @@
 #include "protocol/t7000ip.h"
 #include "terminal/terminal.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 namespace kestrix::cli {
 
 std::string echoed(std::string_view word) {
     constexpr std::size_t kLongest = 100;
     return word.size() <= kLongest ? std::string(word) : std::string(word.substr(0, kLongest)) + "...";
+}
+
+bool optionNumber(const std::string& text, long minimum, long maximum, long& value) {
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(text.c_str(), &end, 10);
+    return !text.empty() && *end == '\0' && errno == 0 && value >= minimum && value <= maximum;
 }
 
 int fail(const std::string& text) {

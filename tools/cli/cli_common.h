@@ -39,6 +39,9 @@ struct Invocation {
 // longer one cut with "..." behind.
 std::string echoed(std::string_view word);
 
+// Reads the number after an option: false when it is no whole number from minimum to maximum.
+bool optionNumber(const std::string& text, long minimum, long maximum, long& value);
+
 // Writes "kestrix-cli: TEXT" to standard error and answers kExitFailure.
 int fail(const std::string& text);
 // Writes "kestrix-cli: TEXT" and the usage line to standard error and answers kExitUsage.
@@ -89,6 +92,7 @@ std::vector<Subcommand> terminalSubcommands(); // info
 std::vector<Subcommand> configSubcommands();   // config fetch, info, convert
 std::vector<Subcommand> listSubcommands();     // search, add, read
 std::vector<Subcommand> actionSubcommands();   // reset, setip
+std::vector<Subcommand> tclSubcommands();      // tcl
 
 // All of them, in the order the usage lists them.
 std::vector<Subcommand> allSubcommands();

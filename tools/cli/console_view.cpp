@@ -1,6 +1,7 @@
 #include "console_view.h"
 
 #include "cli_common.h"
+#include "protocol/t7000ip.h"
 
 #include <cstdio>
 #include <sys/ioctl.h>
@@ -78,7 +79,7 @@ MessageAnswer ConsoleMessageBoxes::show(const MessageBoxRequest& request) {
         answer = MessageAnswer::Cancel;
         break;
     case MessageButtons::YesNo:
-        answer = MessageAnswer::No;
+        answer = yesNoAnswer_.value_or(MessageAnswer::No);
         break;
     }
     const std::string subject = subject_.empty() ? "" : subject_ + ": ";
@@ -110,10 +111,45 @@ void ConsoleView::listFileLineLeftOut(const std::string& line, const std::string
     std::fprintf(stderr, "kestrix-cli: left out '%s': %s\n", echoed(line).c_str(), reason.c_str());
 }
 
+void ConsoleView::showTclConsole(CTerminalTCL& console) {
+    tclConsole_ = &console;
+    console.attachView(tclView_);
+}
+
+void ConsoleView::closeActionDialog() {
+    if (tclConsole_ != nullptr)
+        tclConsole_->detachView();
+    tclConsole_ = nullptr;
+    resetDialog_ = nullptr;
+    setIPAddressDialog_ = nullptr;
+}
+
 void ConsoleView::setActionStatusLine(const std::string& text) {
     progress_.clear();
     if (!text.empty())
         std::fprintf(stderr, "kestrix-cli: %s\n", text.c_str());
+}
+
+ConsoleWindow::ConsoleWindow(const Invocation& invocation)
+    : dialog(view, messageBoxes, CommandLineSwitches{StartWarning::Suppressed, invocation.adding}) {}
+
+bool ConsoleWindow::start(const Invocation& invocation) {
+    if (!dialog.OnInitDialog())
+        return false;
+    if (invocation.groupGiven)
+        dialog.engine().setT7000ipMaintGroup(invocation.maintenanceGroup);
+    return true;
+}
+
+bool ConsoleWindow::startWithTerminal(const Invocation& invocation, const std::string& terminal) {
+    if (!start(invocation))
+        return false;
+    messageBoxes.setSubject(terminal);
+    dialog.OnAddIPAddr(terminal);
+    if (dialog.terminalList().empty())
+        return false; // why it was not found has been shown
+    dialog.OnSelectionChange({0});
+    return true;
 }
 
 } // namespace kestrix::cli

@@ -3,6 +3,8 @@
 // The main window's view and message boxes for kestrix-cli: the logic of
 // CToolBoxDlg runs unchanged, and what it would show in the window goes to the
 // console instead.
+#include "console_tcl_view.h"
+#include "mainwindow/main_dialog.h"
 #include "mainwindow/main_view.h"
 #include "platform/message_box.h"
 
@@ -12,6 +14,8 @@
 #include <vector>
 
 namespace kestrix::cli {
+
+struct Invocation;
 
 // The wait window's progress line on standard error, rewritten in place. It is
 // shown only when standard error is a terminal; redirected, it stays silent.
@@ -32,7 +36,8 @@ private:
 // "kestrix-cli: TEXT", or "kestrix-cli: SUBJECT: TEXT" while a subject is set
 // (the terminal that the user named). A box that asks a question is answered
 // without asking: Cancel where the box offers it, else No, so that nothing
-// more happens than the command asked for; the line says which answer was
+// more happens than the command asked for (unless the subcommand has set the
+// answer to a Yes/No question it asks for); the line says which answer was
 // given. It counts the boxes with the error icon, the failures the program
 // reports.
 class ConsoleMessageBoxes : public MessageBoxes {
@@ -42,12 +47,15 @@ public:
     MessageAnswer show(const MessageBoxRequest& request) override;
 
     void setSubject(std::string subject) { subject_ = std::move(subject); }
+    // The answer to the Yes/No questions from now on; nothing: No.
+    void setYesNoAnswer(std::optional<MessageAnswer> answer) { yesNoAnswer_ = answer; }
     int failuresShown() const { return failures_; }
     int warningsShown() const { return warnings_; }
 
 private:
     ConsoleProgressLine& progress_;
     std::string subject_;
+    std::optional<MessageAnswer> yesNoAnswer_;
     int failures_ = 0; // boxes with the error icon
     int warnings_ = 0; // boxes with the exclamation icon
 };
@@ -60,10 +68,11 @@ private:
 // It has no window: placing, enabling and the detail pane change nothing; the
 // start-up warning, the maintenance group dialog, pages, the browser and the
 // about box are never asked for by the subcommands and answer "not shown".
-// The setup login goes to the function the subcommand sets, which plays the
-// user (without one it is cancelled); an action dialog shown is kept for the
-// subcommand to drive until the logic closes it; the set-IPv4 dialog's status
-// line goes to standard error.
+// The setup and TCL logins go to the functions the subcommand sets, which play
+// the user (without one a login is cancelled); an action dialog shown is kept
+// for the subcommand to drive until the logic closes it; the set-IPv4
+// dialog's status line goes to standard error; the TCL console shows the
+// terminal's output on standard output (ConsoleTclView).
 class ConsoleView : public MainDialogView {
 public:
     explicit ConsoleView(ConsoleProgressLine& progress) : progress_(progress) {}
@@ -99,19 +108,21 @@ public:
     void closeWindow() override { progress_.clear(); }
     void showResetDialog(ResetExe& dialog) override { resetDialog_ = &dialog; }
     void showSetIPAddressDialog(CSetIPAddress& dialog) override { setIPAddressDialog_ = &dialog; }
+    void showTclConsole(CTerminalTCL& console) override;
     void setActionStatusLine(const std::string& text) override;
-    void closeActionDialog() override {
-        resetDialog_ = nullptr;
-        setIPAddressDialog_ = nullptr;
-    }
+    void closeActionDialog() override;
     void postIdleMessage() override {}
     bool runSetupLogin(CLoginForSetup& login) override { return onSetupLogin && onSetupLogin(login); }
+    bool runTclLogin(CLoginForTCL& login) override { return onTclLogin && onTclLogin(login); }
 
     // The action dialog the logic shows now, if any.
     ResetExe* resetDialog() const { return resetDialog_; }
     CSetIPAddress* setIPAddressDialog() const { return setIPAddressDialog_; }
+    CTerminalTCL* tclConsole() const { return tclConsole_; }
+    const ConsoleTclView& tclView() const { return tclView_; }
 
     std::function<bool(CLoginForSetup&)> onSetupLogin;
+    std::function<bool(CLoginForTCL&)> onTclLogin;
 
 private:
     ConsoleProgressLine& progress_;
@@ -120,6 +131,26 @@ private:
     int linesLeftOut_ = 0;
     ResetExe* resetDialog_ = nullptr;
     CSetIPAddress* setIPAddressDialog_ = nullptr;
+    CTerminalTCL* tclConsole_ = nullptr;
+    ConsoleTclView tclView_;
+};
+
+// The main window's logic with a console view, started as the window starts
+// it: the subcommands that press the window's buttons play its user on it.
+struct ConsoleWindow {
+    ConsoleProgressLine progress;
+    ConsoleView view{progress};
+    ConsoleMessageBoxes messageBoxes{progress};
+    CToolBoxDlg dialog;
+
+    explicit ConsoleWindow(const Invocation& invocation);
+    // The window's start (OnInitDialog) with the maintenance group of the
+    // invocation in force; false when it failed (shown).
+    bool start(const Invocation& invocation);
+    // The start, then the terminal (TERMINAL of the command line) listed
+    // through the add field and selected, the messages about it. False when
+    // the start failed or the terminal was not found (shown).
+    bool startWithTerminal(const Invocation& invocation, const std::string& terminal);
 };
 
 } // namespace kestrix::cli
