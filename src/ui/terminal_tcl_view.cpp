@@ -86,16 +86,19 @@ QFont outputFont() {
 QString outputDisplayText(std::string_view text) {
     QString display;
     std::size_t lineStart = 0;
+    std::string line;
     for (std::size_t position = 0; position < text.size(); ++position) {
-        if (text[position] != '\r' && text[position] != '\n')
-            continue;
-        display += decodedLine(text.substr(lineStart, position - lineStart));
-        display += QLatin1Char('\n');
-        if (text[position] == '\r' && position + 1 < text.size() && text[position + 1] == '\n')
-            ++position;
-        lineStart = position + 1;
+        if (text[position] == '\r' && position + 1 < text.size() && text[position + 1] == '\n') {
+            display += decodedLine(line + std::string(text.substr(lineStart, position - lineStart)));
+            display += QLatin1Char('\n');
+            line.clear();
+            lineStart = ++position + 1;
+        } else if (text[position] == '\r' || text[position] == '\n') {
+            line += text.substr(lineStart, position - lineStart);
+            lineStart = position + 1;
+        }
     }
-    display += decodedLine(text.substr(lineStart));
+    display += decodedLine(line + std::string(text.substr(lineStart)));
     return display;
 }
 

@@ -20,10 +20,11 @@ namespace kestrix {
 
 class CToolBoxLang;
 
-// The output area's text for the screen: every "\r\n", and every other
-// carriage return or line feed, is one line break (a line feed that a
-// terminal's CR LF leaves at the start of a line is an empty line). Each line
-// is read as UTF-8, or as Latin-1 when it is not valid UTF-8.
+// The output area's text for the screen: every "\r\n" is one line break; a
+// lone carriage return or line feed shows as nothing, as the console has
+// always shown it (the line feed that a terminal's CR LF leaves at the start
+// of the next line included: an answer is followed by one empty line). Each
+// line is read as UTF-8, or as Latin-1 when it is not valid UTF-8.
 QString outputDisplayText(std::string_view text);
 
 // The TCL console in the main window's detail pane: the header with a small

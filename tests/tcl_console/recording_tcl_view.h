@@ -19,14 +19,14 @@ public:
     void setHeader(const std::string& text) override { header = text; }
     void setConnectedControlsEnabled(bool enabled) override { connectedControlsEnabled = enabled; }
     void appendOutputLine(const std::string& line) override {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(lock_.mutex);
         lines_.push_back(line);
-        changed_.notify_all();
+        lock_.changed.notify_all();
     }
     void replaceOutput(const std::string&) override {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(lock_.mutex);
         ++replacements_;
-        changed_.notify_all();
+        lock_.changed.notify_all();
     }
     void showStatementHistory(const std::vector<std::string>& entries) override { history = entries; }
     void setStatementText(const std::string& text) override { statementText = text; }
@@ -49,16 +49,16 @@ public:
     // Waits until at least count output lines arrived (at most the time-out); answers them.
     std::vector<std::string> waitForLines(std::size_t count,
                                           std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-        std::unique_lock lock(mutex_);
-        changed_.wait_for(lock, timeout, [&] { return lines_.size() >= count; });
+        std::unique_lock lock(lock_.mutex);
+        lock_.changed.wait_for(lock, timeout, [&] { return lines_.size() >= count; });
         return lines_;
     }
     std::vector<std::string> lines() {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(lock_.mutex);
         return lines_;
     }
     int replacements() {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(lock_.mutex);
         return replacements_;
     }
 
@@ -75,8 +75,16 @@ public:
     std::optional<std::string> fileAnswer; // nothing: the file dialog is cancelled
 
 private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    // A recording view is copied like its data (a test may replace a whole
+    // RecordingView); the copy gets a lock of its own.
+    struct Lock {
+        Lock() = default;
+        Lock(const Lock&) {}
+        Lock& operator=(const Lock&) { return *this; }
+        std::mutex mutex;
+        std::condition_variable changed;
+    };
+    Lock lock_;
     std::vector<std::string> lines_;
     int replacements_ = 0;
 };

@@ -84,8 +84,9 @@ TEST_F(ConsoleLogic, ConnectsShowsTheTerminalsLinesAndKeepsAHistoryOfTen) {
     for (const char* statement : {"S0", "S0", "S1", "S2", "S3", "S4", "S5", "S6", "S7", "S8", "S9", "S10"}) {
         console->OnButtonSend(statement);
         expected += std::string(statement) + "\r";
-        if (expected.size() == 6)
+        if (expected.size() == 6) {
             EXPECT_EQ(view_.history, std::vector<std::string>{"S0"});
+        }
     }
     EXPECT_EQ(sent(expected.size()), expected);
     ASSERT_EQ(view_.history.size(), 10u);

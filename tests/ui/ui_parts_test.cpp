@@ -178,17 +178,17 @@ TEST_F(UiParts, APageAddressNamesAnExistingLocalFileOrNothing) {
         EXPECT_EQ(existingLocalPage(entry.address), entry.page) << entry.address;
 }
 
-TEST_F(UiParts, TheConsolesOutputShowsEachLineEndAsOneLineBreak) {
+TEST_F(UiParts, TheConsolesOutputBreaksLinesAtCarriageReturnLineFeedOnly) {
     const struct {
         std::string text;
         QString shown;
     } cases[] = {
         {"", ""},
         {"\r\nConnection OK\r\n", "\nConnection OK\n"},
-        // The line feed of the terminal's CR LF begins the next line: an empty line.
-        {"\r\nA\r\n\nB\r\n", "\nA\n\nB\n"},
+        // The line feed a terminal's CR LF leaves at the start of a line shows as nothing.
+        {"\r\nA\r\n\nB\r\n\n\r\n", "\nA\nB\n\n"},
         {"\r\n\r\n", "\n\n"},
-        {"a\rb\n\rc", "a\nb\n\nc"},
+        {"a\rb\n\rc", "abc"},
         {"\r\n(Output truncated!)\r\nrest", "\n(Output truncated!)\nrest"},
         {"gek\xc3\xbcrzt\r\n", QStringLiteral("gek\u00fcrzt\n")},
         // A line that is no UTF-8 is Latin-1; its neighbours keep their UTF-8.
