@@ -1,5 +1,6 @@
 #include "config/secret_fields.h"
 
+#include "config/setup_fields.h"
 #include "crypto/aes_ofb.h"
 
 #include <span>
@@ -21,12 +22,20 @@ constexpr SecretFieldLayout kLayout600{
 // "6.02", "6.03": the summer-time strings moved the 48-byte field to 920 and the area to 1034.
 constexpr SecretFieldLayout kLayout602{
     {{{794, 6}, {800, 8}, {808, 8}, {920, 48}}}, {{{1054, 8}, {1062, 8}, {1070, 16}, {}}}, 3};
-// "6.10", "6.11": the area at 1036.
-constexpr SecretFieldLayout kLayout610{
-    {{{794, 6}, {800, 8}, {808, 8}, {920, 48}}}, {{{1056, 8}, {1064, 8}, {1072, 16}, {}}}, 3};
+constexpr SecretField secret(const BlockField& field) {
+    return {field.offset, field.width};
+}
+
 // "6.20", "6.21": a further 32-byte field after the key's area.
 constexpr SecretFieldLayout kLayout620{
-    {{{794, 6}, {800, 8}, {808, 8}, {920, 48}}}, {{{1056, 8}, {1064, 8}, {1072, 16}, {1090, 32}}}, 4};
+    {{secret(setup_field::Password1), secret(setup_field::Password2), secret(setup_field::Password3),
+      secret(setup_field::SecretArea)}},
+    {{secret(setup_field::SimpleAccessPassword), secret(setup_field::AdministrativePassword),
+      secret(setup_field::TclDataKey), secret(setup_field::PinCodeKey)}},
+    4};
+// "6.10", "6.11": the places of "6.20" (the area at 1036), without that field.
+constexpr SecretFieldLayout kLayout610{
+    kLayout620.always, {{kLayout620.tclArea[0], kLayout620.tclArea[1], kLayout620.tclArea[2], {}}}, 3};
 
 // The layouts by version index ("4.10" ... "6.21").
 constexpr std::array<const SecretFieldLayout*, kConfigVersions.size()> kLayouts{

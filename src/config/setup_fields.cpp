@@ -20,7 +20,9 @@ constexpr std::array kFields{
     setup_field::LinkSpeed,
     setup_field::MaintenanceGroup,
     setup_field::DhcpHostName,
+    setup_field::HostIpv4Before610,
     setup_field::HostAddress,
+    setup_field::Byte144,
     setup_field::HostPort,
     setup_field::FirewallInUse,
     setup_field::FirewallReserved,
@@ -39,7 +41,19 @@ constexpr std::array kFields{
     setup_field::GmtDeviation,
     setup_field::SummerTimeStart,
     setup_field::SummerTimeEnd,
+    setup_field::MuxTable0,
+    setup_field::MuxTable1,
+    setup_field::MuxTable2,
+    setup_field::MuxSetupTable,
     setup_field::SecretArea,
+    setup_field::Lbus1Key,
+    setup_field::Lbus2Key,
+    setup_field::Byte968,
+    setup_field::LbusByte,
+    setup_field::Lbus1ReaderType,
+    setup_field::Lbus1Readers,
+    setup_field::Lbus2ReaderType,
+    setup_field::Lbus2Readers,
     setup_field::InternalReaderType,
     setup_field::InternalReaderMode,
     setup_field::ChipcardParameter1,
@@ -64,10 +78,16 @@ constexpr std::array kFields{
     setup_field::LastWrite,
 };
 
+constexpr std::array kRecordRuns{setup_field::Ipv4Rules, setup_field::Ipv6Rules, setup_field::Channels};
+
 } // namespace
 
 std::span<const BlockField> setupFieldMap() {
     return kFields;
+}
+
+std::span<const BlockRecordRun> setupRecordRuns() {
+    return kRecordRuns;
 }
 
 const BlockField* setupFieldByKey(std::string_view key) {

@@ -3,6 +3,7 @@
 
 #include "config/block_bytes.h"
 #include "config/secret_fields.h"
+#include "config/setup_fields.h"
 #include "crypto/crc16_arc.h"
 #include "platform/trace.h"
 #include "terminal/terminal.h"
@@ -16,9 +17,11 @@ namespace kestrix {
 
 namespace {
 
-// The three setup passwords of "6.00" and later: offset and width.
-constexpr std::array<SecretField, 3> kSetupPasswords{{{794, 6}, {800, 8}, {808, 8}}};
-constexpr std::size_t kDataKeyOffset = 1072;
+// The three setup passwords, at the same places from "6.00" on.
+constexpr std::array<const BlockField*, 3> kSetupPasswords{&setup_field::Password1, &setup_field::Password2,
+                                                           &setup_field::Password3};
+// The TCL data key, at the same place from "6.10" on.
+constexpr std::size_t kDataKeyOffset = setup_field::TclDataKey.offset;
 
 } // namespace
 
@@ -142,7 +145,7 @@ std::string UserParam::getNewestVersion() const {
 std::string UserParam::getPassword(int kind) const {
     if (m_Actual_VersionIndex < kFirstSecretFieldIndex || kind < 1 || kind > 3)
         return {};
-    const SecretField& field = kSetupPasswords[static_cast<std::size_t>(kind - 1)];
+    const BlockField& field = *kSetupPasswords[static_cast<std::size_t>(kind - 1)];
     const auto begin = m_Block.begin() + static_cast<std::ptrdiff_t>(field.offset);
     return std::string(begin, std::find(begin, begin + static_cast<std::ptrdiff_t>(field.width), 0));
 }

@@ -1,5 +1,7 @@
 // The fields of the "6.20"/"6.21" layout that a big-endian terminal stores
-// most significant byte first.
+// most significant byte first: the 16- and 32-bit numbers of the field map,
+// the fields of its runs of records included.
+#include "config/setup_fields.h"
 #include "config/user_param.h"
 #include "platform/trace.h"
 
@@ -8,6 +10,10 @@
 namespace kestrix {
 
 namespace {
+
+bool inTerminalOrder(const BlockField& field) {
+    return field.format == FieldFormat::Native16 || field.format == FieldFormat::Native32;
+}
 
 void reverse(UserParamBlock& buffer, std::size_t offset, std::size_t width) {
     std::reverse(buffer.begin() + static_cast<std::ptrdiff_t>(offset),
@@ -18,24 +24,14 @@ void reverse(UserParamBlock& buffer, std::size_t offset, std::size_t width) {
 
 void UserParam::swapUserParam(UserParamBlock& buffer) {
     trace("swapUserParam()\n");
-    reverse(buffer, 60, 2);  // maintenance group
-    reverse(buffer, 146, 2); // TCP port of the host channel
-    for (std::size_t rule = 0; rule < 5; ++rule) {
-        reverse(buffer, 152 + 12 * rule + 8, 2);  // service of an IPv4 firewall rule
-        reverse(buffer, 212 + 20 * rule + 18, 2); // service of an IPv6 firewall rule
-    }
-    for (std::size_t channel = 0; channel < 6; ++channel) {
-        const std::size_t record = 312 + 80 * channel;
-        for (std::size_t value : {4, 6, 8, 10})
-            reverse(buffer, record + value, 2);
-        reverse(buffer, record + 24, 4);
-    }
-    reverse(buffer, 826, 2); // deviation from GMT
-    reverse(buffer, 978, 2); // chipcard parameters of the internal reader
-    reverse(buffer, 980, 2);
-    reverse(buffer, 1036, 2); // np_gr and tf_gr of the TCL application area
-    reverse(buffer, 1038, 2);
-    reverse(buffer, 1236, 4); // time of the last write
+    for (const BlockField& field : setupFieldMap())
+        if (inTerminalOrder(field))
+            reverse(buffer, field.offset, field.width);
+    for (const BlockRecordRun& run : setupRecordRuns())
+        for (std::size_t record = 0; record < run.count; ++record)
+            for (const BlockField& field : run.fields)
+                if (inTerminalOrder(field))
+                    reverse(buffer, run.offset + run.width * record + field.offset, field.width);
 }
 
 } // namespace kestrix

@@ -5,11 +5,12 @@
 #include "cli_config.h"
 
 #include "config/block_bytes.h"
-#include "platform/file_replacement.h"
 #include "config/secret_fields.h"
+#include "config/setup_fields.h"
 #include "config/user_param.h"
 #include "crypto/crc16_arc.h"
 #include "platform/date_time_1980.h"
+#include "platform/file_replacement.h"
 #include "platform/ip_address.h"
 
 #include <array>
@@ -29,6 +30,13 @@ constexpr int kIndex600 = 7;  // "6.00": the 6.xx layout begins
 constexpr int kIndex602 = 9;  // "6.02": summer time as texts
 constexpr int kIndex610 = 11; // "6.10": IPv6 host address, reader type and mode, time of last write
 constexpr int kIndex620 = 13; // "6.20": the time of last write at its newest place
+
+// The places of the older 6.xx layouts that the newest one holds elsewhere or in another form.
+constexpr std::size_t kSummerTimeStartOffset601 = 828; // seconds since 1980, up to "6.01"
+constexpr std::size_t kSummerTimeEndOffset601 = 832;
+constexpr std::size_t kReaderCodeOffset600 = 958; // one code, "6.00" and "6.01"
+constexpr std::size_t kReaderCodeOffset602 = 974; // one code, "6.02" and "6.03"
+constexpr std::size_t kLastWriteOffset610 = 1116; // "6.10" and "6.11"
 
 enum class Secrets { Hidden, Shown };
 
@@ -74,6 +82,9 @@ public:
     std::uint32_t unsigned32(std::size_t offset) const { return *readUnsigned32(block_, offset, order_); }
     std::span<const std::uint8_t> bytes(std::size_t offset, std::size_t width) const {
         return std::span<const std::uint8_t>(block_).subspan(offset, width);
+    }
+    std::span<const std::uint8_t> bytes(const BlockField& field) const {
+        return bytes(field.offset, field.width);
     }
     // An IPv4 address stored as a 32-bit number least significant byte first.
     std::string ipv4(std::size_t offset) const {
@@ -183,37 +194,42 @@ std::string lastWriteText(std::uint32_t seconds) {
 }
 
 void printFields(const UserParam& param) {
+    namespace field = setup_field;
     const int index = param.actualVersionIndex();
     const BlockFields fields(param.block(), param.byteOrder());
-    line("IPv4 address", fields.ipv4(12));
-    line("IPv4 router", fields.ipv4(16));
-    line("IPv4 net mask", fields.ipv4(20));
-    line("IPv6 address", fields.ipv6(24, MappedForm::WithPrefix));
-    line("IPv6 router", fields.ipv6(40, MappedForm::WithPrefix));
-    line("IPv6 prefix", std::to_string(fields.byte(56)));
-    line("IP stack", ipStackText(fields.byte(57)));
-    line("link speed", linkSpeedText(fields.byte(58)));
-    line("maintenance group", std::to_string(fields.unsigned16(60)));
-    line("DHCP host name", readableText(fields.bytes(64, 20)));
-    line("host address A", index >= kIndex610 ? fields.ipv6(88, MappedForm::DottedOnly) : fields.ipv4(84));
-    line("TCP port", std::to_string(fields.unsigned16(146)));
-    line("firewall", onOffText(fields.byte(148)));
-    line("summer time", summerModeText(fields.byte(824)));
+    line("IPv4 address", fields.ipv4(field::Ipv4Address.offset));
+    line("IPv4 router", fields.ipv4(field::Ipv4Router.offset));
+    line("IPv4 net mask", fields.ipv4(field::Ipv4Mask.offset));
+    line("IPv6 address", fields.ipv6(field::Ipv6Address.offset, MappedForm::WithPrefix));
+    line("IPv6 router", fields.ipv6(field::Ipv6Router.offset, MappedForm::WithPrefix));
+    line("IPv6 prefix", std::to_string(fields.byte(field::Ipv6PrefixLength.offset)));
+    line("IP stack", ipStackText(fields.byte(field::IpStackOption.offset)));
+    line("link speed", linkSpeedText(fields.byte(field::LinkSpeed.offset)));
+    line("maintenance group", std::to_string(fields.unsigned16(field::MaintenanceGroup.offset)));
+    line("DHCP host name", readableText(fields.bytes(field::DhcpHostName)));
+    line("host address A", index >= kIndex610 ? fields.ipv6(field::HostAddress.offset, MappedForm::DottedOnly)
+                                              : fields.ipv4(field::HostIpv4Before610.offset));
+    line("TCP port", std::to_string(fields.unsigned16(field::HostPort.offset)));
+    line("firewall", onOffText(fields.byte(field::FirewallInUse.offset)));
+    line("summer time", summerModeText(fields.byte(field::SummerTimeMode.offset)));
     if (index >= kIndex602) {
-        line("summer time start", summerPointText(fields.bytes(828, 12)));
-        line("summer time end", summerPointText(fields.bytes(840, 12)));
+        line("summer time start", summerPointText(fields.bytes(field::SummerTimeStart)));
+        line("summer time end", summerPointText(fields.bytes(field::SummerTimeEnd)));
     } else {
-        line("summer time start", summerTimeText(fields.unsigned32(828)));
-        line("summer time end", summerTimeText(fields.unsigned32(832)));
+        line("summer time start", summerTimeText(fields.unsigned32(kSummerTimeStartOffset601)));
+        line("summer time end", summerTimeText(fields.unsigned32(kSummerTimeEndOffset601)));
     }
-    line("GMT deviation", deviationText(fields.unsigned16(826)));
+    line("GMT deviation", deviationText(fields.unsigned16(field::GmtDeviation.offset)));
     if (index >= kIndex610)
-        line("internal reader", readerText(fields.byte(974), fields.byte(975)));
+        line("internal reader", readerText(fields.byte(field::InternalReaderType.offset),
+                                           fields.byte(field::InternalReaderMode.offset)));
     else
         line("internal reader",
-             numbered("code of the older layout", fields.byte(index >= kIndex602 ? 974 : 958)));
+             numbered("code of the older layout",
+                      fields.byte(index >= kIndex602 ? kReaderCodeOffset602 : kReaderCodeOffset600)));
     if (index >= kIndex610)
-        line("last write", lastWriteText(fields.unsigned32(index >= kIndex620 ? 1236 : 1116)));
+        line("last write", lastWriteText(fields.unsigned32(index >= kIndex620 ? field::LastWrite.offset
+                                                                              : kLastWriteOffset610)));
     else
         line("last write", "not held before 6.10");
 }
