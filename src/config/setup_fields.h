@@ -68,9 +68,12 @@ inline constexpr BlockField FirewallReserved{"firewall-reserved", 149, 1, FieldF
 inline constexpr std::size_t kFirewallRules = 5;
 inline constexpr std::size_t kIpv4RulesOffset = 152;
 inline constexpr std::size_t kIpv4RuleWidth = 12;
+inline constexpr std::size_t kIpv4RuleNetOffset = 0;
+inline constexpr std::size_t kIpv4RuleMaskOffset = 4;
 inline constexpr std::size_t kIpv4RuleServiceOffset = 8;
 inline constexpr std::size_t kIpv6RulesOffset = 212;
 inline constexpr std::size_t kIpv6RuleWidth = 20;
+inline constexpr std::size_t kIpv6RulePrefixOffset = 0;
 inline constexpr std::size_t kIpv6RulePrefixLengthOffset = 16;
 inline constexpr std::size_t kIpv6RuleServiceOffset = 18;
 
