@@ -128,9 +128,12 @@ inline constexpr BlockField FirewallReserved{"firewall-reserved", 149, 1, FieldF
 inline constexpr std::size_t kFirewallRules = 5;
 inline constexpr std::size_t kIpv4RulesOffset = 152;
 inline constexpr std::size_t kIpv4RuleWidth = 12;
+inline constexpr std::size_t kIpv4RuleNetOffset = ipv4_rule_field::Net.offset;
+inline constexpr std::size_t kIpv4RuleMaskOffset = ipv4_rule_field::Mask.offset;
 inline constexpr std::size_t kIpv4RuleServiceOffset = ipv4_rule_field::Service.offset;
 inline constexpr std::size_t kIpv6RulesOffset = 212;
 inline constexpr std::size_t kIpv6RuleWidth = 20;
+inline constexpr std::size_t kIpv6RulePrefixOffset = ipv6_rule_field::Prefix.offset;
 inline constexpr std::size_t kIpv6RulePrefixLengthOffset = ipv6_rule_field::PrefixLength.offset;
 inline constexpr std::size_t kIpv6RuleServiceOffset = ipv6_rule_field::Service.offset;
 inline constexpr BlockRecordRun Ipv4Rules{"ipv4-rule", kIpv4RulesOffset, kFirewallRules, kIpv4RuleWidth,
