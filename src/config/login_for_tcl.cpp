@@ -25,6 +25,10 @@ constexpr int kTextOrPassword = 412;    // "Geben Sie bitte Text oder Passwort e
 
 } // namespace
 
+AesKey tclKeyFromText(std::string_view text) {
+    return md5(text.substr(0, CLoginForTCL::kTextLimit));
+}
+
 CLoginForTCL::CLoginForTCL(ActionOwner& owner, Terminal& terminal) : owner_(owner), terminal_(terminal) {}
 
 std::string CLoginForTCL::heading() const {
@@ -49,7 +53,7 @@ bool CLoginForTCL::OnOK(const std::string& text, const std::string& password) {
         owner_.messageBoxes().show({kProductCaption, owner_.language().GetText(id), icon});
     };
     if (!text.empty()) {
-        key_ = md5(std::string_view(text).substr(0, kTextLimit));
+        key_ = tclKeyFromText(text);
         return true;
     }
     if (!password.empty()) {

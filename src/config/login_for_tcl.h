@@ -4,11 +4,16 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace kestrix {
 
 class ActionOwner;
 class Terminal;
+
+// The TCL data key made from a text: the MD5 of its first 512 characters
+// (bytes, no terminator). The setup editor's key dialog makes it the same way.
+AesKey tclKeyFromText(std::string_view text);
 
 // The TCL login `CLoginForTCL`: obtains the 16-byte TCL data key of a
 // terminal whose TCL host interface is encrypted, either as the MD5 of the

@@ -7,34 +7,47 @@
 
 namespace kestrix {
 
+SummerTimeText summerTimeText(const SummerTimeDigits& digits) {
+    std::array<char, kSummerTimeTextSize> characters{};
+    std::snprintf(characters.data(), characters.size(), "%2.2u%2.2u%1.1u%4.4u%2.2u", digits.month, digits.day,
+                  digits.weekday, digits.year, digits.hour);
+    SummerTimeText text{};
+    std::ranges::copy(characters, text.begin());
+    return text;
+}
+
 SummerTimeText summerTimeText(std::uint32_t secondsSince1980) {
     DateTime1980 fields{.year = 0, .month = 0, .day = 0, .hour = 0, .minute = 0, .second = 0, .weekday = 0};
     if (secondsSince1980 != 0) {
         if (std::optional<DateTime1980> dateTime = dateTimeFromSecondsSince1980(secondsSince1980))
             fields = *dateTime;
     }
-    std::array<char, kSummerTimeTextSize> digits{};
-    std::snprintf(digits.data(), digits.size(), "%2.2u%2.2u%1.1u%4.4u%2.2u",
-                  static_cast<unsigned>(fields.month), static_cast<unsigned>(fields.day),
-                  static_cast<unsigned>(fields.weekday), static_cast<unsigned>(fields.year),
-                  static_cast<unsigned>(fields.hour));
-    SummerTimeText text{};
-    std::ranges::copy(digits, text.begin());
-    return text;
+    return summerTimeText(SummerTimeDigits{.month = static_cast<unsigned>(fields.month),
+                                           .day = static_cast<unsigned>(fields.day),
+                                           .weekday = static_cast<unsigned>(fields.weekday),
+                                           .year = static_cast<unsigned>(fields.year),
+                                           .hour = static_cast<unsigned>(fields.hour)});
 }
 
-std::uint32_t summerTimeSeconds(std::span<const std::uint8_t, kSummerTimeTextSize> text) {
+int readSummerTimeDigits(std::span<const std::uint8_t, kSummerTimeTextSize> text, SummerTimeDigits& digits) {
     // The field need not be terminated: read a terminated copy.
     std::array<char, kSummerTimeTextSize + 1> terminated{};
     std::ranges::copy(text, terminated.begin());
-    unsigned month = 0, day = 0, weekday = 0, year = 0, hour = 0;
-    if (std::sscanf(terminated.data(), "%2u%2u%1u%4u%2u", &month, &day, &weekday, &year, &hour) != 5)
+    return std::sscanf(terminated.data(), "%2u%2u%1u%4u%2u", &digits.month, &digits.day, &digits.weekday,
+                       &digits.year, &digits.hour);
+}
+
+std::uint32_t summerTimeSeconds(std::span<const std::uint8_t, kSummerTimeTextSize> text) {
+    SummerTimeDigits digits;
+    if (readSummerTimeDigits(text, digits) != 5)
         return 0;
     // A field out of range (month 13, day 32, hour 24, or a huge value read
     // with a minus sign, clamped so it cannot overflow) gives no date.
     const auto field = [](unsigned value) { return static_cast<int>(std::min(value, 99u)); };
-    const DateTime1980 dateTime{
-        .year = yearFromTerminalYear(year), .month = field(month), .day = field(day), .hour = field(hour)};
+    const DateTime1980 dateTime{.year = yearFromTerminalYear(digits.year),
+                                .month = field(digits.month),
+                                .day = field(digits.day),
+                                .hour = field(digits.hour)};
     return secondsSince1980(dateTime).value_or(0);
 }
 

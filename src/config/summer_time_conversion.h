@@ -20,6 +20,25 @@ namespace kestrix {
 inline constexpr std::size_t kSummerTimeTextSize = 12;
 using SummerTimeText = std::array<std::uint8_t, kSummerTimeTextSize>;
 
+// The five numbers of the eleven-digit form, as read or to be printed.
+struct SummerTimeDigits {
+    unsigned month = 0;
+    unsigned day = 0;
+    unsigned weekday = 0; // 0 = Sunday
+    unsigned year = 0;    // four digits
+    unsigned hour = 0;
+};
+
+// Reads a text as "%2u%2u%1u%4u%2u" (month, day, weekday, year, hour): the
+// count of numbers read as sscanf gives it (5 when all were read, -1 for an
+// empty text). Fields not read keep their values.
+int readSummerTimeDigits(std::span<const std::uint8_t, kSummerTimeTextSize> text, SummerTimeDigits& digits);
+
+// The eleven digits of the five numbers ("%02u%02u%1u%04u%02u"),
+// zero-terminated; a number wider than its place pushes the rest to the right
+// and the text is cut at eleven characters, so callers keep them in range.
+SummerTimeText summerTimeText(const SummerTimeDigits& digits);
+
 // The eleven digits of a time, zero-terminated. The time 0, which stands for
 // "no time", gives all fields zero ("00000000000"); so does a time after
 // 2099, which has no date in the terminals' calendar.
