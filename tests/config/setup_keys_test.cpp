@@ -2,7 +2,7 @@
 #include "config/set_privkey.h"
 #include "config/setup_password_change.h"
 #include "config/setup_wep.h"
-#include "setup_page_bed.h"
+#include "setup_pages_bed.h"
 
 // The dialogs of the setup editor that take secrets: the password change,
 // the two key dialogs and the WEP settings with their packet.ini.

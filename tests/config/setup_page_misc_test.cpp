@@ -1,5 +1,5 @@
 #include "config/setup_page_misc.h"
-#include "setup_page_bed.h"
+#include "setup_pages_bed.h"
 #include "support/trace_capture.h"
 
 #include <functional>
