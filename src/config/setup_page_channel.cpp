@@ -13,9 +13,9 @@ namespace {
 
 constexpr int kChannelALabel = 280; // "Kanal A (Host Komm.)"; B-D follow at 281-283
 
-constexpr std::array<std::string_view, 16> kBaudRates{"Res.", "50",   "75",   "110",  "134",  "150",
-                                                       "200",  "300",  "600",  "1200", "1800", "2400",
-                                                       "4800", "9600", "19200", "38400"};
+constexpr std::array<std::string_view, 16> kBaudRates{"Res.", "50",   "75",    "110",  "134",  "150",
+                                                      "200",  "300",  "600",   "1200", "1800", "2400",
+                                                      "4800", "9600", "19200", "38400"};
 // Without 38400 baud and without two stop bits (platform groups 2 and 5).
 constexpr std::size_t kReducedBaudRates = 15;
 constexpr std::size_t kReducedDataFormats = 6;
@@ -25,18 +25,20 @@ struct DataFormat {
     std::uint16_t bits; // bits 4-9 of the line-format word
 };
 // 0x010 eight data bits, 0x040 two stop bits, 0x100 parity, 0x200 odd parity.
+// clang-format off
 constexpr std::array<DataFormat, 12> kDataFormats{{
     {"7N1", 0x020}, {"8N1", 0x030}, {"7E1", 0x120}, {"8E1", 0x130}, {"7O1", 0x320}, {"8O1", 0x330},
     {"7N2", 0x060}, {"8N2", 0x070}, {"7E2", 0x160}, {"8E2", 0x170}, {"7O2", 0x360}, {"8O2", 0x370},
 }};
+// clang-format on
 constexpr std::uint16_t kDataFormatMask = 0x3F0;
 constexpr std::uint16_t kParity = 0x100;
 constexpr std::uint16_t kOddParity = 0x200;
 constexpr std::uint16_t kBaudRateMask = 0x000F;
 
-constexpr std::uint16_t kIgnoreEndOfLine = 0x0080;   // flags word, bit 7
+constexpr std::uint16_t kIgnoreEndOfLine = 0x0080;    // flags word, bit 7
 constexpr std::uint16_t kSuppressCharacters = 0x2000; // flags word, bit 13
-constexpr std::uint16_t kProcessing = 0x0001;        // processing word, bit 0
+constexpr std::uint16_t kProcessing = 0x0001;         // processing word, bit 0
 
 // A buffer byte of 0 or above 50 reads as the default: 2 (transmit) or 4 (receive).
 constexpr unsigned kHighestBufferUnits = 50;
@@ -78,7 +80,8 @@ bool SetupPageChannel::channelShown(const SetupContext& context, int channel) {
     // The block of every layout holds the records of channels A to D, and
     // no product rule says which of them a product lacks: B to D are shown
     // wherever a TCL application may use them.
-    return channel > 0 && channel < kChannels && context.grade >= 2 && !kindIsServer(context.terminal.TclKind);
+    return channel > 0 && channel < kChannels && context.grade >= 2 &&
+           !kindIsServer(context.terminal.TclKind);
 }
 
 std::string SetupPageChannel::label() const {
@@ -115,8 +118,8 @@ int SetupPageChannel::dataFormatIndex(std::uint16_t lineFormat, bool twoStopBits
 }
 
 std::size_t SetupPageChannel::offset(const BlockField& field) const {
-    return setup_field::kChannelRecordsOffset + setup_field::kChannelRecordWidth * static_cast<std::size_t>(channel_) +
-           field.offset;
+    return setup_field::kChannelRecordsOffset +
+           setup_field::kChannelRecordWidth * static_cast<std::size_t>(channel_) + field.offset;
 }
 
 void SetupPageChannel::Get(const SetupBlock& block) {
@@ -164,15 +167,16 @@ bool SetupPageChannel::Put(SetupBlock& block) {
     if (values.baudRate >= 0 && values.baudRate < static_cast<int>(baudRateNames().size()))
         lineFormat = static_cast<std::uint16_t>((lineFormat & ~kBaudRateMask) | values.baudRate);
     if (values.dataFormat >= 0 && values.dataFormat < static_cast<int>(dataFormatNames().size()))
-        lineFormat = static_cast<std::uint16_t>((lineFormat & ~kDataFormatMask) |
-                                                kDataFormats[static_cast<std::size_t>(values.dataFormat)].bits);
+        lineFormat = static_cast<std::uint16_t>(
+            (lineFormat & ~kDataFormatMask) | kDataFormats[static_cast<std::size_t>(values.dataFormat)].bits);
     block.setUnsigned16(offset(LineFormat), lineFormat);
 
     std::uint16_t flags = block.unsigned16(offset(Flags));
     flags = withBits(flags, kIgnoreEndOfLine, values.ignoreEndOfLine);
     flags = withBits(flags, kSuppressCharacters, values.suppressCharacters);
     block.setUnsigned16(offset(Flags), flags);
-    block.setUnsigned16(offset(Processing), withBits(block.unsigned16(offset(Processing)), kProcessing, values.processing));
+    block.setUnsigned16(offset(Processing),
+                        withBits(block.unsigned16(offset(Processing)), kProcessing, values.processing));
 
     block.setByte(offset(EofCounter), byteOf(kByte.clamp(values.eofCounter)));
     block.setByte(offset(DelayTime), byteOf(kDelayTime.clamp(values.delayTime) / kHundred));

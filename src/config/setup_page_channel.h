@@ -16,22 +16,22 @@ namespace kestrix {
 // are shown as the user sees them (the record holds them divided by their
 // step); lists are list indexes, -1 selecting nothing.
 struct ChannelPageValues {
-    int transmitBuffer = 256;  // "Puffergröße": "Senden", bytes
-    int receiveBuffer = 512;   // "Puffergröße": "Empf.", bytes
-    int baudRate = 0;          // "Baudrate": index into baudRateNames()
-    int dataFormat = 0;        // "Datenformat": index into dataFormatNames()
-    bool ignoreEndOfLine = false;      // "Ignor. EOL"
-    bool suppressCharacters = false;   // "Zeichen  unterdr."
-    bool processing = false;           // "Verarb."
-    int eofCounter = 0;        // "EOF / Counter"
-    int delayTime = 0;         // "Verzögerungszeit", milliseconds
-    int groupId = 0;           // "Group id": 0-31
-    int deviceId = 0;          // "Device id": 0-31
-    int padNumber = 0;         // "PAD Anzahl"
-    int pollTimeout = 1;       // "Poll Timeout"
-    int dataTimeout = 100;     // "Daten Timeout", milliseconds
-    int transmitDelay = 0;     // "Sendeverz."
-    int quitTimeout = 0;       // "Quit-Timeout", milliseconds
+    int transmitBuffer = 256;        // "Puffergröße": "Senden", bytes
+    int receiveBuffer = 512;         // "Puffergröße": "Empf.", bytes
+    int baudRate = 0;                // "Baudrate": index into baudRateNames()
+    int dataFormat = 0;              // "Datenformat": index into dataFormatNames()
+    bool ignoreEndOfLine = false;    // "Ignor. EOL"
+    bool suppressCharacters = false; // "Zeichen  unterdr."
+    bool processing = false;         // "Verarb."
+    int eofCounter = 0;              // "EOF / Counter"
+    int delayTime = 0;               // "Verzögerungszeit"
+    int groupId = 0;                 // "Group id": 0-31
+    int deviceId = 0;                // "Device id": 0-31
+    int padNumber = 0;               // "PAD Anzahl"
+    int pollTimeout = 1;             // "Poll Timeout"
+    int dataTimeout = 100;           // "Daten Timeout"
+    int transmitDelay = 0;           // "Sendeverz."
+    int quitTimeout = 0;             // "Quit-Timeout"
 };
 
 // One channel page ("Kanal A" to "Kanal D"): the serial settings of channel

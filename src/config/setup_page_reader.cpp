@@ -10,13 +10,14 @@ namespace kestrix {
 
 namespace {
 
-constexpr int kFirstTypeName = 338;      // "Takt-Daten", "Seriell Standard", "Seriell Hitag"
-constexpr int kFirstTrackName = 341;     // "M-Spur1" to "M-Spur3"
+constexpr int kFirstTypeName = 338;  // "Takt-Daten", "Seriell Standard", "Seriell Hitag"
+constexpr int kFirstTrackName = 341; // "M-Spur1" to "M-Spur3"
 constexpr int kTypes = 3;
 constexpr int kTracks = 3;
 
 constexpr std::array<int, kTypes> kFirstMode{0, 5, 7};
 constexpr int kWiegandMode = 3;
+constexpr std::size_t kClockDataModes = 5; // three tracks, Wiegand, barcode
 constexpr int kBarcodeMode = 4;
 constexpr std::array<std::string_view, 2> kSerialStandardModes{"Standard/Chipcard", "DNCIN"};
 constexpr std::array<std::string_view, 6> kHitagModes{"ID/SN", "SN", "ID", "SN+ID", "BLOCK", "SN+CS"};
@@ -71,7 +72,8 @@ std::vector<std::string> SetupPageReader::modeNames() const {
 }
 
 int SetupPageReader::modeNumber(int type, int modeIndex) const {
-    static constexpr std::array<std::size_t, kTypes> kModes{5, kSerialStandardModes.size(), kHitagModes.size()};
+    static constexpr std::array<std::size_t, kTypes> kModes{kClockDataModes, kSerialStandardModes.size(),
+                                                            kHitagModes.size()};
     if (type < 0 || type >= kTypes || modeIndex < 0)
         return -1;
     int count = static_cast<int>(kModes[static_cast<std::size_t>(type)]);
