@@ -45,8 +45,8 @@ TEST(SetupPageChannel, PutWritesEachControlsBytesAndNothingElse) {
          [](SetupPageChannel& p) { p.values.transmitBuffer = 12800; p.values.receiveBuffer = 130; }, {{b + 1, {1, 50}}}},
         {"buffers of 0 and 51 read as the defaults", 1, 1, {{b + 1, {0, 51}}}, [](SetupPageChannel&) {}, {{b + 1, {4, 2}}}},
         {"a buffer of 50 stays", 1, 1, {{b + 1, {50, 0}}}, [](SetupPageChannel&) {}, {{b + 2, {2}}}},
-        {"38400 baud keeps the other bits", 1, 1, {}, [](SetupPageChannel& p) { p.values.baudRate = 15; }, {{b + 8, {0x3F}}}},
-        {"7O2", 1, 1, {}, [](SetupPageChannel& p) { p.values.dataFormat = 10; }, {{b + 8, {0x6D, 0xC3}}}},
+        {"38400 baud 7O2 keep the other bits", 1, 1, {},
+         [](SetupPageChannel& p) { p.values.baudRate = 15; p.values.dataFormat = 10; }, {{b + 8, {0x6F, 0xC3}}}},
         {"odd without parity reads as no parity", 1, 1, {{b + 8, {0x2D, 0xC2}}}, [](SetupPageChannel&) {}, {{b + 8, {0x2D, 0xC0}}}},
         {"group 2: no 38400, no two stop bits", 2, 1, {},
          [](SetupPageChannel& p) { p.values.baudRate = 15; p.values.dataFormat = 7; }, {}},
@@ -55,15 +55,13 @@ TEST(SetupPageChannel, PutWritesEachControlsBytesAndNothingElse) {
         {"flags keep their other bits", 1, 1, {},
          [](SetupPageChannel& p) { p.values.ignoreEndOfLine = p.values.suppressCharacters = p.values.processing = false; },
          {{b + 4, {0x01, 0x04, 0x00, 0x80}}}},
-        {"times and counters at and beyond their ranges", 1, 1, {},
+        {"times, counters and ids at and beyond their ranges", 1, 1, {},
          [](SetupPageChannel& p) {
              p.values.eofCounter = 300; p.values.delayTime = 25599; p.values.pollTimeout = 0;
              p.values.dataTimeout = 99; p.values.transmitDelay = 255; p.values.quitTimeout = 2550;
+             p.values.groupId = 31; p.values.deviceId = 0; p.values.padNumber = 10;
          },
-         {{b + 16, {255, 255}}, {b + 31, {1, 1, 255, 255}}}},
-        {"ids and PAD number", 1, 1, {},
-         [](SetupPageChannel& p) { p.values.groupId = 31; p.values.deviceId = 0; p.values.padNumber = 9; },
-         {{b + 28, {31, 0, 9}}}},
+         {{b + 16, {255, 255}}, {b + 28, {31, 0, 9, 1, 1, 255, 255}}}},
         {"ids above 31 read as 0, a PAD number above 9 as 1", 1, 1, {{b + 28, {32}}, {b + 30, {10}}},
          [](SetupPageChannel&) {}, {{b + 28, {0}}, {b + 30, {1}}}},
         {"a poll and data timeout of 0 stay", 1, 1, {{b + 31, {0, 0}}}, [](SetupPageChannel&) {}, {}},
@@ -96,36 +94,6 @@ TEST(SetupPageChannel, DataFormatSelection) {
     for (const Row& row : rows)
         EXPECT_EQ(SetupPageChannel::dataFormatIndex(row.word, row.twoStopBits), row.index)
             << std::hex << row.word;
-}
-
-TEST(SetupPageChannel, ListsByPlatformGroup) {
-    for (const int group : {1, 2, 3, 5, 6}) {
-        test::PageBed bed(3, "6.20", group);
-        const SetupPageChannel page(bed.context, 1);
-        const bool reduced = group == 2 || group == 5;
-        EXPECT_EQ(page.baudRateNames().size(), reduced ? 15u : 16u) << group;
-        EXPECT_EQ(page.baudRateNames().back(), reduced ? "19200" : "38400") << group;
-        EXPECT_EQ(page.dataFormatNames().back(), reduced ? "8O1" : "8O2") << group;
-    }
-}
-
-TEST(SetupPageChannel, TabsByGradeAndKind) {
-    struct Row {
-        int grade, kind, channel;
-        bool shown;
-    };
-    const Row rows[] = {{1, tcl_kind::Pze, 0, true},     {1, tcl_kind::Pze, 1, false},
-                        {2, tcl_kind::Pze, 3, true},     {3, tcl_kind::Server, 0, true},
-                        {3, tcl_kind::Server, 2, false}, {3, tcl_kind::ServerMonitor, 1, false},
-                        {3, tcl_kind::Acm, 4, false}};
-    for (const Row& row : rows) {
-        test::PageBed bed(row.grade);
-        bed.terminal.TclKind = row.kind;
-        EXPECT_EQ(SetupPageChannel::channelShown(bed.context, row.channel), row.shown)
-            << row.grade << " " << row.kind << " " << row.channel;
-    }
-    test::PageBed bed;
-    EXPECT_EQ(SetupPageChannel(bed.context, 2).label(), "Channel C");
 }
 
 } // namespace

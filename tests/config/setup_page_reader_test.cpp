@@ -1,3 +1,4 @@
+#include "config/setup_page_channel.h"
 #include "config/setup_page_lbus.h"
 #include "config/setup_page_reader.h"
 #include "setup_pages_bed.h"
@@ -64,10 +65,8 @@ TEST(SetupPageReader, ModeNumbering) {
         int type, index, number;
     };
     constexpr auto present = WiegandInterface::Present, absent = WiegandInterface::Absent;
-    const Row rows[] = {{absent, 0, 2, 2},  {absent, 0, 3, 4},   {absent, 0, 4, -1}, {present, 0, 3, 3},
-                        {present, 0, 4, 4}, {present, 0, 5, -1}, {absent, 1, 1, 6},  {absent, 1, 2, -1},
-                        {absent, 2, 0, 7},  {absent, 2, 5, 12},  {absent, 2, 6, -1}, {absent, 3, 0, -1},
-                        {absent, 1, -1, -1}};
+    const Row rows[] = {{absent, 0, 3, 4},   {absent, 0, 4, -1}, {present, 0, 3, 3},
+                        {present, 0, 5, -1}, {absent, 1, 2, -1}, {absent, 2, 5, 12}};
     test::PageBed bed;
     for (const Row& row : rows) {
         const SetupPageReader page(bed.context, row.wiegand);
@@ -77,22 +76,6 @@ TEST(SetupPageReader, ModeNumbering) {
     page.selectType(0);
     EXPECT_EQ(page.modeNames(),
               (std::vector<std::string>{"Mag. Track1", "Mag. Track2", "Mag. Track3", "Barcode"}));
-    EXPECT_FALSE(page.chipcardParametersEnabled());
-    page.selectType(1);
-    EXPECT_TRUE(page.chipcardParametersEnabled());
-}
-
-TEST(SetupPageReader, ShownOnTerminalsWithoutLbusReadersOnly) {
-    for (const int product :
-         {product::Talmo7000, product::Talmo7100, product::Talmo9300, product::Talmo7660, product::Dcu4,
-          product::Dcu40, product::Dcu8, product::Dcu8eW, product::Dcu8iR}) {
-        test::PageBed bed;
-        bed.terminal.ProductType = product;
-        const bool doorControlUnit = product == product::Dcu4 || product == product::Dcu40 ||
-                                     product == product::Dcu8 || product == product::Dcu8eW ||
-                                     product == product::Dcu8iR;
-        EXPECT_EQ(SetupPageReader::shown(bed.context), !doorControlUnit) << product;
-    }
 }
 
 // The LBus settings: LBus1 card readers 1 and 3, LBus2 keypads at reader 16.
@@ -129,7 +112,6 @@ TEST(SetupPageLbus, PutWritesTypeReadersAndKey) {
         {"untouched", kPze2, 1, {}, [](LbusPageValues&) {}, {}},
         {"LBus1 readers 1 and 8 with keypads", kPze2, 1, {}, [&](LbusPageValues& v) { readers18(v); v.readerType = 4; },
          {{970, {4, 0x81}}}},
-        {"LBus2 emptied", kPze2, 2, {}, [](LbusPageValues& v) { v.readerType = 0; v.readers = {}; }, {{972, {0, 0}}}},
         {"an unknown type stays", kPze2, 2, {{972, {9}}}, readers18, {{973, {0x81}}}},
         {"grade 3 takes the bus's pending key", kPze3, 2, {}, [](LbusPageValues&) {}, {{936, key2}}},
         {"access-control manager: no LBus1", {product::Talmo7000, tcl_kind::Acm, 3}, 1, {}, readers18, {}},
@@ -160,12 +142,10 @@ TEST(SetupPageLbus, ReadersWithoutTypeStopOk) {
     };
     const Row rows[] = {
         {kPze2, 1, 0, true, false},
-        {kPze3, 2, 0, true, false},
         {kPze3, 2, 0, false, true},
         {kPze3, 1, 6, true, true},
         {kPze3, 1, -1, true, true}, // a type the list lacks is still a type
         {{product::Talmo7000, tcl_kind::Pze, 1}, 1, 0, true, true},
-        {{product::Talmo7000, tcl_kind::Acm, 3}, 1, 0, true, true},
         {{product::Dcu4II, tcl_kind::Pze, 3}, 2, 0, true, true},
     };
     const SetupPendingKeys keys;
@@ -181,25 +161,37 @@ TEST(SetupPageLbus, ReadersWithoutTypeStopOk) {
     }
 }
 
-TEST(SetupPageLbus, PagesAndTheirTexts) {
+// Which tabs a terminal gets, and the texts of an LBus it cannot use.
+TEST(SetupPages, TabsByGradeProductAndKind) {
     struct Row {
         Terminal terminal;
-        bool shown;
+        bool channelsBToD, reader, lbus;
         const char* lbus1Text;
         const char* lbus2Text;
     };
+    const char* noLbus1 = "Access control manager has no LBus1.";
+    const char* noLbus2 = "LBus2 is not usable with this configuration.";
     const Row rows[] = {
-        {kPze2, true, "", ""},
-        {{product::Talmo7000, tcl_kind::Pze, 1}, false, "", ""},
-        {{product::Talmo7450, tcl_kind::ServerMonitor, 3}, false, "", ""},
-        {{product::Talmo7000, tcl_kind::Acm, 2}, true, "Access control manager has no LBus1.", ""},
-        {{product::Dcu40, tcl_kind::Pze, 3}, true, "", "LBus2 is not usable with this configuration."},
-        {{product::Dcu8, tcl_kind::Pze, 3}, true, "", ""},
+        {{product::Talmo7000, tcl_kind::Pze, 1}, false, true, false, "", ""},
+        {kPze2, true, true, true, "", ""},
+        {{product::Talmo7450, tcl_kind::ServerMonitor, 3}, false, true, false, "", ""},
+        {{product::Talmo7000, tcl_kind::Acm, 2}, true, true, true, noLbus1, ""},
+        {{product::Talmo9300, tcl_kind::Et, 3}, true, true, true, "", ""},
+        {{product::Dcu4, tcl_kind::Pze, 3}, true, false, true, "", noLbus2},
+        {{product::Dcu40, tcl_kind::Pze, 3}, true, false, true, "", noLbus2},
+        {{product::Dcu8, tcl_kind::Pze, 3}, true, false, true, "", ""},
     };
     const SetupPendingKeys keys;
     for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "product " << row.terminal.product << " kind " << row.terminal.kind
+                                        << " grade " << row.terminal.grade);
         LbusBed bed(row.terminal);
-        EXPECT_EQ(SetupPageLbus::shown(bed.context), row.shown) << row.terminal.product;
+        EXPECT_TRUE(SetupPageChannel::channelShown(bed.context, 0));
+        for (const int channel : {1, 3})
+            EXPECT_EQ(SetupPageChannel::channelShown(bed.context, channel), row.channelsBToD);
+        EXPECT_FALSE(SetupPageChannel::channelShown(bed.context, 4));
+        EXPECT_EQ(SetupPageReader::shown(bed.context), row.reader);
+        EXPECT_EQ(SetupPageLbus::shown(bed.context), row.lbus);
         EXPECT_EQ(SetupPageLbus(bed.context, 1, keys).unusableText(), row.lbus1Text);
         EXPECT_EQ(SetupPageLbus(bed.context, 2, keys).unusableText(), row.lbus2Text);
     }
