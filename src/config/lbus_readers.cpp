@@ -10,13 +10,13 @@ namespace kestrix {
 namespace {
 
 constexpr std::array<ReaderType, 7> kReaderTypes{{
-    {0, "none", "no reader", ReaderSecurity::NotServed},
-    {1, "card", "card reader", ReaderSecurity::Served},
-    {2, "clock-data", "clock-data reader", ReaderSecurity::NotServed},
-    {3, "wiegand", "Wiegand reader", ReaderSecurity::NotServed},
-    {4, "card-keypad", "card reader with keypad", ReaderSecurity::Served},
-    {5, "keypad", "keypad", ReaderSecurity::NotServed},
-    {6, "dcu4-card", "card reader of the DCU4 kind", ReaderSecurity::Served},
+    {0, "none", "no reader", ReaderSecurity::NotServed, "kein Leser"},
+    {1, "card", "card reader", ReaderSecurity::Served, "Kartenleser"},
+    {2, "clock-data", "clock-data reader", ReaderSecurity::NotServed, "Takt-Daten-Leser"},
+    {3, "wiegand", "Wiegand reader", ReaderSecurity::NotServed, "Wiegand-Leser"},
+    {4, "card-keypad", "card reader with keypad", ReaderSecurity::Served, "Kartenleser mit Tastatur"},
+    {5, "keypad", "keypad", ReaderSecurity::NotServed, "Tastatur"},
+    {6, "dcu4-card", "card reader of the DCU4 kind", ReaderSecurity::Served, "Kartenleser der DCU4-Art"},
 }};
 
 // The internal reader's type (low nibble) and mode that the security functions serve.

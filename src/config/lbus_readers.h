@@ -21,12 +21,14 @@ namespace kestrix {
 enum class ReaderSecurity { Served, NotServed };
 
 // One reader type: its code in a bus's reader-type byte, a short key for the
-// command line and the simulator's configuration, and its name in English.
+// command line and the simulator's configuration, and its name in English and
+// in German (the LBus pages' list).
 struct ReaderType {
     std::uint8_t code;
     std::string_view key;
     std::string_view name;
     ReaderSecurity security;
+    std::string_view germanName;
 };
 
 inline constexpr int kLbusReaders = 16;

@@ -75,4 +75,18 @@ inline void expectBlock(const UserParamBlock& actual, const UserParamBlock& expe
     EXPECT_EQ(differences, "") << "bytes that differ (offset:actual!=expected)";
 }
 
+// Fills a page from the block, lets edit change it, puts it back (which must
+// not stop OK) and fails unless exactly the written bytes changed.
+template <typename Page, typename Edit>
+void expectPutChanges(Page& page, const UserParamBlock& original, Edit&& edit,
+                      const std::vector<Bytes>& written) {
+    SetupBlock block(original);
+    page.Get(block);
+    edit(page);
+    EXPECT_TRUE(page.Put(block));
+    UserParamBlock expected = original;
+    put(expected, written);
+    expectBlock(block.bytes(), expected);
+}
+
 } // namespace kestrix::test
