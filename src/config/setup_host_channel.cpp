@@ -42,6 +42,7 @@ PortText HostChannelSettings::readPort(std::string_view text) {
 
 void HostChannelSettings::Get(const SetupBlock& block) {
     values.port = std::to_string(block.number(setup_field::HostPort));
+    shownPort_ = values.port;
     Ip6Address host;
     std::ranges::copy(block.span(setup_field::HostAddress.offset, setup_field::HostAddress.width), host.bytes.begin());
     if (hostAddressIsText())
@@ -59,7 +60,10 @@ void HostChannelSettings::putPort(SetupBlock& block) {
     const PortText port = readPort(values.port);
     switch (port.reading) {
     case PortReading::OutOfRange:
-        showMessage(kValueOutOfRange, MessageIcon::Exclamation);
+        // A port the block already held (0 in a block never set up) stays as
+        // it was without a word; only a typed one is refused.
+        if (values.port != shownPort_)
+            showMessage(kValueOutOfRange, MessageIcon::Exclamation);
         return;
     case PortReading::Http:
         showMessage(kHttpPortWarning, MessageIcon::Exclamation);

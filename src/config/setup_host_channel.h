@@ -60,6 +60,7 @@ public:
     HostChannelValues values;
 
 private:
+    std::string shownPort_; // the port text Get showed
     void putPort(SetupBlock& block);
     void putHostAddress(SetupBlock& block);
     void showMessage(int messageId, MessageIcon icon);

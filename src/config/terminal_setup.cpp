@@ -41,7 +41,9 @@ CTerminalSetup::CTerminalSetup(ActionOwner& owner, std::size_t listIndex, UserPa
     asFetched_ = workingCopy_;
     const SetupPageParts parts{context_, asFetched_, keys_,
                                {userParam_.getPassword(1), userParam_.getPassword(2), userParam_.getPassword(3)},
-                               std::move(today)};
+                               std::move(today),
+                               owner.terminalAt(listIndex).WiegandInterface ? WiegandInterface::Present
+                                                                            : WiegandInterface::Absent};
     for (const SetupPageRow& row : setupPageRows()) {
         if (!row.shown(context_))
             continue;

@@ -2,6 +2,7 @@
 
 #include "config/setup_block.h"
 #include "config/setup_page.h"
+#include "config/setup_page_reader.h"
 #include "config/setup_pending_keys.h"
 #include "config/setup_summer_time.h"
 #include "config/setup_wep.h"
@@ -54,6 +55,7 @@ struct SetupPageParts {
     const SetupPendingKeys& keys;            // the keys made in this editor
     std::array<std::string, 3> fetchedPasswords; // setup passwords 1-3 as fetched
     SetupSummerTime::Today today;
+    WiegandInterface wiegand = WiegandInterface::Absent; // as the terminal's system information said
 };
 
 // One row of the page table: a tab, its label (message id), when it is shown,

@@ -125,10 +125,15 @@ TEST_F(SetupEditor, OpensThePagesOfGradeKindAndVersion) {
         Texts tabs;
     };
     const Row rows[] = {
-        {"6.20", 1, tcl_kind::Acm, {"TCP/IP parameter", "Everything else"}},
-        {"6.10", 2, tcl_kind::Server, {"TCP/IP parameter", "Firewall", "Everything else"}},
-        {"6.20", 3, tcl_kind::Acm, {"TCP/IP parameter", "Firewall", "TCL parameter", "Everything else"}},
-        {"5.10", 3, tcl_kind::Et, {"TCP/IP parameter", "TCL parameter", "Everything else"}},
+        {"6.20", 1, tcl_kind::Acm, {"Channel A (Host comm.)", "TCP/IP parameter", "Internal reader", "Everything else"}},
+        {"6.10", 2, tcl_kind::Server,
+         {"Channel A (Host comm.)", "TCP/IP parameter", "Firewall", "Internal reader", "Everything else"}},
+        {"6.20", 3, tcl_kind::Acm,
+         {"Channel A (Host comm.)", "Channel B", "Channel C", "Channel D", "TCP/IP parameter", "Firewall",
+          "Internal reader", "LBus1", "LBus2", "TCL parameter", "Everything else"}},
+        {"5.10", 3, tcl_kind::Et,
+         {"Channel A (Host comm.)", "Channel B", "Channel C", "Channel D", "TCP/IP parameter", "Internal reader",
+          "LBus1", "LBus2", "TCL parameter", "Everything else"}},
     };
     for (const Row& row : rows) {
         CTerminalSetup& editor = open(blockFile(row.version), row.grade, row.kind);
