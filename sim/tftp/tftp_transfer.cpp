@@ -245,7 +245,8 @@ void TftpTransfer::serveWrite() {
         ++expected; // wraps from 65535 to 0
     }
     if (options_.checkWrite) {
-        if (auto refusal = options_.checkWrite(AcceptedWrite{request_.fileName, name_.relativePath, file.path(), size})) {
+        if (auto refusal = options_.checkWrite(
+                AcceptedWrite{request_.fileName, name_.relativePath, file.path(), size})) {
             refuse(TftpErrorCode::Undefined, *refusal);
             return;
         }
