@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ip_address.h"
+#include "sim/configuration_block.h"
 #include "sim/ipv4_settings.h"
 #include "sim/request.h"
 #include "sim/request_check.h"
@@ -15,12 +16,24 @@
 
 namespace kestrix::sim {
 
+// The TCL host port's settings: its port, whether the traffic is enciphered
+// and the key (nothing until one was configured or written).
+struct TclSettings {
+    std::uint16_t port = 3000;
+    bool encrypt = false;
+    std::optional<AesKey> key;
+};
+
 // What a terminal changes while it runs; it starts from the configuration.
 struct TerminalState {
     RunMode runMode = RunMode::Application;
     Ipv4Settings ipv4;
     std::optional<Ipv4Settings> pendingIpv4; // taken at the next restart ("ip")
+    // A written talmo.cfg, taken at the next restart; an "ip" after it
+    // still changes the address, a block written after an "ip" replaces it.
+    std::optional<BlockSettings> pendingBlock;
     std::uint16_t maintenanceGroup = 0;
+    TclSettings tcl;
     // After a restart the monitor runs first and starts the application at
     // this time (monitor_pass_ms); nothing when no start is pending.
     std::optional<std::chrono::steady_clock::time_point> applicationStartsAt;

@@ -56,9 +56,9 @@ std::optional<std::vector<std::string>> echo(CommandContext& context) {
     const TerminalConfig& config = context.config;
     const Ipv4Settings& ipv4 = context.state.ipv4;
     auto fields = identificationWords(config, context.state.runMode);
-    fields.push_back("port=" + std::to_string(config.tclPort));
+    fields.push_back("port=" + std::to_string(context.state.tcl.port));
     fields.push_back(config.tclConnect == TclConnect::Passive ? "connect=passive" : "connect=active");
-    fields.push_back(config.tclEncrypt ? "encrypt=YES" : "encrypt=NO");
+    fields.push_back(context.state.tcl.encrypt ? "encrypt=YES" : "encrypt=NO");
     if (config.authentication != AuthenticationMode::None)
         fields.push_back(context.suffix == SuffixVerdict::Valid ? "auth=OK" : "auth=FAILED");
     addIpv4Value(fields, "addr", ipv4.address, ipv4.dhcp);

@@ -13,12 +13,12 @@ std::optional<std::vector<std::string>> data(CommandContext& context) {
     const std::string& host = config.tclHost.empty() ? context.state.tclSessionHost : config.tclHost;
     const bool online = !host.empty() && context.state.runMode == RunMode::Application;
     std::vector<std::string> fields = {"host", "information."};
-    fields.push_back("port=" + std::to_string(config.tclPort));
+    fields.push_back("port=" + std::to_string(context.state.tcl.port));
     fields.push_back(config.tclConnect == TclConnect::Passive ? "connect=passive" : "connect=active");
     fields.push_back(online ? "host=online" : "host=offline");
     if (online)
         fields.push_back("online=" + host);
-    fields.push_back(config.tclEncrypt ? "encrypt=YES" : "encrypt=NO");
+    fields.push_back(context.state.tcl.encrypt ? "encrypt=YES" : "encrypt=NO");
     return fields;
 }
 

@@ -2,8 +2,6 @@
 // what it comes back with.
 #include "sim/commands.h"
 
-#include <arpa/inet.h>
-
 namespace kestrix::sim {
 namespace {
 
@@ -49,21 +47,6 @@ std::optional<std::vector<std::string>> reset(CommandContext& context) {
         fields.push_back(*mode);
     fields.push_back("reset.");
     return fields;
-}
-
-// A unicast address that may stand on an interface: not 0.0.0.0, not in
-// 127/8 or 224/3 (multicast and reserved), and for subnets of more than two
-// addresses neither the subnet's own address nor its broadcast address.
-bool usableAddress(std::uint32_t address, int prefixLength) {
-    const std::uint32_t hostOrder = ntohl(address);
-    if (hostOrder == 0 || (hostOrder >> 24) == 127 || (hostOrder >> 29) == 7)
-        return false;
-    if (prefixLength <= 30) {
-        const std::uint32_t mask = maskFromPrefix(prefixLength);
-        if (address == (address & mask) || address == subnetBroadcast(address, prefixLength))
-            return false;
-    }
-    return true;
 }
 
 // The parameters of "ip SN addr=... mask=... gateway=...", or nothing when one

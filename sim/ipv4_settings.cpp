@@ -45,4 +45,16 @@ std::uint32_t subnetBroadcast(std::uint32_t address, int prefixLength) {
     return address | ~maskFromPrefix(prefixLength);
 }
 
+bool usableAddress(std::uint32_t address, int prefixLength) {
+    const std::uint32_t hostOrder = ntohl(address);
+    if (hostOrder == 0 || (hostOrder >> 24) == 127 || (hostOrder >> 29) == 7)
+        return false;
+    if (prefixLength <= 30) {
+        const std::uint32_t mask = maskFromPrefix(prefixLength);
+        if (address == (address & mask) || address == subnetBroadcast(address, prefixLength))
+            return false;
+    }
+    return true;
+}
+
 } // namespace kestrix::sim

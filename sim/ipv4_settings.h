@@ -39,4 +39,9 @@ std::uint32_t maskFromPrefix(int prefixLength);
 // The broadcast address of the subnet (network byte order).
 std::uint32_t subnetBroadcast(std::uint32_t address, int prefixLength);
 
+// A unicast address that may stand on an interface: not 0.0.0.0, not in
+// 127/8 or 224/3 (multicast and reserved), and for subnets of more than two
+// addresses neither the subnet's own address nor its broadcast address.
+bool usableAddress(std::uint32_t address, int prefixLength);
+
 } // namespace kestrix::sim

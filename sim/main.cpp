@@ -7,6 +7,7 @@
 // the trace goes to stderr.
 #include "platform/trace.h"
 #include "settings_files/ini_file.h"
+#include "sim/configuration_file.h"
 #include "sim/maintenance_server.h"
 #include "sim/tcl_host_port.h"
 #include "sim/terminal_config.h"
@@ -99,21 +100,21 @@ int main(int argc, char** argv) {
         kestrix::IniFile ini(arguments.configFile, ": not found");
         kestrix::sim::TerminalConfig config = kestrix::sim::readTerminalConfig(ini);
         const auto faults = config.faults;
-        // One TCL key for the TCL port and the talmo.cfg that TFTP serves and takes.
         auto options = tftpOptions(ini, config.serialNumber);
-        kestrix::sim::TclKeyStore tclKey(config, options.directory);
-        options.adjustServedBlock = [&tclKey](const auto& block) { tclKey.patchServedBlock(block); };
-        options.onWriteAccepted = [&tclKey](const auto& write) { tclKey.takeWrittenConfiguration(write); };
-        kestrix::sim::TftpServer tftp(std::move(options));
-
         kestrix::sim::NetlinkInterfaceAddress interfaceAddress;
         kestrix::sim::Responder responder(std::move(config), interfaceAddress);
+        // The talmo.cfg that TFTP serves carries the TCL key; a written one is
+        // checked and taken at the next restart.
+        kestrix::sim::ConfigurationFile configurationFile(responder, options.directory);
+        configurationFile.attachTo(options);
+        kestrix::sim::TftpServer tftp(std::move(options));
+
         kestrix::sim::MaintenanceServer maintenance(responder, faults);
         // An active terminal, or one whose host is online, never listens.
         std::optional<kestrix::sim::TclHostPort> tclPort;
         if (responder.config().tclConnect == kestrix::sim::TclConnect::Passive &&
             responder.config().tclHost.empty())
-            tclPort.emplace(responder, tclKey);
+            tclPort.emplace(responder);
         tftp.start();
         createReadyFile(arguments.readyFile);
         kestrix::setTraceFile(stderr);

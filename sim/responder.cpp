@@ -1,17 +1,50 @@
 #include "sim/responder.h"
 
+#include "platform/ip_address.h"
 #include "platform/pause.h"
+#include "platform/trace.h"
 #include "sim/reply.h"
 
 #include <cstdio>
 
 namespace kestrix::sim {
+namespace {
+
+// Takes a written block's settings at the end of a restart; its IPv4 values go
+// to next. A terminal on DHCP keeps the addresses DHCP gave it, and one whose
+// block holds no usable address keeps its address; a host port of 0 leaves
+// the TCL port as it was.
+void takeBlock(const BlockSettings& block, TerminalState& state, Ipv4Settings& next) {
+    next.dhcpName = block.dhcpName;
+    const std::optional<int> prefixLength = prefixFromMask(block.ipv4Mask);
+    const std::string address = ipv4ToText(block.ipv4Address) + " mask " + ipv4ToText(block.ipv4Mask);
+    if (!next.dhcp && prefixLength && *prefixLength > 0 && usableAddress(block.ipv4Address, *prefixLength)) {
+        next.address = block.ipv4Address;
+        next.prefixLength = *prefixLength;
+        next.gateway = block.ipv4Router;
+    } else if (!next.dhcp) {
+        trace("talmo-sim: talmo.cfg %s: %s is no usable address; the address stays\n", block.version.c_str(),
+              address.c_str());
+    }
+    state.maintenanceGroup = block.maintenanceGroup;
+    if (block.tclPort != 0)
+        state.tcl.port = block.tclPort;
+    state.tcl.encrypt = block.tclEncrypt;
+    state.tcl.key = block.tclKey;
+    trace("talmo-sim: talmo.cfg %s taken: %s router %s, DHCP name '%s', group %u, TCL port %u, encrypt=%s\n",
+          block.version.c_str(), address.c_str(), ipv4ToText(block.ipv4Router).c_str(),
+          block.dhcpName.c_str(), static_cast<unsigned>(block.maintenanceGroup),
+          static_cast<unsigned>(block.tclPort), block.tclEncrypt ? "YES" : "NO");
+}
+
+} // namespace
 
 Responder::Responder(TerminalConfig config, InterfaceAddress& interfaceAddress)
     : config_(std::move(config)), interfaceAddress_(interfaceAddress) {
     state_.runMode = config_.startMode;
     state_.ipv4 = config_.ipv4;
     state_.maintenanceGroup = config_.maintenanceGroup;
+    state_.tcl = {config_.tclPort, config_.tclEncrypt, config_.tclKey};
     for (auto* group : {identifyCommands, informationCommands, restartCommands, readerCommands})
         for (auto& entry : group())
             addCommand(std::move(entry));
@@ -31,6 +64,12 @@ void Responder::addCommand(CommandEntry entry) {
     std::lock_guard lock(mutex_);
     std::string name = entry.name;
     commands_.insert_or_assign(std::move(name), std::move(entry));
+}
+
+void Responder::takeWrittenBlock(BlockSettings settings) {
+    std::lock_guard lock(mutex_);
+    state_.pendingBlock = std::move(settings);
+    state_.pendingIpv4.reset();
 }
 
 std::optional<std::string> Responder::answer(std::span<const std::uint8_t> datagram,
@@ -94,10 +133,17 @@ void Responder::runRestart(RestartOrder order) {
     if (order.configuration == RestartConfiguration::Factory) {
         next = factoryIpv4Settings(config_.serialNumber);
         state_.maintenanceGroup = 0;
-    } else if (state_.pendingIpv4) {
-        next = *state_.pendingIpv4;
+    } else {
+        if (state_.pendingBlock)
+            takeBlock(*state_.pendingBlock, state_, next);
+        if (state_.pendingIpv4) {
+            const std::string dhcpName = next.dhcpName;
+            next = *state_.pendingIpv4;
+            next.dhcpName = dhcpName;
+        }
     }
     state_.pendingIpv4.reset();
+    state_.pendingBlock.reset();
     if (next.address != state_.ipv4.address || next.prefixLength != state_.ipv4.prefixLength) {
         try {
             interfaceAddress_.replaceIPv4(config_.interfaceName, state_.ipv4, next);
@@ -133,7 +179,7 @@ Responder::RunStatus Responder::runStatus() const {
     TerminalState current = state_;
     startApplicationWhenDue(current);
     return {current.runMode == RunMode::Application && !restarting_ && !stopping_, current.restarts,
-            current.applicationStartsAt};
+            current.applicationStartsAt, current.tcl};
 }
 
 bool Responder::openTclSession(std::string host, std::uint64_t restarts) {

@@ -22,8 +22,8 @@ namespace kestrix::sim {
 // for find and echo), that a secured request carries the right suffix, and
 // runs the command's handler from its table. A command that restarts the
 // terminal makes it silent for the restart time (the platform pause's scaled
-// length); the restart then takes a pending or factory address onto the
-// interface. Thread-safe.
+// length); the restart then takes a written configuration block, a pending
+// or the factory address (the address onto the interface). Thread-safe.
 //
 // Of the [faults] it applies those that concern single commands
 // (ignored_requests, refuse_ip). It does not own a socket, send anything or
@@ -40,12 +40,17 @@ public:
     // Adds (or replaces) a command: later command groups slot in here.
     void addCommand(CommandEntry entry);
 
+    // A talmo.cfg written to the terminal: its settings are taken at the next
+    // restart (an ice-cold one forgets them).
+    void takeWrittenBlock(BlockSettings settings);
+
     // What the TCL host port asks before it listens or keeps a session open.
     struct RunStatus {
         bool applicationRuns = false; // in application mode, no restart running
         std::uint64_t restarts = 0;
         // When the monitor's pass after a restart ends (the application then runs).
         std::optional<std::chrono::steady_clock::time_point> applicationStartsAt;
+        TclSettings tcl;
     };
     RunStatus runStatus() const;
     // Records the host of a TCL session accepted under the given status; false,

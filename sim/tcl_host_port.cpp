@@ -32,13 +32,12 @@ std::chrono::local_seconds localWallClock() {
            hours(local.tm_hour) + minutes(local.tm_min) + seconds(local.tm_sec);
 }
 
-TclHostPort::TclHostPort(Responder& responder, const TclKeyStore& key, TclClock clock)
-    : responder_(responder), key_(key), encrypting_(responder.config().tclEncrypt),
-      mode_(tclCipherMode(responder.config())),
+TclHostPort::TclHostPort(Responder& responder, TclClock clock)
+    : responder_(responder), mode_(tclCipherMode(responder.config())),
       idleCloseMilliseconds_(responder.config().tclIdleCloseMilliseconds),
-      interpreter_(responder.config(), std::move(clock)), port_(responder.config().tclPort) {
-    if (responder_.runStatus().applicationRuns)
-        openListener();
+      interpreter_(responder.config(), std::move(clock)), port_(0) {
+    if (const Responder::RunStatus status = responder_.runStatus(); status.applicationRuns)
+        openListener(status.tcl.port);
     wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wake_ < 0) {
         const int error = errno;
@@ -118,26 +117,30 @@ void TclHostPort::run() {
 
 void TclHostPort::adjustListener(const Responder::RunStatus& status) {
     const bool mayListen = status.applicationRuns && !session_ && !stopping_;
-    if (!mayListen) {
+    // A restart that took a new port may have been over before this thread saw it.
+    if (!mayListen || (status.tcl.port != 0 && status.tcl.port != port_)) {
         closeListener();
-        return;
+        if (!mayListen)
+            return;
     }
     if (listener_ >= 0 || std::chrono::steady_clock::now() < listenAgainAt_)
         return;
     try {
-        openListener();
+        openListener(status.tcl.port);
     } catch (const std::exception& error) {
         trace("talmo-sim: %s; trying again\n", error.what());
         listenAgainAt_ = std::chrono::steady_clock::now() + scaledPause(kListenRetryMilliseconds);
     }
 }
 
-void TclHostPort::openListener() {
+// Port 0: the port the system chose at the first bind, kept for the whole run.
+void TclHostPort::openListener(std::uint16_t wantedPort) {
+    const std::uint16_t port = wantedPort != 0 ? wantedPort : port_.load();
     const int listener = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
     if (listener < 0)
         throw std::runtime_error("TCL port: socket: " + errorText(errno));
     const int off = 0, on = 1;
-    sockaddr_in6 address = toSocketAddress(Ip6Address{}, port_);
+    sockaddr_in6 address = toSocketAddress(Ip6Address{}, port);
     socklen_t length = sizeof address;
     if (setsockopt(listener, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off) != 0 ||
         setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
@@ -146,7 +149,7 @@ void TclHostPort::openListener() {
         getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         const int error = errno;
         ::close(listener);
-        throw std::runtime_error("TCL port: listening on [::]:" + std::to_string(port_) + ": " +
+        throw std::runtime_error("TCL port: listening on [::]:" + std::to_string(port) + ": " +
                                  errorText(error));
     }
     listener_ = listener;
@@ -165,9 +168,11 @@ void TclHostPort::acceptHost() {
     const int socket = ::accept4(listener_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
     if (socket < 0)
         return; // the host gave up before it was taken
+    const Responder::RunStatus status = responder_.runStatus();
+    const bool encrypting = status.tcl.encrypt;
     std::optional<TclCipher> cipher;
-    if (encrypting_) {
-        auto key = key_.key();
+    if (encrypting) {
+        const auto& key = status.tcl.key;
         if (!key) {
             trace("talmo-sim: TCL host %s refused: no key\n", addressToText(fromSocketAddress(peer)).c_str());
             ::close(socket);
@@ -176,7 +181,6 @@ void TclHostPort::acceptHost() {
         cipher = TclCipher{mode_, *key};
     }
     auto session = std::make_unique<TclSession>(socket, peer, cipher, interpreter_);
-    const Responder::RunStatus status = responder_.runStatus();
     if (!responder_.openTclSession(session->hostText(), status.restarts)) {
         trace("talmo-sim: TCL session from %s refused: the application does not run\n",
               session->traceName().c_str());
@@ -186,7 +190,7 @@ void TclHostPort::acceptHost() {
     sessionRestarts_ = status.restarts;
     session_ = std::move(session);
     trace("talmo-sim: TCL session from %s opened (%s)\n", session_->traceName().c_str(),
-          !encrypting_                 ? "plain"
+          !encrypting                  ? "plain"
           : mode_ == AesMode::Standard ? "encrypted, standard mode"
                                        : "encrypted, older mode");
 }

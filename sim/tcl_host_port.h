@@ -2,7 +2,6 @@
 
 #include "sim/responder.h"
 #include "sim/tcl_interpreter.h"
-#include "sim/tcl_key.h"
 #include "sim/tcl_session.h"
 
 #include <atomic>
@@ -22,8 +21,11 @@ std::chrono::local_seconds localWallClock();
 // mapped addresses as well) only while the application runs (not in the
 // monitor, not during a restart) and no session is open: a second host is
 // refused (its connect fails with ECONNREFUSED), and the port listens again
-// when the session ends. A restart ends an open session. While a session is
-// open the responder's host information names its host. The interpreter, and
+// when the session ends. A restart ends an open session. The port, the
+// encryption and the key are the responder's at the moment (a written
+// configuration block changes them at a restart): the port listens on the
+// new port once the application runs again. While a session is open the
+// responder's host information names its host. The interpreter, and
 // with it the terminal's clock, lives as long as this object.
 //
 // It does not check whether the terminal is passive or has a configured host
@@ -33,29 +35,28 @@ public:
     // Starts the thread; when the application runs already, the port is bound
     // first, and a failure to bind it is thrown (std::runtime_error).
     // The terminal is the responder's.
-    TclHostPort(Responder& responder, const TclKeyStore& key, TclClock clock = localWallClock);
+    TclHostPort(Responder& responder, TclClock clock = localWallClock);
     ~TclHostPort();
     TclHostPort(const TclHostPort&) = delete;
     TclHostPort& operator=(const TclHostPort&) = delete;
 
     // Ends an open session, stops listening and joins the thread. Idempotent.
     void stop();
-    // The port (the one the system chose when tcl_port is 0; 0 before the first bind).
+    // The port it listens on or last listened on (the one the system chose
+    // while the terminal's port is 0; 0 before the first bind).
     std::uint16_t port() const { return port_; }
 
 private:
     void run();
     // Opens or closes the listening socket as the status allows.
     void adjustListener(const Responder::RunStatus& status);
-    void openListener();
+    void openListener(std::uint16_t wantedPort);
     void closeListener();
     void acceptHost();
     void endSession(const char* reason);
     int waitMilliseconds(const Responder::RunStatus& status) const;
 
     Responder& responder_;
-    const TclKeyStore& key_;
-    const bool encrypting_;
     const AesMode mode_;
     const int idleCloseMilliseconds_;
     TclInterpreter interpreter_;

@@ -4,6 +4,7 @@
 #include "platform/ip_address.h"
 #include "platform/trace.h"
 #include "sim/request.h"
+#include "terminal/version_key.h"
 
 #include <array>
 #include <cerrno>
@@ -26,6 +27,16 @@ std::string tracedStatement(std::string_view statement) {
 }
 
 } // namespace
+
+AesMode tclCipherMode(const TerminalConfig& config) {
+    const std::string key = versionSortKey(config.firmwareVersion);
+    const auto within = [&key](std::string_view low, std::string_view high) {
+        return key >= low && key <= high;
+    };
+    if (config.kindWord == "BSM" || within("5_50a", "5_52~") || within("5_90a", "5_92~"))
+        return AesMode::Legacy;
+    return AesMode::Standard;
+}
 
 const char* tclSessionEndText(TclSessionEnd end) {
     switch (end) {

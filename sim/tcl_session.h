@@ -2,6 +2,7 @@
 
 #include "crypto/aes.h"
 #include "sim/tcl_interpreter.h"
+#include "sim/terminal_config.h"
 
 #include <chrono>
 #include <netinet/in.h>
@@ -15,6 +16,12 @@ struct TclCipher {
     AesMode mode = AesMode::Standard;
     AesKey key{};
 };
+
+// The cipher mode of the terminal's encrypted TCL traffic: the older variant
+// for the firmware versions 5.50 to 5.52 and 5.90 to 5.92 (lettered
+// intermediate versions of those numbers included) and for a server (kind
+// BSM), the standard one otherwise, as the program chooses it.
+AesMode tclCipherMode(const TerminalConfig& config);
 
 // Why a session ends, as the trace tells it.
 enum class TclSessionEnd { Open, HostClosed, CloseStatement, ReceiveFailed, SendFailed };

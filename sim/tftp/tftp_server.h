@@ -47,6 +47,7 @@ namespace kestrix::sim {
 //     directory or names a host path       -> 2 "Access violation"
 //   too many transfers at once             -> 0 "Terminal busy"
 //   write beyond options.maximumWriteSize or onto a full disk -> 3
+//   write whose received file options.checkWrite refuses -> 0 with its text
 // An ERROR packet sent to the request port is ignored.
 // The name mapping from terminal names to files is in terminal_file_name.h;
 // the behaviour of one transfer (retransmission, wrap of block numbers after

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -55,6 +56,11 @@ struct TftpServerOptions {
     // write succeeded, the callback has run. Keep it short (the client waits
     // for that ACK); it must not call stop() of its own server.
     std::function<void(const AcceptedWrite&)> onWriteAccepted;
+    // Called on the transfer's thread once the last block of a write has
+    // arrived, before the file is put in place; path names the received
+    // bytes. A text refuses the write: the client gets ERROR 0 with that text
+    // and the file stays as it was. Keep it short, like onWriteAccepted.
+    std::function<std::optional<std::string>(const AcceptedWrite&)> checkWrite;
     // Called on the transfer's thread for every block a read sends (before
     // its first sending): it may change the bytes as the client gets them,
     // never the file. Keep it short, like onWriteAccepted.

@@ -106,6 +106,7 @@ public:
 
     bool opened() const { return file_.get() >= 0; }
     int descriptor() const { return file_.get(); }
+    const std::string& path() const { return path_; }
     // Closes the file and renames it to target; false with errno set when either fails.
     bool putInPlace(const std::filesystem::path& target) {
         if (!file_.close())
@@ -242,6 +243,13 @@ void TftpTransfer::serveWrite() {
         if (count < kTftpBlockSize)
             break;
         ++expected; // wraps from 65535 to 0
+    }
+    if (options_.checkWrite) {
+        if (auto refusal = options_.checkWrite(
+                AcceptedWrite{request_.fileName, name_.relativePath, file.path(), size})) {
+            refuse(TftpErrorCode::Undefined, *refusal);
+            return;
+        }
     }
     if (!file.putInPlace(target)) {
         auto [code, text] = fileError(errno);

@@ -1,14 +1,11 @@
 // The terminal's TCL side: the statement interpreter with a clock the test
-// sets, the TCL settings and key, and the TCL port over loopback, plain text
-// and both cipher modes.
+// sets, the TCL settings and cipher mode, and the TCL port over loopback,
+// plain text and both cipher modes.
 #include "crypto/aes_ofb.h"
 #include "crypto/md5.h"
 #include "platform/ip_address.h"
 #include "settings_files/ini_data.h"
 #include "sim/tcl_host_port.h"
-#include "support/scratch_directory.h"
-
-#include "crypto/crc16_arc.h"
 
 #include <gtest/gtest.h>
 
@@ -102,7 +99,7 @@ TerminalConfig tclConfig(const std::vector<std::pair<std::string, std::string>>&
     return readTerminalConfig(ini);
 }
 
-TEST(TclSettings, KeyCipherModeAndConfigurationBlock) {
+TEST(TclSettings, KeyAndCipherMode) {
     const std::string hexKey = "00112233445566778899AABBCCDDEEFF";
     struct KeyRow {
         std::vector<std::pair<std::string, std::string>> changes;
@@ -139,42 +136,6 @@ TEST(TclSettings, KeyCipherModeAndConfigurationBlock) {
                                                 {"6.12", "BSM", AesMode::Legacy}})
         EXPECT_EQ(tclCipherMode(tclConfig({{"firmware_version", row.version}, {"kind", row.kind}})), row.mode)
             << row.version << " " << row.kind;
-
-    // The served talmo.cfg carries the key at 1072, enciphered as the
-    // terminal keeps it, only when the terminal encrypts and the block's
-    // layout holds it there; the CRC stays right (or wrong); a written
-    // talmo.cfg sets the key.
-    test::ScratchDirectory directory;
-    TclKeyStore encrypting(tclConfig({{"tcl_encrypt", "1"}, {"tcl_key_text", "geheim"}}), directory.path());
-    TclKeyStore plain(tclConfig({{"tcl_key_text", "plain"}}), directory.path());
-    const auto block = [](const std::string& version, bool crcRight) {
-        std::vector<std::uint8_t> bytes(1242, 0xEE);
-        std::copy(version.begin(), version.end(), bytes.begin());
-        const std::uint16_t crc = crc16Arc(std::span(bytes).first(1240)) ^ (crcRight ? 0 : 1);
-        bytes[1240] = static_cast<std::uint8_t>(crc), bytes[1241] = static_cast<std::uint8_t>(crc >> 8);
-        return bytes;
-    };
-    const auto served = [&](const TclKeyStore& store, const std::vector<std::uint8_t>& file) {
-        directory.write("talmo.cfg", std::span(file));
-        std::vector<std::uint8_t> bytes = file;
-        const std::string name = "talmo.cfg";
-        for (std::size_t offset = 0; offset < bytes.size(); offset += 512)
-            store.patchServedBlock({name, bytes.size(), offset,
-                                    std::span(bytes).subspan(offset, std::min<std::size_t>(512, bytes.size() - offset))});
-        return bytes;
-    };
-    const std::vector<std::uint8_t> sent = served(encrypting, block("6.20", true));
-    EXPECT_EQ(crc16Arc(std::span(sent).first(1240)), sent[1240] | sent[1241] << 8);
-    EXPECT_NE(std::vector(sent.begin() + 1072, sent.begin() + 1088), std::vector<std::uint8_t>(16, 0xEE));
-    EXPECT_TRUE(std::equal(sent.begin() + 4, sent.begin() + 1072, block("6.20", true).begin() + 4));
-    const std::vector<std::uint8_t> wrongCrc = served(encrypting, block("6.20", false));
-    EXPECT_NE(crc16Arc(std::span(wrongCrc).first(1240)), wrongCrc[1240] | wrongCrc[1241] << 8);
-    EXPECT_EQ(served(encrypting, block("6.02", true)), block("6.02", true));
-    EXPECT_EQ(served(plain, block("6.20", true)), block("6.20", true));
-    // What the terminal sent comes back as the written block: the same key.
-    directory.write("talmo.cfg", std::span(sent));
-    plain.takeWrittenConfiguration({"[100101]C@\\talmo.cfg", "talmo.cfg", directory.file("talmo.cfg"), 1242});
-    EXPECT_EQ(plain.key(), md5("geheim"));
 }
 
 struct NoInterface : InterfaceAddress {
@@ -254,8 +215,7 @@ TEST(TclHostPort, OneHostAtATimeInEachCipherMode) {
                                       {"tcl_close_on", "BYE:"},
                                       {"reboot_ms", "600000"}}),
                            network);
-        TclKeyStore key(terminal.config(), "/nonexistent");
-        TclHostPort port(terminal, key, [] { return local_days(2026y / 12 / 5) + 14h; });
+        TclHostPort port(terminal, [] { return local_days(2026y / 12 / 5) + 14h; });
         std::optional<TclCipher> cipher;
         if (row.mode)
             cipher = TclCipher{*row.mode, md5("geheim")};
