@@ -30,9 +30,8 @@ std::int64_t systemSetupClock() {
 }
 
 CTerminalSetup::CTerminalSetup(ActionOwner& owner, std::size_t listIndex, UserParam block,
-                               std::string actualVersion, int grade, SetupEditorView& view,
-                               const LanInterfaces& lanInterfaces, SetupClock clock, SetupSummerTime::Today today)
-    : owner_(owner), listIndex_(listIndex), view_(view), userParam_(std::move(block)),
+                               std::string actualVersion, int grade, const LanInterfaces& lanInterfaces, SetupClock clock, SetupSummerTime::Today today)
+    : owner_(owner), listIndex_(listIndex), userParam_(std::move(block)),
       context_{owner.language(), owner.messageBoxes(), owner.terminalAt(listIndex), grade,
                std::move(actualVersion), lanInterfaces},
       clock_(std::move(clock)) {
@@ -50,12 +49,16 @@ CTerminalSetup::CTerminalSetup(ActionOwner& owner, std::size_t listIndex, UserPa
         pages_.push_back({&row, row.make(parts)});
         tabs_.push_back({row.tab, text(row.label)});
     }
-    view_.showPages(tabs_);
     getAllPages();
     owner_.setWaitCursor(false);
 }
 
 CTerminalSetup::~CTerminalSetup() = default;
+
+void CTerminalSetup::attachView(SetupEditorView& view) {
+    view_ = &view;
+    view_->showPages(tabs_);
+}
 
 std::string CTerminalSetup::title() const {
     return text(kTitle) + " " + context_.terminal.SerialNumber;
@@ -92,7 +95,8 @@ void CTerminalSetup::getAllPages() {
 
 void CTerminalSetup::refreshPages() {
     getAllPages();
-    view_.refreshPages();
+    if (view_)
+        view_->refreshPages();
 }
 
 SetWepkey CTerminalSetup::wepDialog() const {

@@ -126,12 +126,17 @@ public:
     // actualVersion: its version when fetched ("6.10"); grade 1, 2 or 3 (3
     // when no login was needed).
     CTerminalSetup(ActionOwner& owner, std::size_t listIndex, UserParam block, std::string actualVersion,
-                   int grade, SetupEditorView& view, const LanInterfaces& lanInterfaces,
+                   int grade, const LanInterfaces& lanInterfaces,
                    SetupClock clock = systemSetupClock,
                    SetupSummerTime::Today today = SetupSummerTime::localToday);
     CTerminalSetup(const CTerminalSetup&) = delete;
     CTerminalSetup& operator=(const CTerminalSetup&) = delete;
     ~CTerminalSetup() override;
+
+    // The view shows the editor from now on (it is told the tabs at once);
+    // detachView before it goes.
+    void attachView(SetupEditorView& view);
+    void detachView() { view_ = nullptr; }
 
     std::string title() const; // "Setup 100101"
     std::string loadButtonText() const;
@@ -194,7 +199,7 @@ private:
 
     ActionOwner& owner_;
     std::size_t listIndex_;
-    SetupEditorView& view_;
+    SetupEditorView* view_ = nullptr;
     UserParam userParam_;
     SetupContext context_;
     SetupClock clock_;

@@ -92,7 +92,8 @@ SetupOkOutcome CTerminalSetup::OnButtonOk() {
         end();
         outcome = SetupOkOutcome::NotWritten;
     }
-    view_.setProgressLine("");
+    if (view_)
+        view_->setProgressLine("");
     // The last access to the editor: the owner may destroy it once this is seen.
     running_ = false;
     return outcome;
@@ -102,7 +103,8 @@ bool CTerminalSetup::putPagesForOk() {
     if (setupShownAtGrade2(context_)) {
         for (ShownPage& page : pages_)
             if (page.row->readerCheck && !page.row->readerCheck(*page.page)) {
-                view_.selectTab(page.row->tab);
+                if (view_)
+                    view_->selectTab(page.row->tab);
                 return false;
             }
     }
@@ -110,7 +112,8 @@ bool CTerminalSetup::putPagesForOk() {
         ShownPage* page = shown(tab);
         if (!page || page->page->Put(workingCopy_))
             continue;
-        view_.selectTab(tab);
+        if (view_)
+            view_->selectTab(tab);
         auto* firewall = dynamic_cast<FirewallPage*>(page->page.get());
         if (firewall && firewall->request() == FirewallPageRequest::SelectFirewallTab)
             refreshPages();
@@ -140,7 +143,8 @@ SetupOkOutcome CTerminalSetup::writeResetAndWait() {
         return SetupOkOutcome::NotWritten;
     }
     // 6. The write, with its four attempts.
-    view_.setProgressLine(text(kWriting));
+    if (view_)
+        view_->setProgressLine(text(kWriting));
     owner_.setWaitCursor(true);
     if (!toWrite.setTerminalUserParam(terminal)) {
         owner_.setWaitCursor(false);
@@ -207,7 +211,8 @@ void CTerminalSetup::followNewAddress(Terminal& terminal) {
 }
 
 SetupOkOutcome CTerminalSetup::waitForTerminal(Terminal& terminal) {
-    view_.setProgressLine(text(kWaiting));
+    if (view_)
+        view_->setProgressLine(text(kWaiting));
     try {
         terminal.waitOnReboot(RebootWait::Normal);
         terminal.isStartedSameTCL(kStartWaitSeconds, StartExpectation::Application);

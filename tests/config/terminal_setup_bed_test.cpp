@@ -86,7 +86,8 @@ TEST_F(SetupEditorOnBed, OkChangesPortAndGroupOrLeavesARefusingTerminalAsItWas) 
                 Terminal& terminal = *owner.terminals.front();
                 UserParam block = fetched(terminal);
                 NoView view;
-                CTerminalSetup editor(owner, 0, block, "6.20", 3, view, lanInterfaces());
+                CTerminalSetup editor(owner, 0, block, "6.20", 3, lanInterfaces());
+                editor.attachView(view);
                 // The host port is the channel A page's: typed there, it is in the working copy.
                 editor.workingCopy().setNumber(setup_field::HostPort, 3002);
                 editor.refreshPages();

@@ -99,8 +99,9 @@ protected:
         EXPECT_TRUE(block.getFileUserParam(terminalFiles_.file("talmo.cfg"), fields));
         const std::string actualVersion(kConfigVersions[static_cast<std::size_t>(block.actualVersionIndex())].text);
         EXPECT_TRUE(block.setUserParamVersion(block.getNewestVersion(), fields));
-        editor_ = std::make_unique<CTerminalSetup>(owner_, 0, block, actualVersion, grade, view_, lan_,
+        editor_ = std::make_unique<CTerminalSetup>(owner_, 0, block, actualVersion, grade, lan_,
                                                    [] { return std::int64_t{0x1011223344}; });
+        editor_->attachView(view_);
         return *editor_;
     }
     template <typename Page> Page& page(SetupTab tab) { return pageOf<Page>(*editor_, tab); }
