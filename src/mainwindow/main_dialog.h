@@ -21,6 +21,7 @@
 #include "messages/toolbox_lang.h"
 #include "platform/message_box.h"
 #include "platform/pane_dialog.h"
+#include "config/user_param.h"
 #include "terminal/action_owner.h"
 
 #include <memory>
@@ -43,6 +44,7 @@ enum class DetailContents {
     Reset,           // ResetExe
     SetIPAddress,    // CSetIPAddress
     TclConsole,      // CTerminalTCL
+    Setup,           // CTerminalSetup
 };
 
 // Whether a broadcast goes over IPv6 (ff02::1) or IPv4 (the interface's broadcast address).
@@ -122,6 +124,10 @@ public:
     // other host online, the TCL login when the terminal encrypts, then
     // CTerminalTCL (it connects as it opens).
     void OnButtonTcl();
+    // Setup: the common checks, monitor mode, TCL 5.02 at least, the block
+    // fetched and converted (with "no setup" in its messages), the setup
+    // login from block version "5.50" on, then CTerminalSetup.
+    void OnButtonSetup();
 
     // --- Buttons without a terminal action dialog ---
 
@@ -198,12 +204,17 @@ private:
                           std::optional<std::size_t> terminal);
     // The configuration block of the terminal fetched and converted to the
     // newest version, and the setup login when the block was "5.50" or
-    // later when fetched: the access grade (3 without login), or nothing
-    // when the action ends (the reason shown or traced). handler names the
-    // button in the traces; BlockFailureNote::NoSetup adds entry 375 to the
-    // block's failure messages.
+    // later when fetched: the access grade (3 without login) with the block
+    // and its version when fetched, or nothing when the action ends (the
+    // reason shown or traced). handler names the button in the traces;
+    // BlockFailureNote::NoSetup adds entry 375 to the block's failure messages.
     enum class BlockFailureNote { None, NoSetup };
-    std::optional<int> setupAccess(Terminal& terminal, const char* handler, BlockFailureNote note);
+    struct SetupAccess {
+        int grade = 3;
+        UserParam block;           // converted to its newest version
+        std::string actualVersion; // its version when fetched ("6.10")
+    };
+    std::optional<SetupAccess> setupAccess(Terminal& terminal, const char* handler, BlockFailureNote note);
 
     // Forwards the set-IPv4 dialog's status line to the view.
     class ActionStatusLine : public SetIPAddressView {

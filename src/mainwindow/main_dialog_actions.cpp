@@ -5,6 +5,7 @@
 #include "config/config_block.h"
 #include "config/login_for_setup.h"
 #include "config/login_for_tcl.h"
+#include "config/terminal_setup.h"
 #include "config/user_param.h"
 #include "lan/lan_interfaces.h"
 #include "mainwindow/main_dialog.h"
@@ -30,6 +31,8 @@ constexpr int kNoSetupExecuted = 375;    // "Es wird kein Setup ausgeführt!"
 constexpr int kMonitorMode = 60;         // "Das Terminal ist im Monitor-Modus. ..."
 constexpr int kOnlineAsHost = 65;        // "ist bereits als Host online."
 constexpr int kNoTclConnection = 66;     // "Ein TCL-Download ist nicht möglich. ..."
+constexpr int kNeedsTcl502 = 374;        // "Das Terminal benötigt mindestens TCL 5.02 für das Setup."
+constexpr std::string_view kFirstSetupVersionKey = "5_02~";
 constexpr int kSetupTitle = 29;          // "Setup", the end of the login's heading
 constexpr int kGradeWithoutLogin = 3;    // the mode of a block older than "5.50"
 constexpr std::string_view kFirstVersionWithLogin = "5.50";
@@ -98,17 +101,20 @@ void CToolBoxDlg::openDetailDialog(std::unique_ptr<PaneDialog> dialog, DetailCon
     view_.setControlsEnabled(false);
 }
 
-std::optional<int> CToolBoxDlg::setupAccess(Terminal& terminal, const char* handler, BlockFailureNote note) {
+std::optional<CToolBoxDlg::SetupAccess> CToolBoxDlg::setupAccess(Terminal& terminal, const char* handler, BlockFailureNote note) {
     const auto blockMessage = [&](int id) {
         std::string text = language_->GetText(id);
         if (note == BlockFailureNote::NoSetup)
             text += "\n" + language_->GetText(kNoSetupExecuted);
         message(text, MessageIcon::Error);
     };
-    UserParam block;
+    SetupAccess access;
+    UserParam& block = access.block;
     view_.setWaitCursor(true);
     const bool fetched = block.getTerminalUserParam(terminal);
     const int fetchedVersion = block.actualVersionIndex();
+    if (fetched)
+        access.actualVersion = kConfigVersions[static_cast<std::size_t>(fetchedVersion)].text;
     const bool converted = fetched && block.setUserParamVersion(block.getNewestVersion(), terminal);
     view_.setWaitCursor(false);
     if (!fetched) {
@@ -122,7 +128,8 @@ std::optional<int> CToolBoxDlg::setupAccess(Terminal& terminal, const char* hand
     // The passwords live in blocks from "5.50" on: an older block asks for none.
     if (fetchedVersion < *configVersionIndex(kFirstVersionWithLogin)) {
         trace("%s: ActualVersion < 5.50\n", handler);
-        return kGradeWithoutLogin;
+        access.grade = kGradeWithoutLogin;
+        return access;
     }
     CLoginForSetup login(*language_, messageBoxes_, terminal.SerialNumber, kSetupTitle,
                          {block.getPassword(1), block.getPassword(2), block.getPassword(3)});
@@ -130,7 +137,8 @@ std::optional<int> CToolBoxDlg::setupAccess(Terminal& terminal, const char* hand
         trace("CLoginForSetup not ok\n");
         return std::nullopt;
     }
-    return login.grade();
+    access.grade = login.grade();
+    return access;
 }
 
 void CToolBoxDlg::OnButtonReset() {
@@ -138,11 +146,11 @@ void CToolBoxDlg::OnButtonReset() {
     const std::optional<std::size_t> index = oneSelectedTerminal();
     if (!index)
         return;
-    const std::optional<int> mode = setupAccess(list_.at(*index), "OnButtonReset", BlockFailureNote::None);
-    if (!mode || !clearDetailPane())
+    const std::optional<SetupAccess> access = setupAccess(list_.at(*index), "OnButtonReset", BlockFailureNote::None);
+    if (!access || !clearDetailPane())
         return;
     try {
-        auto dialog = std::make_unique<ResetExe>(*this, *index, *mode);
+        auto dialog = std::make_unique<ResetExe>(*this, *index, access->grade);
         view_.showResetDialog(*dialog);
         openDetailDialog(std::move(dialog), DetailContents::Reset, index);
     } catch (const std::exception&) {
@@ -206,6 +214,34 @@ void CToolBoxDlg::OnButtonTcl() {
         shown.OnInitDialog();
     } catch (const std::exception&) {
         trace("Create TCL failed\n");
+    }
+}
+
+void CToolBoxDlg::OnButtonSetup() {
+    trace("OnButtonSetup() startet\n");
+    const std::optional<std::size_t> index = oneSelectedTerminal();
+    if (!index)
+        return;
+    Terminal& terminal = list_.at(*index);
+    if (terminal.isMonitorMode()) {
+        message(language_->GetText(kMonitorMode), MessageIcon::Information);
+        return;
+    }
+    if (terminal.kindPrefix() == "TCL " && terminal.sortVersion() < kFirstSetupVersionKey) {
+        message(language_->GetText(kNeedsTcl502), MessageIcon::Error);
+        return;
+    }
+    std::optional<SetupAccess> access = setupAccess(terminal, "OnButtonSetup", BlockFailureNote::NoSetup);
+    if (!access || !clearDetailPane())
+        return;
+    try {
+        auto editor = std::make_unique<CTerminalSetup>(*this, *index, std::move(access->block),
+                                                       access->actualVersion, access->grade, lanInterfaces());
+        CTerminalSetup& shown = *editor;
+        view_.showSetupEditor(shown);
+        openDetailDialog(std::move(editor), DetailContents::Setup, index);
+    } catch (const std::exception&) {
+        trace("Create Setup failed\n");
     }
 }
 

@@ -19,6 +19,7 @@ class CSetIPAddress;
 class CToolBoxLang;
 class ResetExe;
 class CTerminalTCL;
+class CTerminalSetup;
 class T7000ip;
 
 // How the user asks to end the program: Cancel (the Escape key) or the
@@ -124,6 +125,9 @@ public:
     // The TCL console: the view shows it and attaches itself
     // (CTerminalTCL::attachView) before the logic connects.
     virtual void showTclConsole(CTerminalTCL& console) = 0;
+    // The setup editor: the view shows it and attaches itself
+    // (CTerminalSetup::attachView).
+    virtual void showSetupEditor(CTerminalSetup& editor) = 0;
     // The status line of the action dialog shown (set-IPv4); called from the
     // thread that runs the dialog's long operation.
     virtual void setActionStatusLine(const std::string& text) = 0;

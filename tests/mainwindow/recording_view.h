@@ -5,6 +5,7 @@
 // safe: the logic calls its view from one thread.
 #include "config/login_for_setup.h"
 #include "config/login_for_tcl.h"
+#include "config/terminal_setup.h"
 #include "mainwindow/main_view.h"
 #include "platform/message_box.h"
 #include "tcl_console/recording_tcl_view.h"
@@ -100,11 +101,19 @@ public:
         detail = "tcl";
         console.attachView(tclView);
     }
+    void showSetupEditor(CTerminalSetup& editor) override {
+        setupEditor = &editor;
+        detail = "setup";
+        editor.attachView(setupView);
+    }
     void setActionStatusLine(const std::string&) override {}
     void closeActionDialog() override {
         if (tclConsole != nullptr)
             tclConsole->detachView();
         tclConsole = nullptr;
+        if (setupEditor != nullptr)
+            setupEditor->detachView();
+        setupEditor = nullptr;
         resetDialog = nullptr;
         setIPAddressDialog = nullptr;
         ++actionDialogsClosed;
@@ -149,6 +158,19 @@ public:
     int idleMessages = 0;
     int setupLogins = 0;
     CTerminalTCL* tclConsole = nullptr;
+    // The setup editor shown, and what it asked of its view.
+    struct SetupView : SetupEditorView {
+        void showPages(const std::vector<SetupTabEntry>& shown) override { tabs = shown; }
+        void selectTab(SetupTab tab) override { selected.push_back(tab); }
+        void refreshPages() override { ++refreshed; }
+        void setProgressLine(const std::string& text) override { progress.push_back(text); }
+        std::vector<SetupTabEntry> tabs;
+        std::vector<SetupTab> selected;
+        int refreshed = 0;
+        std::vector<std::string> progress;
+    };
+    CTerminalSetup* setupEditor = nullptr;
+    SetupView setupView;
     RecordingTclView tclView;
     int tclLogins = 0;
 
