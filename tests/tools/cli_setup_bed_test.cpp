@@ -48,6 +48,9 @@ TEST_F(CliSetupOnBed, SetShowAndPutChangeTheTerminalOrRefuseBeforeWriting) {
     const std::string saved = (bed.runDirectory() / "saved.cfg").string();
     const Row rows[] = {
         {"--group 4711 config fetch 10.77.0.41 " + saved, 0, {}, "6712", "b90b", "0000"},
+        {"config show " + saved + " --show-secrets", 0,
+         {"block version 6.20", "host-port       3001", "group           4711", "password3       33333333"},
+         "6712", "b90b", "0000"},
         {"--group 4711 config show 10.77.0.41 --password wrong", 1, {"Login"}, "6712", "b90b", "0000"},
         {"--group 4711 config set 10.77.0.41 group=4712 --password 22222222",
          1,

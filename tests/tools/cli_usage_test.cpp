@@ -100,6 +100,7 @@ TEST(CliUsage, WrongCommandLinesAndRefusedFiles) {
     const fs::path directory = fs::temp_directory_path() / ("kestrix-usage-" + std::to_string(::getpid()));
     fs::create_directories(directory / "folder");
     std::ofstream(directory / "site.rch") << "100101;;\r\n";
+    std::ofstream(directory / "site.rch.cfg") << "100101;;\r\n";
     const std::vector<Row> rows = {
         {"--group 65536 search", 2,
          "--group: the maintenance group must be a number from 0 to 65535, not '65536'"},
@@ -142,6 +143,8 @@ TEST(CliUsage, WrongCommandLinesAndRefusedFiles) {
         {"config set 10.77.0.21 ip-stack=both", 2, "ip-stack takes ipv4, dual or ipv6"},
         {"config set 10.77.0.21 dhcp-name=" + std::string(20, 'a'), 2, "dhcp-name takes at most 19 characters"},
         {"config show 10.77.0.21 --yes", 2, "unknown option --yes"},
+        {"config show missing.cfg", 1, "missing.cfg"},
+        {"config show site.rch.cfg", 1, "the program refuses this block"},
         {"config put 10.77.0.21", 2, "config put needs a TERMINAL and a FILE.cfg"},
         {"config put 10.77.0.21 folder", 1, "folder is a directory, not a regular file"},
         {"tcl --set-time", 2, "tcl needs a TERMINAL"},

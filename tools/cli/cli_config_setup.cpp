@@ -414,6 +414,12 @@ int putConfiguration(const Invocation& invocation) {
 }
 
 int showConfiguration(const Invocation& invocation) {
+    SetupArguments file;
+    if (const std::string error = readSetupArguments(SetupCommand::Show, invocation.arguments, file);
+        !error.empty())
+        return usageError(invocation, error);
+    if (file.terminal.ends_with(".cfg"))
+        return printSetupFile(file.terminal, file.secrets);
     return withEditor(invocation, SetupCommand::Show,
                       [](ConsoleWindow&, CTerminalSetup& editor, const SetupArguments& arguments) {
                           printSetupPages(editor, arguments.secrets);
@@ -450,12 +456,14 @@ std::vector<Subcommand> setupSubcommands() {
         "  page refused, a failed write or a terminal not back (the message says\n"
         "  whether the block was written); 2 for an unknown key or malformed value.\n";
     return {
-        {"config", "show", "[--group N] [-a] config show TERMINAL [--password P] [--show-secrets]",
+        {"config", "show", "[--group N] [-a] config show TERMINAL|FILE.cfg [--password P] [--show-secrets]",
          "  Prints the terminal's configuration as the Setup editor shows it to the\n"
          "  access grade the password opens (the login as config set): the tabs, and\n"
          "  the fields of the channel A, TCP/IP, TCL and miscellaneous pages under the\n"
-         "  names config set takes. Passwords are shown as set or empty unless\n"
-         "  --show-secrets. Exit code 0, 1 when the terminal or the login failed.\n",
+         "  names config set takes. A FILE.cfg (a name ending in .cfg) is read offline\n"
+         "  and shown as to grade 3 on a TCL terminal. Passwords are shown as set or\n"
+         "  empty unless --show-secrets. Exit code 0; 1 when the terminal, the login\n"
+         "  or the file failed.\n",
          showConfiguration, Startup::MainDialog},
         {"config", "set", "[--group N] [-a] config set TERMINAL KEY=VALUE... [--password P] [--yes]",
          setHelp.c_str(), setConfiguration, Startup::MainDialog},

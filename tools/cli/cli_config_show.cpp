@@ -1,17 +1,28 @@
 // kestrix-cli config show: the setup editor's pages as text. The fields are
 // the page values the editor shows (after the pages' Get on its working
 // copy), under the key names config set takes where it takes them.
+#include "cli_common.h"
 #include "cli_config.h"
+#include "console_view.h"
 
 #include "config/setup_page_channel.h"
 #include "config/setup_page_misc.h"
 #include "config/setup_page_network.h"
 #include "config/setup_page_tcl.h"
 #include "config/terminal_setup.h"
+#include "config/user_param.h"
+#include "lan/lan_interfaces.h"
+#include "messages/toolbox_lang.h"
+#include "platform/file_replacement.h"
+#include "terminal/terminal_fields.h"
 
 #include <cstdarg>
 #include <cstdio>
+#include <functional>
+#include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace kestrix::cli {
 namespace {
@@ -116,14 +127,12 @@ void printMisc(const SetupPageMisc& page, SetupSecrets secrets) {
     field("blue LED", std::to_string(page.values.blueLed));
 }
 
-} // namespace
-
-void printSetupPages(CTerminalSetup& editor, SetupSecrets secrets) {
-    std::printf("%s, block version %s, access grade %d\n", editor.title().c_str(),
-                editor.actualVersion().c_str(), editor.grade());
-    for (const SetupTabEntry& tab : editor.tabs()) {
+void printSetupPages(const std::string& heading, const std::vector<SetupTabEntry>& tabs,
+                     const std::function<SetupPage*(SetupTab)>& pageOf, SetupSecrets secrets) {
+    std::printf("%s\n", heading.c_str());
+    for (const SetupTabEntry& tab : tabs) {
         std::printf("%s\n", tab.label.c_str());
-        SetupPage* page = editor.page(tab.tab);
+        SetupPage* page = pageOf(tab.tab);
         if (auto* channel = dynamic_cast<SetupPageChannel*>(page))
             printChannel(*channel);
         else if (auto* network = dynamic_cast<NetworkPage*>(page))
@@ -135,6 +144,53 @@ void printSetupPages(CTerminalSetup& editor, SetupSecrets secrets) {
         else
             field("", "(shown in the window's Setup editor)");
     }
+}
+
+} // namespace
+
+void printSetupPages(CTerminalSetup& editor, SetupSecrets secrets) {
+    printSetupPages(
+        editor.title() + ", block version " + editor.actualVersion() + ", access grade " +
+            std::to_string(editor.grade()),
+        editor.tabs(), [&](SetupTab tab) { return editor.page(tab); }, secrets);
+}
+
+int printSetupFile(const std::string& path, SetupSecrets secrets) {
+    if (const std::string refusal = checkRegularInput(path); !refusal.empty())
+        return fail(refusal);
+    const TerminalFields terminal; // of no known product: the pages of a TCL terminal
+    UserParam file;
+    if (!file.getFileUserParam(path, terminal))
+        return fail(path + ": the program refuses this block (config info says why)");
+    const std::string actualVersion(
+        kConfigVersions[static_cast<std::size_t>(file.actualVersionIndex())].text);
+    if (!file.setUserParamVersion(file.getNewestVersion(), terminal))
+        return fail(path + ": the block cannot be converted to " + file.getNewestVersion());
+    SetupBlock block;
+    file.copyUserParamOut(block.bytes());
+    const CToolBoxLang language(localeIdFromEnvironment());
+    ConsoleProgressLine progress;
+    ConsoleMessageBoxes messageBoxes(progress);
+    const SetupContext context{language, messageBoxes, terminal, 3, actualVersion, lanInterfaces()};
+    const SetupPendingKeys keys;
+    const SetupPageParts parts{context,
+                               block,
+                               keys,
+                               {file.getPassword(1), file.getPassword(2), file.getPassword(3)},
+                               SetupSummerTime::localToday};
+    std::vector<SetupTabEntry> tabs;
+    std::map<SetupTab, std::unique_ptr<SetupPage>> pages;
+    for (const SetupPageRow& row : setupPageRows()) {
+        if (!row.shown(context))
+            continue;
+        tabs.push_back({row.tab, language.GetText(row.label)});
+        pages[row.tab] = row.make(parts);
+        pages[row.tab]->Get(block);
+    }
+    printSetupPages(
+        path + ", block version " + actualVersion, tabs, [&](SetupTab tab) { return pages.at(tab).get(); },
+        secrets);
+    return kExitSuccess;
 }
 
 } // namespace kestrix::cli
