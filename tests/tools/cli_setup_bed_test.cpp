@@ -1,6 +1,7 @@
 // kestrix-cli config show, set and put against talmo-sim on the test bed (br0
 // 10.77.0.1/24): one terminal in maintenance group 4711 with host port 3001
-// and setup passwords of all three grades. Restarts and the waits of a write
+// and setup passwords of all three grades, changed, refused and restored in
+// turn; each step's effect is read from the block the terminal keeps. Restarts and the waits of a write
 // are shortened by KESTRIX_TIME_SCALE.
 #include "config/blocks.h"
 #include "config/secret_fields.h"
@@ -8,17 +9,19 @@
 #include "netbed/network_bed.h"
 #include "support/data_file.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 namespace kestrix {
 namespace {
 
-// A "6.20" talmo.cfg: group 4711, host port 3001, passwords 111111, 22222222, 33333333.
-std::vector<std::uint8_t> terminalBlock() {
+// A "6.20" talmo.cfg: group 4711, passwords 111111, 22222222, 33333333, and
+// the items given (host port 3001 unless they set another).
+std::vector<std::uint8_t> terminalBlock(const std::string& items = "") {
     const int index = test::versionIndex("6.20");
     UserParamBlock block = test::emptyBlock(index);
-    test::putItems(block, "60=6712 146=b90b 794='111111' 800='22222222' 808='33333333'");
+    test::putItems(block, "60=6712 146=b90b 794='111111' 800='22222222' 808='33333333' " + items);
     cryptSecretFields(block, index, BlockOwner{});
     return test::firstBytes(test::withCrc(block, index), 1242);
 }
@@ -36,6 +39,12 @@ TEST_F(CliSetupOnBed, SetShowAndPutChangeTheTerminalOrRefuseBeforeWriting) {
     test::BedLayout layout;
     layout.terminals.push_back(terminal);
     const test::NetworkBed bed(layout);
+    // A saved block whose TCL table field (1038) differs: the terminal must cold-boot to take it.
+    const std::string sizes = (bed.runDirectory() / "sizes.cfg").string();
+    const std::vector<std::uint8_t> sizesBlock = terminalBlock("146=bd0b 1038=0a00");
+    std::ofstream(sizes, std::ios::binary)
+        .write(reinterpret_cast<const char*>(sizesBlock.data()),
+               static_cast<std::streamsize>(sizesBlock.size()));
 
     struct Row {
         std::string words;
@@ -48,9 +57,12 @@ TEST_F(CliSetupOnBed, SetShowAndPutChangeTheTerminalOrRefuseBeforeWriting) {
     const std::string saved = (bed.runDirectory() / "saved.cfg").string();
     const Row rows[] = {
         {"--group 4711 config fetch 10.77.0.41 " + saved, 0, {}, "6712", "b90b", "0000"},
-        {"config show " + saved + " --show-secrets", 0,
+        {"config show " + saved + " --show-secrets",
+         0,
          {"block version 6.20", "host-port       3001", "group           4711", "password3       33333333"},
-         "6712", "b90b", "0000"},
+         "6712",
+         "b90b",
+         "0000"},
         {"--group 4711 config show 10.77.0.41 --password wrong", 1, {"Login"}, "6712", "b90b", "0000"},
         {"--group 4711 config set 10.77.0.41 group=4712 --password 22222222",
          1,
