@@ -60,7 +60,7 @@ TEST(CliCommandLine, OptionsBeforeTheSubcommandAndTheSubcommandsWords) {
         {.words = {"-a"}, .action = Action::UsageError}, // a lone -a is no subcommand
         {.words = {"config"},
          .action = Action::Failure,
-         .failure = "config needs a subcommand: fetch, info or convert"},
+         .failure = "config needs a subcommand: fetch, info, convert, show, set or put"},
         {.words = {"file", "copy"},
          .action = Action::Failure,
          .failure = "file needs a subcommand: get or put (not 'copy')"},
@@ -100,6 +100,7 @@ TEST(CliUsage, WrongCommandLinesAndRefusedFiles) {
     const fs::path directory = fs::temp_directory_path() / ("kestrix-usage-" + std::to_string(::getpid()));
     fs::create_directories(directory / "folder");
     std::ofstream(directory / "site.rch") << "100101;;\r\n";
+    std::ofstream(directory / "site.rch.cfg") << "100101;;\r\n";
     const std::vector<Row> rows = {
         {"--group 65536 search", 2,
          "--group: the maintenance group must be a number from 0 to 65535, not '65536'"},
@@ -127,6 +128,25 @@ TEST(CliUsage, WrongCommandLinesAndRefusedFiles) {
         {"search --save /dev/null", 1, "/dev/null is a character device, not a regular file: left as it is"},
         {"config info /dev/zero", 1, "/dev/zero is a character device"},
         {"tcl --help", 0, "--key-text T | --password P"},
+        {"config set --help", 0, "host-key-text  the text the host key is made of (grade 3)"},
+        {"config set 10.77.0.21", 2, "config set needs at least one KEY=VALUE"},
+        {"config set 10.77.0.21 port=3002", 2, "unknown key 'port' (config set --help lists the keys)"},
+        {"config set 10.77.0.21 host-port", 2, "'host-port' is no KEY=VALUE"},
+        {"config set 10.77.0.21 host-port=65536", 2, "host-port takes a port from 1 to 65535, not '65536'"},
+        {"config set 10.77.0.21 address=10.77.0.300", 2, "address takes an IPv4 address"},
+        {"config set 10.77.0.21 address=::1", 2, "address takes an IPv4 address"},
+        {"config set 10.77.0.21 group=65536", 2, "group takes a number from 0 to 65535"},
+        {"config set 10.77.0.21 gmt-offset=+90", 2, "gmt-offset takes minutes east of Greenwich in whole hours"},
+        {"config set 10.77.0.21 gmt-offset=-900", 2, "gmt-offset takes minutes east"},
+        {"config set 10.77.0.21 summer-start=2027-02-29/02", 2, "summer-start takes YYYY-MM-DD/HH"},
+        {"config set 10.77.0.21 summer-end=2027-10-31/24", 2, "summer-end takes YYYY-MM-DD/HH"},
+        {"config set 10.77.0.21 ip-stack=both", 2, "ip-stack takes ipv4, dual or ipv6"},
+        {"config set 10.77.0.21 dhcp-name=" + std::string(20, 'a'), 2, "dhcp-name takes at most 19 characters"},
+        {"config show 10.77.0.21 --yes", 2, "unknown option --yes"},
+        {"config show missing.cfg", 1, "missing.cfg"},
+        {"config show site.rch.cfg", 1, "the program refuses this block"},
+        {"config put 10.77.0.21", 2, "config put needs a TERMINAL and a FILE.cfg"},
+        {"config put 10.77.0.21 folder", 1, "folder is a directory, not a regular file"},
         {"tcl --set-time", 2, "tcl needs a TERMINAL"},
         {"tcl 127.0.0.1 --key-text a --password 12345678", 2, "give --key-text or --password, not both"},
         {"tcl 127.0.0.1 " + std::string(255, 'x'), 2, "a STATEMENT has at most 254 characters"},

@@ -16,14 +16,10 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 namespace kestrix::cli {
@@ -151,52 +147,6 @@ Ipv4Fields fieldsOf(const std::string& text) {
             fields[index] = static_cast<std::uint8_t>(std::stoi(part));
     }
     return fields;
-}
-
-// A line on standard error every five seconds while a long wait runs, so
-// that a technician sees that the program works. It shows time as it passes:
-// KESTRIX_TIME_SCALE shortens the waits, not the clock.
-class WaitTicker {
-public:
-    explicit WaitTicker(std::string what) : what_(std::move(what)), thread_([this] { run(); }) {}
-    ~WaitTicker() {
-        {
-            const std::lock_guard lock(mutex_);
-            stopped_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-    }
-    WaitTicker(const WaitTicker&) = delete;
-    WaitTicker& operator=(const WaitTicker&) = delete;
-
-private:
-    void run() {
-        const auto start = std::chrono::steady_clock::now();
-        std::unique_lock lock(mutex_);
-        while (!wake_.wait_for(lock, std::chrono::seconds(5), [this] { return stopped_; })) {
-            const auto seconds =
-                std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
-            std::fprintf(stderr, "kestrix-cli: %s (%lld s)\n", what_.c_str(),
-                         static_cast<long long>(seconds.count()));
-        }
-    }
-
-    std::string what_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stopped_ = false;
-    std::thread thread_;
-};
-
-// The password against the grades the login offers, highest first, as a
-// technician would try it; none matching shows "Login incorrect".
-bool loginWithPassword(CLoginForSetup& login, const std::string& password) {
-    for (int grade = CLoginForSetup::kGrades; grade >= 1; --grade)
-        if (login.matches(grade, password))
-            return login.OnOK(grade, password);
-    login.OnOK(login.preselectedGrade(), password);
-    return false;
 }
 
 std::string offeredModes(const ResetExe& reset) {

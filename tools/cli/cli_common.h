@@ -90,6 +90,7 @@ struct Subcommand {
 std::vector<Subcommand> fileSubcommands();     // file get, file put
 std::vector<Subcommand> terminalSubcommands(); // info
 std::vector<Subcommand> configSubcommands();   // config fetch, info, convert
+std::vector<Subcommand> setupSubcommands();    // config show, set, put
 std::vector<Subcommand> listSubcommands();     // search, add, read
 std::vector<Subcommand> actionSubcommands();   // reset, setip
 std::vector<Subcommand> tclSubcommands();      // tcl

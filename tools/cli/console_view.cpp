@@ -1,8 +1,10 @@
 #include "console_view.h"
 
 #include "cli_common.h"
+#include "config/login_for_setup.h"
 #include "protocol/t7000ip.h"
 
+#include <chrono>
 #include <cstdio>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -75,6 +77,8 @@ MessageAnswer ConsoleMessageBoxes::show(const MessageBoxRequest& request) {
         answer = MessageAnswer::Ok;
         break;
     case MessageButtons::OkCancel:
+        answer = okCancelAnswer_.value_or(MessageAnswer::Cancel);
+        break;
     case MessageButtons::YesNoCancel:
         answer = MessageAnswer::Cancel;
         break;
@@ -116,10 +120,18 @@ void ConsoleView::showTclConsole(CTerminalTCL& console) {
     console.attachView(tclView_);
 }
 
+void ConsoleView::showSetupEditor(CTerminalSetup& editor) {
+    setupEditor_ = &editor;
+    editor.attachView(setupProgress_);
+}
+
 void ConsoleView::closeActionDialog() {
     if (tclConsole_ != nullptr)
         tclConsole_->detachView();
     tclConsole_ = nullptr;
+    if (setupEditor_ != nullptr)
+        setupEditor_->detachView();
+    setupEditor_ = nullptr;
     resetDialog_ = nullptr;
     setIPAddressDialog_ = nullptr;
 }
@@ -128,6 +140,36 @@ void ConsoleView::setActionStatusLine(const std::string& text) {
     progress_.clear();
     if (!text.empty())
         std::fprintf(stderr, "kestrix-cli: %s\n", text.c_str());
+}
+
+WaitTicker::WaitTicker(std::string what) : what_(std::move(what)), thread_([this] { run(); }) {}
+
+WaitTicker::~WaitTicker() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopped_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void WaitTicker::run() {
+    const auto start = std::chrono::steady_clock::now();
+    std::unique_lock lock(mutex_);
+    while (!wake_.wait_for(lock, std::chrono::seconds(5), [this] { return stopped_; })) {
+        const auto seconds =
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+        std::fprintf(stderr, "kestrix-cli: %s (%lld s)\n", what_.c_str(),
+                     static_cast<long long>(seconds.count()));
+    }
+}
+
+bool loginWithPassword(CLoginForSetup& login, const std::string& password) {
+    for (int grade = CLoginForSetup::kGrades; grade >= 1; --grade)
+        if (login.matches(grade, password))
+            return login.OnOK(grade, password);
+    login.OnOK(login.preselectedGrade(), password);
+    return false;
 }
 
 ConsoleWindow::ConsoleWindow(const Invocation& invocation)

@@ -3,14 +3,18 @@
 // The main window's view and message boxes for kestrix-cli: the logic of
 // CToolBoxDlg runs unchanged, and what it would show in the window goes to the
 // console instead.
+#include "config/terminal_setup.h"
 #include "console_tcl_view.h"
 #include "mainwindow/main_dialog.h"
 #include "mainwindow/main_view.h"
 #include "platform/message_box.h"
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kestrix::cli {
@@ -37,7 +41,7 @@ private:
 // (the terminal that the user named). A box that asks a question is answered
 // without asking: Cancel where the box offers it, else No, so that nothing
 // more happens than the command asked for (unless the subcommand has set the
-// answer to a Yes/No question it asks for); the line says which answer was
+// answer to a Yes/No or OK/Cancel question it asks for); the line says which answer was
 // given. It counts the boxes with the error icon, the failures the program
 // reports.
 class ConsoleMessageBoxes : public MessageBoxes {
@@ -49,6 +53,8 @@ public:
     void setSubject(std::string subject) { subject_ = std::move(subject); }
     // The answer to the Yes/No questions from now on; nothing: No.
     void setYesNoAnswer(std::optional<MessageAnswer> answer) { yesNoAnswer_ = answer; }
+    // The answer to the OK/Cancel questions from now on; nothing: Cancel.
+    void setOkCancelAnswer(std::optional<MessageAnswer> answer) { okCancelAnswer_ = answer; }
     int failuresShown() const { return failures_; }
     int warningsShown() const { return warnings_; }
 
@@ -56,6 +62,7 @@ private:
     ConsoleProgressLine& progress_;
     std::string subject_;
     std::optional<MessageAnswer> yesNoAnswer_;
+    std::optional<MessageAnswer> okCancelAnswer_;
     int failures_ = 0; // boxes with the error icon
     int warnings_ = 0; // boxes with the exclamation icon
 };
@@ -72,7 +79,8 @@ private:
 // the user (without one a login is cancelled); an action dialog shown is kept
 // for the subcommand to drive until the logic closes it; the set-IPv4
 // dialog's status line goes to standard error; the TCL console shows the
-// terminal's output on standard output (ConsoleTclView).
+// terminal's output on standard output (ConsoleTclView); the setup editor is
+// kept for the subcommand to drive, its progress on the progress line.
 class ConsoleView : public MainDialogView {
 public:
     explicit ConsoleView(ConsoleProgressLine& progress) : progress_(progress) {}
@@ -109,6 +117,7 @@ public:
     void showResetDialog(ResetExe& dialog) override { resetDialog_ = &dialog; }
     void showSetIPAddressDialog(CSetIPAddress& dialog) override { setIPAddressDialog_ = &dialog; }
     void showTclConsole(CTerminalTCL& console) override;
+    void showSetupEditor(CTerminalSetup& editor) override;
     void setActionStatusLine(const std::string& text) override;
     void closeActionDialog() override;
     void postIdleMessage() override {}
@@ -119,12 +128,23 @@ public:
     ResetExe* resetDialog() const { return resetDialog_; }
     CSetIPAddress* setIPAddressDialog() const { return setIPAddressDialog_; }
     CTerminalTCL* tclConsole() const { return tclConsole_; }
+    CTerminalSetup* setupEditor() const { return setupEditor_; }
     const ConsoleTclView& tclView() const { return tclView_; }
 
     std::function<bool(CLoginForSetup&)> onSetupLogin;
     std::function<bool(CLoginForTCL&)> onTclLogin;
 
 private:
+    // The setup editor's view: no tabs to draw, its progress on the console's line.
+    struct SetupProgress : SetupEditorView {
+        explicit SetupProgress(ConsoleProgressLine& line) : progress(line) {}
+        void showPages(const std::vector<SetupTabEntry>&) override {}
+        void selectTab(SetupTab) override {}
+        void refreshPages() override {}
+        void setProgressLine(const std::string& text) override { progress.show(text); }
+        ConsoleProgressLine& progress;
+    };
+
     ConsoleProgressLine& progress_;
     std::vector<TerminalRow> rows_;
     std::optional<std::string> listFileAnswer_;
@@ -133,7 +153,33 @@ private:
     CSetIPAddress* setIPAddressDialog_ = nullptr;
     CTerminalTCL* tclConsole_ = nullptr;
     ConsoleTclView tclView_;
+    CTerminalSetup* setupEditor_ = nullptr;
+    SetupProgress setupProgress_{progress_};
 };
+
+// A line on standard error every five seconds while a long wait runs, so
+// that a technician sees that the program works. It shows time as it passes:
+// KESTRIX_TIME_SCALE shortens the waits, not the clock.
+class WaitTicker {
+public:
+    explicit WaitTicker(std::string what);
+    ~WaitTicker();
+    WaitTicker(const WaitTicker&) = delete;
+    WaitTicker& operator=(const WaitTicker&) = delete;
+
+private:
+    void run();
+
+    std::string what_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopped_ = false;
+    std::thread thread_;
+};
+
+// The password against the grades the setup login offers, highest first, as
+// a technician would try it; none matching shows "Login incorrect".
+bool loginWithPassword(CLoginForSetup& login, const std::string& password);
 
 // The main window's logic with a console view, started as the window starts
 // it: the subcommands that press the window's buttons play its user on it.
