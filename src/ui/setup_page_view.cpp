@@ -1,0 +1,89 @@
+#include "ui/setup_page_view.h"
+
+#include "ui/setup_channel_view.h"
+#include "ui/setup_misc_view.h"
+#include "ui/setup_network_view.h"
+#include "ui/setup_tcl_view.h"
+
+namespace kestrix {
+
+namespace {
+
+template <typename Page, typename View>
+SetupPageView* viewOf(SetupPage& page, const CToolBoxLang& language, QWidget* parent) {
+    auto* typed = dynamic_cast<Page*>(&page);
+    return typed ? new View(*typed, language, parent) : nullptr;
+}
+
+using ViewMaker = SetupPageView* (*)(SetupPage& page, const CToolBoxLang& language, QWidget* parent);
+
+// The view of each tab this program draws; a tab without an entry has none.
+ViewMaker viewMaker(SetupTab tab) {
+    switch (tab) {
+    case SetupTab::ChannelA:
+    case SetupTab::ChannelB:
+    case SetupTab::ChannelC:
+    case SetupTab::ChannelD:
+        return viewOf<SetupPageChannel, SetupChannelView>;
+    case SetupTab::Network:
+        return viewOf<NetworkPage, SetupNetworkView>;
+    case SetupTab::Tcl:
+        return viewOf<SetupPageTcl, SetupTclView>;
+    case SetupTab::Misc:
+        return viewOf<SetupPageMisc, SetupMiscView>;
+    case SetupTab::InternalReader:
+    case SetupTab::Lbus1:
+    case SetupTab::Lbus2:
+    case SetupTab::Firewall:
+        break;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+SetupPageView* makeSetupPageView(SetupTab tab, SetupPage& page, const CToolBoxLang& language, QWidget* parent) {
+    const ViewMaker maker = viewMaker(tab);
+    SetupPageView* view = maker ? maker(page, language, parent) : nullptr;
+    if (view)
+        view->setObjectName(setupTabName(tab));
+    return view;
+}
+
+QString setupTabName(SetupTab tab) {
+    switch (tab) {
+    case SetupTab::ChannelA:
+        return QStringLiteral("channelA");
+    case SetupTab::ChannelB:
+        return QStringLiteral("channelB");
+    case SetupTab::ChannelC:
+        return QStringLiteral("channelC");
+    case SetupTab::ChannelD:
+        return QStringLiteral("channelD");
+    case SetupTab::Network:
+        return QStringLiteral("network");
+    case SetupTab::InternalReader:
+        return QStringLiteral("internalReader");
+    case SetupTab::Lbus1:
+        return QStringLiteral("lbus1");
+    case SetupTab::Lbus2:
+        return QStringLiteral("lbus2");
+    case SetupTab::Tcl:
+        return QStringLiteral("tcl");
+    case SetupTab::Misc:
+        return QStringLiteral("misc");
+    case SetupTab::Firewall:
+        return QStringLiteral("firewall");
+    }
+    return QString();
+}
+
+std::vector<SetupTab> setupTabsWithoutView() {
+    std::vector<SetupTab> missing;
+    for (const SetupPageRow& row : setupPageRows())
+        if (!viewMaker(row.tab))
+            missing.push_back(row.tab);
+    return missing;
+}
+
+} // namespace kestrix
