@@ -10,6 +10,8 @@
 #include "ui/qt_environment.h"
 #include "ui/reset_view.h"
 #include "ui/set_ip_address_view.h"
+#include "ui/setup_editor_widget.h"
+#include "ui/setup_page_view.h"
 #include "ui/t7000ip_key_dialog.h"
 #include "ui/terminal_row_model.h"
 #include "ui/terminal_tcl_view.h"
@@ -27,6 +29,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -169,7 +172,8 @@ TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow)
                                             std::chrono::minutes(4));
         };
         const std::vector<TerminalRow>& rows = window.terminalList().rowModel().rows();
-        for (const char* hidden : {"setup", "lbus", "firmware", "keyboard"})
+        EXPECT_EQ(child<QPushButton>(window, "setup").isHidden(), !setupTabsWithoutView().empty());
+        for (const char* hidden : {"lbus", "firmware", "keyboard"})
             EXPECT_TRUE(child<QPushButton>(window, hidden).isHidden())
                 << "an action without its dialog: " << hidden;
         PaintedTexts progress(child<QLabel>(window, "progressLine"));
@@ -280,6 +284,67 @@ TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow)
         window.close();
         EXPECT_TRUE(test::processEventsUntil([&] { return !window.isVisible(); }, std::chrono::seconds(30)));
         EXPECT_EQ(boxes.texts().size(), 3u);
+    }));
+}
+
+// The Setup button opens the setup editor of the selected terminal in the pane
+// after the setup login; every page it shows is kept as a screenshot
+// (setup_<tab>.png). Cancel asks, ends the editor and shows the terminal again. While pages still lack
+// their views the button is hidden and its signal opens the editor.
+TEST_F(MainWindowOnBed, SetupEditorThroughTheWindow) {
+    EXPECT_TRUE(bed_->runOnPc([] {
+        QTemporaryDir startDirectory;
+        ASSERT_TRUE(startDirectory.isValid() &&
+                    ::chdir(startDirectory.path().toLocal8Bit().constData()) == 0);
+        ::setenv("KESTRIX_TIME_SCALE", "0.05", 1);
+        test::QtApplication application;
+        CToolBoxApp toolBox(parseCommandLine(std::vector<std::string>{"-e"}));
+        test::MessageBoxWatcher boxes([](QMessageBox& box) {
+            return box.button(box.standardButtons().testFlag(QMessageBox::Yes) ? QMessageBox::Yes
+                                                                               : QMessageBox::Ok);
+        });
+        ASSERT_TRUE(toolBox.initInstance());
+        MainWindow& window = toolBox.window();
+        const auto waitForOperation = [&] {
+            return test::processEventsUntil([&] { return !toolBox.operationRunning(); },
+                                            std::chrono::minutes(4));
+        };
+        window.searchButton().click();
+        ASSERT_TRUE(waitForOperation());
+        const std::vector<TerminalRow>& rows = window.terminalList().rowModel().rows();
+        const auto row = std::find_if(rows.begin(), rows.end(),
+                                      [](const TerminalRow& entry) { return entry.serialColumn == "SN: 100131"; });
+        ASSERT_NE(row, rows.end());
+        window.terminalList().setCurrentIndex(window.terminalList().model()->index(int(row - rows.begin()), 0));
+        QTimer loginDriver;
+        driveDialogs<LoginForSetupDialog>(loginDriver, [&](LoginForSetupDialog& login) {
+            child<QRadioButton>(login, "grade3").setChecked(true);
+            child<QLineEdit>(login, "password").setText(QStringLiteral("grade3pw"));
+            login.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+        if (window.setupButton().isVisible())
+            window.setupButton().click();
+        else
+            emit window.setupClicked();
+        ASSERT_TRUE(waitForOperation());
+        loginDriver.stop();
+        auto* editor = qobject_cast<SetupEditorWidget*>(window.shownDetail());
+        ASSERT_NE(editor, nullptr) << boxes.texts().size() << " messages";
+        EXPECT_TRUE(child<QLabel>(*editor, "title").text().endsWith(QStringLiteral("100131")));
+        auto& pages = child<QTabWidget>(*editor, "pages");
+        EXPECT_GE(pages.count(), 4);
+        for (int index = 0; index < pages.count(); ++index) {
+            pages.setCurrentIndex(index);
+            const std::string name = "setup_" + pages.widget(index)->objectName().toStdString() + ".png";
+            saveScreenshot(window, name.c_str());
+        }
+        const std::size_t messages = boxes.texts().size();
+        child<QPushButton>(*editor, "cancel").click();
+        EXPECT_EQ(boxes.texts().size(), messages + 1);
+        EXPECT_TRUE(test::processEventsUntil(
+            [&] { return window.shownDetail()->objectName() == QStringLiteral("showTerminal"); },
+            std::chrono::seconds(10)));
+        EXPECT_TRUE(window.searchButton().isEnabled());
     }));
 }
 
