@@ -36,7 +36,8 @@ QCheckBox* setupCheckBox(const QString& text, const char* name, QWidget* parent)
 }
 
 void addSetupRow(QGridLayout& grid, const QString& label, QWidget* control) {
-    const int row = grid.rowCount();
+    // An empty grid counts one row already.
+    const int row = grid.count() == 0 ? 0 : grid.rowCount();
     auto* text = new QLabel(label, control->parentWidget());
     text->setTextFormat(Qt::PlainText);
     text->setBuddy(control);

@@ -1,8 +1,11 @@
 #include "ui/setup_page_view.h"
 
 #include "ui/setup_channel_view.h"
+#include "ui/setup_firewall_view.h"
+#include "ui/setup_lbus_view.h"
 #include "ui/setup_misc_view.h"
 #include "ui/setup_network_view.h"
+#include "ui/setup_reader_view.h"
 #include "ui/setup_tcl_view.h"
 
 namespace kestrix {
@@ -32,10 +35,12 @@ ViewMaker viewMaker(SetupTab tab) {
     case SetupTab::Misc:
         return viewOf<SetupPageMisc, SetupMiscView>;
     case SetupTab::InternalReader:
+        return viewOf<SetupPageReader, SetupReaderView>;
     case SetupTab::Lbus1:
     case SetupTab::Lbus2:
+        return viewOf<SetupPageLbus, SetupLbusView>;
     case SetupTab::Firewall:
-        break;
+        return viewOf<FirewallPage, SetupFirewallView>;
     }
     return nullptr;
 }
