@@ -172,7 +172,8 @@ TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow)
                                             std::chrono::minutes(4));
         };
         const std::vector<TerminalRow>& rows = window.terminalList().rowModel().rows();
-        EXPECT_EQ(child<QPushButton>(window, "setup").isHidden(), !setupTabsWithoutView().empty());
+        EXPECT_TRUE(setupTabsWithoutView().empty());
+        EXPECT_FALSE(child<QPushButton>(window, "setup").isHidden());
         for (const char* hidden : {"lbus", "firmware", "keyboard"})
             EXPECT_TRUE(child<QPushButton>(window, hidden).isHidden())
                 << "an action without its dialog: " << hidden;
@@ -289,8 +290,8 @@ TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow)
 
 // The Setup button opens the setup editor of the selected terminal in the pane
 // after the setup login; every page it shows is kept as a screenshot
-// (setup_<tab>.png). Cancel asks, ends the editor and shows the terminal again. While pages still lack
-// their views the button is hidden and its signal opens the editor.
+// (setup_<tab>.png). What is typed on the pages reaches the terminal with OK
+// and is shown again by the next editor, whose Cancel asks and ends it.
 TEST_F(MainWindowOnBed, SetupEditorThroughTheWindow) {
     EXPECT_TRUE(bed_->runOnPc([] {
         QTemporaryDir startDirectory;
@@ -315,29 +316,43 @@ TEST_F(MainWindowOnBed, SetupEditorThroughTheWindow) {
         const auto row = std::find_if(rows.begin(), rows.end(),
                                       [](const TerminalRow& entry) { return entry.serialColumn == "SN: 100131"; });
         ASSERT_NE(row, rows.end());
-        window.terminalList().setCurrentIndex(window.terminalList().model()->index(int(row - rows.begin()), 0));
+        const int listRow = int(row - rows.begin());
         QTimer loginDriver;
         driveDialogs<LoginForSetupDialog>(loginDriver, [&](LoginForSetupDialog& login) {
             child<QRadioButton>(login, "grade3").setChecked(true);
             child<QLineEdit>(login, "password").setText(QStringLiteral("grade3pw"));
             login.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
         });
-        if (window.setupButton().isVisible())
+        const auto openEditor = [&]() -> SetupEditorWidget* {
+            window.terminalList().setCurrentIndex(window.terminalList().model()->index(listRow, 0));
             window.setupButton().click();
-        else
-            emit window.setupClicked();
-        ASSERT_TRUE(waitForOperation());
-        loginDriver.stop();
-        auto* editor = qobject_cast<SetupEditorWidget*>(window.shownDetail());
+            EXPECT_TRUE(waitForOperation());
+            return qobject_cast<SetupEditorWidget*>(window.shownDetail());
+        };
+        SetupEditorWidget* editor = openEditor();
         ASSERT_NE(editor, nullptr) << boxes.texts().size() << " messages";
         EXPECT_TRUE(child<QLabel>(*editor, "title").text().endsWith(QStringLiteral("100131")));
         auto& pages = child<QTabWidget>(*editor, "pages");
-        EXPECT_GE(pages.count(), 4);
+        EXPECT_EQ(pages.count(), 11);
         for (int index = 0; index < pages.count(); ++index) {
             pages.setCurrentIndex(index);
             const std::string name = "setup_" + pages.widget(index)->objectName().toStdString() + ".png";
             saveScreenshot(window, name.c_str());
         }
+
+        child<QLineEdit>(*editor, "ipv4Address").setText(QStringLiteral("10.77.0.31"));
+        child<QLineEdit>(*editor, "ipv4Mask").setText(QStringLiteral("255.255.255.0"));
+        child<QLineEdit>(*editor, "port").setText(QStringLiteral("3002"));
+        child<QPushButton>(*editor, "ok").click();
+        ASSERT_TRUE(waitForOperation());
+        ASSERT_FALSE(boxes.texts().empty());
+        EXPECT_EQ(boxes.texts().back(), "Configuration file installed.");
+
+        editor = openEditor();
+        loginDriver.stop();
+        ASSERT_NE(editor, nullptr);
+        EXPECT_EQ(child<QLineEdit>(*editor, "ipv4Mask").text(), QStringLiteral("255.255.255.0"));
+        EXPECT_EQ(child<QLineEdit>(*editor, "port").text(), QStringLiteral("3002"));
         const std::size_t messages = boxes.texts().size();
         child<QPushButton>(*editor, "cancel").click();
         EXPECT_EQ(boxes.texts().size(), messages + 1);
