@@ -87,7 +87,7 @@ void SetupEditorWidget::showPages(const std::vector<SetupTabEntry>& tabs) {
         views_.clear();
         for (const SetupTabEntry& entry : tabs) {
             SetupPage* page = editor_.page(entry.tab);
-            SetupPageView* view = page ? makeSetupPageView(entry.tab, *page, language_, tabs_) : nullptr;
+            SetupPageView* view = page ? makeSetupPageView(entry.tab, *page, editor_, language_, tabs_) : nullptr;
             if (!view)
                 continue;
             views_[entry.tab] = view;

@@ -7,6 +7,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QPushButton;
 
 namespace kestrix {
 
@@ -14,16 +15,22 @@ namespace kestrix {
 // eight reader boxes ("Leser 1" to "Leser 8", or 9 to 16), or only the
 // page's text when the terminal cannot use this bus.
 //
-// The key dialog of the bus is not part of this view.
+// "LBus-Schlüssel erzeugen" (grade 3) makes the bus's key, which the editor
+// holds until OK writes it.
 class SetupLbusView : public SetupPageView {
     Q_OBJECT
 public:
-    SetupLbusView(SetupPageLbus& page, const CToolBoxLang& language, QWidget* parent);
+    SetupLbusView(SetupPageLbus& page, CTerminalSetup& editor, const CToolBoxLang& language, QWidget* parent);
     void load() override;
     void store() override;
 
 private:
+    void makeKey();
+
     SetupPageLbus& page_;
+    SetupPendingKeys& keys_;
+    const CToolBoxLang& language_;
+    QPushButton* key_ = nullptr;
     QComboBox* readerType_ = nullptr;
     std::array<QCheckBox*, kReadersPerBus> readers_{};
 };

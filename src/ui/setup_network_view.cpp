@@ -1,6 +1,7 @@
 #include "ui/setup_network_view.h"
 
 #include "ui/setup_controls.h"
+#include "ui/setup_wep_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -8,6 +9,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace kestrix {
@@ -23,14 +25,16 @@ constexpr int kIpv6Router = 431;
 constexpr int kDhcpHostName = 432;
 constexpr int kLinkSpeed = 433;
 constexpr int kIpStack = 434;
+constexpr int kWepSettings = 381;
 constexpr int kAddressLength = 15;
 constexpr int kIpv6Length = 45;
 constexpr int kPrefixDigits = 3;
 
 } // namespace
 
-SetupNetworkView::SetupNetworkView(NetworkPage& page, const CToolBoxLang& language, QWidget* parent)
-    : SetupPageView(parent), page_(page), ipv4Address_(setupLineEdit(kAddressLength, "ipv4Address", this)),
+SetupNetworkView::SetupNetworkView(NetworkPage& page, CTerminalSetup& editor, const CToolBoxLang& language,
+                                   QWidget* parent)
+    : SetupPageView(parent), page_(page), editor_(editor), language_(language), ipv4Address_(setupLineEdit(kAddressLength, "ipv4Address", this)),
       ipv4Mask_(setupLineEdit(kAddressLength, "ipv4Mask", this)),
       ipv4Router_(setupLineEdit(kAddressLength, "ipv4Router", this)),
       ipv6Address_(setupLineEdit(kIpv6Length, "ipv6Address", this)),
@@ -62,9 +66,18 @@ SetupNetworkView::SetupNetworkView(NetworkPage& page, const CToolBoxLang& langua
     for (QCheckBox* box : {ipv4Stack_, ipv6Stack_, stackOptionBit6_, stackOptionBit7_})
         stackLayout->addWidget(box);
 
+    auto* wep = new QPushButton(setupText(language, kWepSettings), this);
+    wep->setObjectName(QStringLiteral("wepSettings"));
+    wep->setAutoDefault(false);
+    connect(wep, &QPushButton::clicked, this, &SetupNetworkView::editWep);
+    auto* wepRow = new QHBoxLayout;
+    wepRow->addWidget(wep);
+    wepRow->addStretch(1);
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(addresses);
     layout->addWidget(stacks);
+    layout->addLayout(wepRow);
     layout->addStretch(1);
 
     connect(ipv4Stack_, &QCheckBox::toggled, this, &SetupNetworkView::onIpv4Toggled);
@@ -114,6 +127,13 @@ void SetupNetworkView::onIpv4Toggled(bool checked) {
         ipv4Stack_->setChecked(page_.values.ipv4Stack);
     }
     enableControls();
+}
+
+void SetupNetworkView::editWep() {
+    SetWepkey dialog = editor_.wepDialog();
+    SetupWepDialog window(dialog, language_, this);
+    const bool taken = window.exec() == QDialog::Accepted;
+    editor_.wepDialogEnded(dialog, taken);
 }
 
 void SetupNetworkView::enableControls() {

@@ -8,17 +8,25 @@
 #include "ui/setup_reader_view.h"
 #include "ui/setup_tcl_view.h"
 
+#include <type_traits>
+
 namespace kestrix {
 
 namespace {
 
 template <typename Page, typename View>
-SetupPageView* viewOf(SetupPage& page, const CToolBoxLang& language, QWidget* parent) {
+SetupPageView* viewOf(SetupPage& page, CTerminalSetup& editor, const CToolBoxLang& language, QWidget* parent) {
     auto* typed = dynamic_cast<Page*>(&page);
-    return typed ? new View(*typed, language, parent) : nullptr;
+    if (!typed)
+        return nullptr;
+    if constexpr (std::is_constructible_v<View, Page&, CTerminalSetup&, const CToolBoxLang&, QWidget*>)
+        return new View(*typed, editor, language, parent);
+    else
+        return new View(*typed, language, parent);
 }
 
-using ViewMaker = SetupPageView* (*)(SetupPage& page, const CToolBoxLang& language, QWidget* parent);
+using ViewMaker = SetupPageView* (*)(SetupPage& page, CTerminalSetup& editor, const CToolBoxLang& language,
+                                     QWidget* parent);
 
 // The view of each tab this program draws; a tab without an entry has none.
 ViewMaker viewMaker(SetupTab tab) {
@@ -47,9 +55,10 @@ ViewMaker viewMaker(SetupTab tab) {
 
 } // namespace
 
-SetupPageView* makeSetupPageView(SetupTab tab, SetupPage& page, const CToolBoxLang& language, QWidget* parent) {
+SetupPageView* makeSetupPageView(SetupTab tab, SetupPage& page, CTerminalSetup& editor, const CToolBoxLang& language,
+                                 QWidget* parent) {
     const ViewMaker maker = viewMaker(tab);
-    SetupPageView* view = maker ? maker(page, language, parent) : nullptr;
+    SetupPageView* view = maker ? maker(page, editor, language, parent) : nullptr;
     if (view)
         view->setObjectName(setupTabName(tab));
     return view;

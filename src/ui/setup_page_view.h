@@ -24,7 +24,9 @@ public:
 };
 
 // The view of a tab's page, or nullptr when this program has none for it.
-SetupPageView* makeSetupPageView(SetupTab tab, SetupPage& page, const CToolBoxLang& language, QWidget* parent);
+// Views that make keys or the WEP settings hold them in the editor.
+SetupPageView* makeSetupPageView(SetupTab tab, SetupPage& page, CTerminalSetup& editor, const CToolBoxLang& language,
+                                 QWidget* parent);
 
 // The object name of a tab's view ("channelA", "network", "firewall", ...).
 QString setupTabName(SetupTab tab);

@@ -1,12 +1,19 @@
 #include "ui/setup_tcl_view.h"
 
+#include "config/set_encrypt.h"
+#include "config/set_privkey.h"
+#include "messages/toolbox_lang.h"
+#include "ui/qt_message_boxes.h"
 #include "ui/setup_controls.h"
+#include "ui/setup_encrypt_dialog.h"
+#include "ui/setup_pin_key_dialog.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -28,7 +35,10 @@ constexpr int kTransmissionRecord = 303;
 constexpr int kRoutingBytes = 304;
 constexpr int kSimpleAccessPassword = 305;
 constexpr int kAdministrativePassword = 306;
+constexpr int kCancel = 0;
 constexpr int kHostEncryption = 308;
+constexpr int kGenerateKey = 309;
+constexpr int kPinCodeKey = 310;
 constexpr int kDestinationMac = 311;
 constexpr int kFromIncomingPacket = 312;
 constexpr int kByArpRequest = 313;
@@ -40,8 +50,9 @@ void setRange(QSpinBox& spin, SpinRange range) {
 
 } // namespace
 
-SetupTclView::SetupTclView(SetupPageTcl& page, const CToolBoxLang& language, QWidget* parent)
-    : SetupPageView(parent), page_(page) {
+SetupTclView::SetupTclView(SetupPageTcl& page, CTerminalSetup& editor, const CToolBoxLang& language,
+                           QWidget* parent)
+    : SetupPageView(parent), page_(page), keys_(editor.pendingKeys()), language_(language) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(buildSizes(language));
     layout->addWidget(buildHostInterface(language));
@@ -100,10 +111,24 @@ QGroupBox* SetupTclView::buildHostInterface(const CToolBoxLang& language) {
     addSetupRow(*format, setupText(language, kAdministrativePassword), administrativePassword_);
     format->setColumnStretch(1, 1);
 
+    hostKey_ = new QPushButton(setupText(language, kGenerateKey), hostInterface_);
+    hostKey_->setObjectName(QStringLiteral("hostKey"));
+    pinCodeKey_ = new QPushButton(setupText(language, kPinCodeKey), hostInterface_);
+    pinCodeKey_->setObjectName(QStringLiteral("pinCodeKey"));
+    auto* encryption = new QHBoxLayout;
+    encryption->addWidget(hostEncryption_);
+    encryption->addWidget(hostKey_);
+    encryption->addWidget(pinCodeKey_);
+    encryption->addStretch(1);
+    for (QPushButton* button : {hostKey_, pinCodeKey_})
+        button->setAutoDefault(false);
+    connect(hostKey_, &QPushButton::clicked, this, &SetupTclView::makeHostKey);
+    connect(pinCodeKey_, &QPushButton::clicked, this, &SetupTclView::takePinCodeKey);
+
     auto* layout = new QVBoxLayout(hostInterface_);
     layout->addWidget(hostLogin_);
     layout->addLayout(format);
-    layout->addWidget(hostEncryption_);
+    layout->addLayout(encryption);
 
     connect(hostLogin_, &QCheckBox::toggled, this, [this](bool checked) {
         if (!loading_ && !checked)
@@ -124,6 +149,22 @@ QGroupBox* SetupTclView::buildDestinationMac(const CToolBoxLang& language) {
     layout->addWidget(byArpRequest_);
     layout->addStretch(1);
     return destinationMac_;
+}
+
+void SetupTclView::makeHostKey() {
+    QtMessageBoxes boxes(*this);
+    CSetEncrypt dialog = CSetEncrypt::forHost(language_, boxes);
+    SetupEncryptDialog window(dialog, setupText(language_, kCancel), this);
+    if (window.exec() == QDialog::Accepted)
+        keys_.host = dialog.key();
+}
+
+void SetupTclView::takePinCodeKey() {
+    QtMessageBoxes boxes(*this);
+    CSetPrivkey dialog(language_, boxes);
+    SetupPinKeyDialog window(dialog, setupText(language_, kCancel), this);
+    if (window.exec() == QDialog::Accepted)
+        keys_.pinCode = dialog.key();
 }
 
 void SetupTclView::load() {
@@ -154,6 +195,8 @@ void SetupTclView::load() {
     byArpRequest_->setChecked(values.destinationMac == DestinationMac::ByArpRequest);
     hostInterface_->setVisible(page_.hostLoginShown());
     hostEncryption_->setEnabled(page_.hostEncryptionEnabled());
+    hostKey_->setEnabled(page_.hostEncryptionEnabled());
+    pinCodeKey_->setEnabled(page_.pinCodeKeyEnabled());
     destinationMac_->setVisible(page_.destinationMacShown());
     loading_ = false;
 }

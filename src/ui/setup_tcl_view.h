@@ -6,6 +6,7 @@
 class QCheckBox;
 class QGroupBox;
 class QLineEdit;
+class QPushButton;
 class QRadioButton;
 class QSpinBox;
 
@@ -17,11 +18,12 @@ namespace kestrix {
 // MAC address, shown and enabled as the page says. Unchecking the host login
 // lets the page warn.
 //
-// The key dialogs (host key, PIN-code key) are not part of this view.
+// "Schlüssel erzeugen" and "PIN-Code Schlüssel..." open the key dialogs,
+// whose keys the editor holds until OK writes them.
 class SetupTclView : public SetupPageView {
     Q_OBJECT
 public:
-    SetupTclView(SetupPageTcl& page, const CToolBoxLang& language, QWidget* parent);
+    SetupTclView(SetupPageTcl& page, CTerminalSetup& editor, const CToolBoxLang& language, QWidget* parent);
     void load() override;
     void store() override;
 
@@ -29,8 +31,12 @@ private:
     QWidget* buildSizes(const CToolBoxLang& language);
     QGroupBox* buildHostInterface(const CToolBoxLang& language);
     QGroupBox* buildDestinationMac(const CToolBoxLang& language);
+    void makeHostKey();
+    void takePinCodeKey();
 
     SetupPageTcl& page_;
+    SetupPendingKeys& keys_;
+    const CToolBoxLang& language_;
     QSpinBox* tableField_;
     QSpinBox* saveBuffer_;
     QSpinBox* acknowledgeTime_;
@@ -48,6 +54,8 @@ private:
     QLineEdit* simpleAccessPassword_ = nullptr;
     QLineEdit* administrativePassword_ = nullptr;
     QCheckBox* hostEncryption_ = nullptr;
+    QPushButton* hostKey_ = nullptr;
+    QPushButton* pinCodeKey_ = nullptr;
     QGroupBox* destinationMac_ = nullptr;
     QRadioButton* fromIncomingPacket_ = nullptr;
     QRadioButton* byArpRequest_ = nullptr;
