@@ -12,6 +12,7 @@
 #include "ui/set_ip_address_view.h"
 #include "ui/setup_editor_widget.h"
 #include "ui/setup_page_view.h"
+#include "ui/setup_wep_dialog.h"
 #include "ui/t7000ip_key_dialog.h"
 #include "ui/terminal_row_model.h"
 #include "ui/terminal_tcl_view.h"
@@ -29,6 +30,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QCheckBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -40,6 +42,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <unistd.h>
 
 // The real main window on the offscreen platform in the PC's namespace of a
@@ -290,8 +293,9 @@ TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow)
 
 // The Setup button opens the setup editor of the selected terminal in the pane
 // after the setup login; every page it shows is kept as a screenshot
-// (setup_<tab>.png). What is typed on the pages reaches the terminal with OK
-// and is shown again by the next editor, whose Cancel asks and ends it.
+// (setup_<tab>.png). What is typed on the pages and in the WEP dialog reaches
+// the terminal with OK and is shown again by the next editor, whose Cancel
+// asks and ends it.
 TEST_F(MainWindowOnBed, SetupEditorThroughTheWindow) {
     EXPECT_TRUE(bed_->runOnPc([] {
         QTemporaryDir startDirectory;
@@ -340,6 +344,15 @@ TEST_F(MainWindowOnBed, SetupEditorThroughTheWindow) {
             saveScreenshot(window, name.c_str());
         }
 
+        QTimer wepDriver;
+        driveDialogs<SetupWepDialog>(wepDriver, [&](SetupWepDialog& wep) {
+            child<QCheckBox>(wep, "encryption").setChecked(true);
+            child<QLineEdit>(wep, "networkName").setText(QStringLiteral("bednet"));
+            child<QLineEdit>(wep, "key").setText(QStringLiteral("k3y45"));
+            wep.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+        child<QPushButton>(*editor, "wepSettings").click();
+        wepDriver.stop();
         child<QLineEdit>(*editor, "ipv4Address").setText(QStringLiteral("10.77.0.31"));
         child<QLineEdit>(*editor, "ipv4Mask").setText(QStringLiteral("255.255.255.0"));
         child<QLineEdit>(*editor, "port").setText(QStringLiteral("3002"));
@@ -347,6 +360,9 @@ TEST_F(MainWindowOnBed, SetupEditorThroughTheWindow) {
         ASSERT_TRUE(waitForOperation());
         ASSERT_FALSE(boxes.texts().empty());
         EXPECT_EQ(boxes.texts().back(), "Configuration file installed.");
+        std::ifstream packetIni(files_ / "packet.ini");
+        const std::string sent((std::istreambuf_iterator<char>(packetIni)), std::istreambuf_iterator<char>());
+        EXPECT_NE(sent.find("bednet"), std::string::npos) << sent;
 
         editor = openEditor();
         loginDriver.stop();
