@@ -90,6 +90,7 @@ public:
     QPushButton& resetButton() { return *reset_; }
     QPushButton& setipaButton() { return *setipa_; }
     QPushButton& tclButton() { return *tcl_; }
+    QPushButton& setupButton() { return *setup_; }
 
 signals:
     void searchClicked();
@@ -103,6 +104,7 @@ signals:
     void resetClicked();
     void setipaClicked();
     void tclClicked();
+    void setupClicked();
     void selectionChanged(const std::vector<std::size_t>& selected);
     void selectorChanged(int index);
     void sortOrderChosen(SortOrder order);

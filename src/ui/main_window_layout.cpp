@@ -2,6 +2,7 @@
 #include "ui/idle_picture.h"
 #include "ui/list_box_terminal.h"
 #include "ui/main_window.h"
+#include "ui/setup_page_view.h"
 #include "ui/show_terminal.h"
 #include "ui/toolbox_wait.h"
 
@@ -77,9 +78,11 @@ void MainWindow::buildControls() {
     setipa_ = button(this, "setipa");
     firmware_ = button(this, "firmware");
     keyboard_ = button(this, "keyboard");
-    // Their dialogs are not part of this program yet.
-    for (QPushButton* action : {setup_, lbus_, firmware_, keyboard_})
+    // Their dialogs are not part of this program yet; the setup editor is
+    // offered once every page it can show has its view.
+    for (QPushButton* action : {lbus_, firmware_, keyboard_})
         action->hide();
+    setup_->setVisible(setupTabsWithoutView().empty());
 
     auto* pane = new QFrame(this);
     pane->setObjectName(QStringLiteral("detailPane"));
@@ -182,6 +185,7 @@ void MainWindow::connectControls() {
     connect(reset_, &QPushButton::clicked, this, &MainWindow::resetClicked);
     connect(setipa_, &QPushButton::clicked, this, &MainWindow::setipaClicked);
     connect(tcl_, &QPushButton::clicked, this, &MainWindow::tclClicked);
+    connect(setup_, &QPushButton::clicked, this, &MainWindow::setupClicked);
     connect(list_, &CListBoxTerminal::userSelectionChanged, this, &MainWindow::selectionChanged);
     connect(selector_, &QComboBox::currentIndexChanged, this, &MainWindow::selectorChanged);
     connect(sortButtons_, &QButtonGroup::idClicked, this,

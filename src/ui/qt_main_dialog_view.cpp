@@ -6,6 +6,7 @@
 #include "ui/main_window.h"
 #include "ui/reset_view.h"
 #include "ui/set_ip_address_view.h"
+#include "ui/setup_editor_widget.h"
 #include "ui/t7000ip_key_dialog.h"
 #include "ui/terminal_tcl_view.h"
 #include "ui/toolbox_warn.h"
@@ -133,6 +134,13 @@ void QtMainDialogView::showTclConsole(CTerminalTCL& console) {
         // The view attaches itself to the console as it is made.
         window_.showActionWidget(
             new TerminalTclView(console, *language_, runLong_, operationRunning_, nullptr));
+    });
+}
+
+void QtMainDialogView::showSetupEditor(CTerminalSetup& editor) {
+    onThreadOf(window_, [this, &editor] {
+        // The widget attaches itself to the editor as it is made.
+        window_.showActionWidget(new SetupEditorWidget(editor, *language_, runLong_, nullptr));
     });
 }
 

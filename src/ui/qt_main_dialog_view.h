@@ -48,6 +48,7 @@ public:
     void showResetDialog(ResetExe& dialog) override;
     void showSetIPAddressDialog(CSetIPAddress& dialog) override;
     void showTclConsole(CTerminalTCL& console) override;
+    void showSetupEditor(CTerminalSetup& editor) override;
     void setActionStatusLine(const std::string& text) override;
     void closeActionDialog() override;
     void postIdleMessage() override { postIdle_(); }

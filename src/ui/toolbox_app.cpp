@@ -42,6 +42,8 @@ void CToolBoxApp::connectWindow() {
             [this] { runInBackground([this] { dialog_.OnButtonSetKeyAndShow(); }); });
     connect(&window_, &MainWindow::resetClicked, this,
             [this] { runInBackground([this] { dialog_.OnButtonReset(); }); });
+    connect(&window_, &MainWindow::setupClicked, this,
+            [this] { runInBackground([this] { dialog_.OnButtonSetup(); }); });
     connect(&window_, &MainWindow::tclClicked, this,
             [this] { runInBackground([this] { dialog_.OnButtonTcl(); }); });
     connect(&window_, &MainWindow::setipaClicked, this,

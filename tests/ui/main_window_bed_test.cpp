@@ -10,6 +10,9 @@
 #include "ui/qt_environment.h"
 #include "ui/reset_view.h"
 #include "ui/set_ip_address_view.h"
+#include "ui/setup_editor_widget.h"
+#include "ui/setup_page_view.h"
+#include "ui/setup_wep_dialog.h"
 #include "ui/t7000ip_key_dialog.h"
 #include "ui/terminal_row_model.h"
 #include "ui/terminal_tcl_view.h"
@@ -27,6 +30,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QCheckBox>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -37,6 +42,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <unistd.h>
 
 // The real main window on the offscreen platform in the PC's namespace of a
@@ -169,7 +175,9 @@ TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow)
                                             std::chrono::minutes(4));
         };
         const std::vector<TerminalRow>& rows = window.terminalList().rowModel().rows();
-        for (const char* hidden : {"setup", "lbus", "firmware", "keyboard"})
+        EXPECT_TRUE(setupTabsWithoutView().empty());
+        EXPECT_FALSE(child<QPushButton>(window, "setup").isHidden());
+        for (const char* hidden : {"lbus", "firmware", "keyboard"})
             EXPECT_TRUE(child<QPushButton>(window, hidden).isHidden())
                 << "an action without its dialog: " << hidden;
         PaintedTexts progress(child<QLabel>(window, "progressLine"));
@@ -280,6 +288,94 @@ TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow)
         window.close();
         EXPECT_TRUE(test::processEventsUntil([&] { return !window.isVisible(); }, std::chrono::seconds(30)));
         EXPECT_EQ(boxes.texts().size(), 3u);
+    }));
+}
+
+// The Setup button opens the setup editor of the selected terminal in the pane
+// after the setup login; every page it shows is kept as a screenshot
+// (setup_<tab>.png). What is typed on the pages and in the WEP dialog reaches
+// the terminal with OK and is shown again by the next editor, whose Cancel
+// asks and ends it.
+TEST_F(MainWindowOnBed, SetupEditorThroughTheWindow) {
+    EXPECT_TRUE(bed_->runOnPc([] {
+        QTemporaryDir startDirectory;
+        ASSERT_TRUE(startDirectory.isValid() &&
+                    ::chdir(startDirectory.path().toLocal8Bit().constData()) == 0);
+        ::setenv("KESTRIX_TIME_SCALE", "0.05", 1);
+        test::QtApplication application;
+        CToolBoxApp toolBox(parseCommandLine(std::vector<std::string>{"-e"}));
+        test::MessageBoxWatcher boxes([](QMessageBox& box) {
+            return box.button(box.standardButtons().testFlag(QMessageBox::Yes) ? QMessageBox::Yes
+                                                                               : QMessageBox::Ok);
+        });
+        ASSERT_TRUE(toolBox.initInstance());
+        MainWindow& window = toolBox.window();
+        const auto waitForOperation = [&] {
+            return test::processEventsUntil([&] { return !toolBox.operationRunning(); },
+                                            std::chrono::minutes(4));
+        };
+        window.searchButton().click();
+        ASSERT_TRUE(waitForOperation());
+        const std::vector<TerminalRow>& rows = window.terminalList().rowModel().rows();
+        const auto row = std::find_if(rows.begin(), rows.end(),
+                                      [](const TerminalRow& entry) { return entry.serialColumn == "SN: 100131"; });
+        ASSERT_NE(row, rows.end());
+        const int listRow = int(row - rows.begin());
+        QTimer loginDriver;
+        driveDialogs<LoginForSetupDialog>(loginDriver, [&](LoginForSetupDialog& login) {
+            child<QRadioButton>(login, "grade3").setChecked(true);
+            child<QLineEdit>(login, "password").setText(QStringLiteral("grade3pw"));
+            login.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+        const auto openEditor = [&]() -> SetupEditorWidget* {
+            window.terminalList().setCurrentIndex(window.terminalList().model()->index(listRow, 0));
+            window.setupButton().click();
+            EXPECT_TRUE(waitForOperation());
+            return qobject_cast<SetupEditorWidget*>(window.shownDetail());
+        };
+        SetupEditorWidget* editor = openEditor();
+        ASSERT_NE(editor, nullptr) << boxes.texts().size() << " messages";
+        EXPECT_TRUE(child<QLabel>(*editor, "title").text().endsWith(QStringLiteral("100131")));
+        auto& pages = child<QTabWidget>(*editor, "pages");
+        EXPECT_EQ(pages.count(), 11);
+        for (int index = 0; index < pages.count(); ++index) {
+            pages.setCurrentIndex(index);
+            const std::string name = "setup_" + pages.widget(index)->objectName().toStdString() + ".png";
+            saveScreenshot(window, name.c_str());
+        }
+
+        QTimer wepDriver;
+        driveDialogs<SetupWepDialog>(wepDriver, [&](SetupWepDialog& wep) {
+            child<QCheckBox>(wep, "encryption").setChecked(true);
+            child<QLineEdit>(wep, "networkName").setText(QStringLiteral("bednet"));
+            child<QLineEdit>(wep, "key").setText(QStringLiteral("k3y45"));
+            wep.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+        child<QPushButton>(*editor, "wepSettings").click();
+        wepDriver.stop();
+        child<QLineEdit>(*editor, "ipv4Address").setText(QStringLiteral("10.77.0.31"));
+        child<QLineEdit>(*editor, "ipv4Mask").setText(QStringLiteral("255.255.255.0"));
+        child<QLineEdit>(*editor, "port").setText(QStringLiteral("3002"));
+        child<QPushButton>(*editor, "ok").click();
+        ASSERT_TRUE(waitForOperation());
+        ASSERT_FALSE(boxes.texts().empty());
+        EXPECT_EQ(boxes.texts().back(), "Configuration file installed.");
+        std::ifstream packetIni(files_ / "packet.ini");
+        const std::string sent((std::istreambuf_iterator<char>(packetIni)), std::istreambuf_iterator<char>());
+        EXPECT_NE(sent.find("bednet"), std::string::npos) << sent;
+
+        editor = openEditor();
+        loginDriver.stop();
+        ASSERT_NE(editor, nullptr);
+        EXPECT_EQ(child<QLineEdit>(*editor, "ipv4Mask").text(), QStringLiteral("255.255.255.0"));
+        EXPECT_EQ(child<QLineEdit>(*editor, "port").text(), QStringLiteral("3002"));
+        const std::size_t messages = boxes.texts().size();
+        child<QPushButton>(*editor, "cancel").click();
+        EXPECT_EQ(boxes.texts().size(), messages + 1);
+        EXPECT_TRUE(test::processEventsUntil(
+            [&] { return window.shownDetail()->objectName() == QStringLiteral("showTerminal"); },
+            std::chrono::seconds(10)));
+        EXPECT_TRUE(window.searchButton().isEnabled());
     }));
 }
 
