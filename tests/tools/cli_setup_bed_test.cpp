@@ -1,7 +1,9 @@
 // kestrix-cli config show, set and put against talmo-sim on the test bed (br0
 // 10.77.0.1/24): one terminal in maintenance group 4711 with host port 3001
 // and setup passwords of all three grades, changed, refused and restored in
-// turn; each step's effect is read from the block the terminal keeps. Restarts and the waits of a write
+// turn, then moved to another address in the PC's subnet and to one outside it
+// (followed through a host route) and back; each step's effect is read from
+// the block the terminal keeps. Restarts and the waits of a write
 // are shortened by KESTRIX_TIME_SCALE.
 #include "config/blocks.h"
 #include "config/secret_fields.h"
@@ -53,6 +55,8 @@ TEST_F(CliSetupOnBed, SetShowAndPutChangeTheTerminalOrRefuseBeforeWriting) {
         const char* group;             // bytes 60-61, 146-147 and 826-827 of talmo.cfg afterwards
         const char* port;
         const char* deviation;
+        std::string terminalAt = "10.77.0.41"; // the terminal's interface address afterwards
+        std::string onPcBefore = {};           // a shell command run on the PC first
     };
     const std::string saved = (bed.runDirectory() / "saved.cfg").string();
     const Row rows[] = {
@@ -96,9 +100,49 @@ TEST_F(CliSetupOnBed, SetShowAndPutChangeTheTerminalOrRefuseBeforeWriting) {
          "6712",
          "b90b",
          "0000"},
+        {"--group 4711 config set 10.77.0.41 address=10.77.0.42 mask=255.255.255.0 password2=87654321 "
+         "summer=auto summer-start=M3.5.0/2 summer-end=M10.5.0/3 --password 33333333",
+         0,
+         {"Configuration file installed."},
+         "6712",
+         "b90b",
+         "0000",
+         "10.77.0.42"},
+        {"--group 4711 config show 10.77.0.42 --password 87654321",
+         0,
+         {"address         10.77.0.42", "summer          auto", "summer-start    M3.5.0/2",
+          "summer-end      M10.5.0/3"},
+         "6712",
+         "b90b",
+         "0000",
+         "10.77.0.42"},
+        // Outside every subnet of the PC: reached again through a host route.
+        {"--group 4711 config set 10.77.0.42 address=192.168.50.41 --password 33333333",
+         0,
+         {"Configuration file installed."},
+         "6712",
+         "b90b",
+         "0000",
+         "192.168.50.41"},
+        // Added by its address alone, a terminal in a foreign subnet is found by
+        // find only through a route of the PC's own (by echo it would be asked
+        // for IP-based authentication, which this one does not accept).
+        {"--group 4711 config set 192.168.50.41 address=10.77.0.41 --password 33333333",
+         0,
+         {"Configuration file installed."},
+         "6712",
+         "b90b",
+         "0000",
+         "10.77.0.41",
+         "ip route add 192.168.50.0/24 dev br0"},
     };
+    // A terminal outside the PC's subnet still reaches the PC on the link.
+    ASSERT_TRUE(bed.shellOnTerminal(0, "ip route replace default dev eth0").succeeded());
     for (const Row& row : rows) {
         SCOPED_TRACE(row.words);
+        if (!row.onPcBefore.empty()) {
+            ASSERT_TRUE(bed.shellOnPc(row.onPcBefore).succeeded());
+        }
         const test::CommandResult run = test::runCommand(
             {test::toolPath("ip"), "netns", "exec", bed.pcNamespace(), "env",
              "LC_ALL=", "LC_MESSAGES=", "LANG=C", "KESTRIX_TIME_SCALE=0.05", "sh", "-c",
@@ -112,6 +156,8 @@ TEST_F(CliSetupOnBed, SetShowAndPutChangeTheTerminalOrRefuseBeforeWriting) {
         EXPECT_EQ(test::toHex(std::span(block).subspan(60, 2)), row.group);
         EXPECT_EQ(test::toHex(std::span(block).subspan(146, 2)), row.port);
         EXPECT_EQ(test::toHex(std::span(block).subspan(826, 2)), row.deviation);
+        const std::string interface = bed.shellOnTerminal(0, "ip -4 -o address show dev eth0").output;
+        EXPECT_NE(interface.find(" " + row.terminalAt + "/24 "), std::string::npos) << interface;
     }
 }
 
