@@ -194,6 +194,8 @@ private:
     // a selection (nothing), 56 with more than one (all but the first
     // deselected). The index of the terminal to work on.
     std::optional<std::size_t> oneSelectedTerminal();
+    // Check 60: a terminal in its monitor cannot run the action; says so.
+    bool refusedInMonitorMode(const Terminal& terminal);
     // The detail-pane protocol before a new dialog: QueryTerminate must agree;
     // the dialog shown is destroyed. False ends the action silently.
     bool clearDetailPane();

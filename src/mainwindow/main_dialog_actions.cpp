@@ -78,6 +78,13 @@ std::optional<std::size_t> CToolBoxDlg::oneSelectedTerminal() {
     return selection_.front();
 }
 
+bool CToolBoxDlg::refusedInMonitorMode(const Terminal& terminal) {
+    if (!terminal.isMonitorMode())
+        return false;
+    message(language_->GetText(kMonitorMode), MessageIcon::Information);
+    return true;
+}
+
 bool CToolBoxDlg::clearDetailPane() {
     if (!QueryTerminate())
         return false;
@@ -177,10 +184,8 @@ void CToolBoxDlg::OnButtonTcl() {
     if (!index)
         return;
     Terminal& terminal = list_.at(*index);
-    if (terminal.isMonitorMode()) {
-        message(language_->GetText(kMonitorMode), MessageIcon::Information);
+    if (refusedInMonitorMode(terminal))
         return;
-    }
     // Only a terminal that waits for its host (passive) takes the console's connection.
     if (!terminal.PassiveConnect) {
         message(language_->GetText(kNoTclConnection), MessageIcon::Information);
@@ -223,10 +228,8 @@ void CToolBoxDlg::OnButtonSetup() {
     if (!index)
         return;
     Terminal& terminal = list_.at(*index);
-    if (terminal.isMonitorMode()) {
-        message(language_->GetText(kMonitorMode), MessageIcon::Information);
+    if (refusedInMonitorMode(terminal))
         return;
-    }
     if (terminal.kindPrefix() == "TCL " && terminal.sortVersion() < kFirstSetupVersionKey) {
         message(language_->GetText(kNeedsTcl502), MessageIcon::Error);
         return;

@@ -37,10 +37,8 @@ void CToolBoxDlg::OnButtonHTML() {
     if (!index)
         return;
     const Terminal& terminal = list_.at(*index);
-    if (terminal.isMonitorMode()) {
-        message(language_->GetText(60), MessageIcon::Information);
+    if (refusedInMonitorMode(terminal))
         return;
-    }
 
     std::string address = terminal.displayAddress(AddressDisplay::DottedIPv4);
     if (address.find(':') != std::string::npos)
