@@ -92,6 +92,11 @@ void SetupPageReader::selectType(int type) {
     values.mode = 0;
 }
 
+std::string SetupPageReader::furtherOptionLabel() const {
+    return context_.language.languageIndex() == CToolBoxLang::kGerman ? "Option (Lesertyp + 128)"
+                                                                      : "Option (reader type + 128)";
+}
+
 bool SetupPageReader::chipcardParametersEnabled() const {
     return values.type == serialStandard && values.mode == 0;
 }

@@ -57,6 +57,9 @@ public:
     // lists have no such entry.
     int modeNumber(int type, int modeIndex) const;
     bool chipcardParametersEnabled() const;
+    // The label of the further option: the message table names none, so it
+    // says where the box is stored.
+    std::string furtherOptionLabel() const;
 
     ReaderPageValues values;
 

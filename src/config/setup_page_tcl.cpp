@@ -61,6 +61,11 @@ bool SetupPageTcl::choosesDestinationMac(int platformGroup) {
     return platformGroup >= 1 && !platformRunsLinux(platformGroup);
 }
 
+std::string SetupPageTcl::applicationFlag9Label() const {
+    return context_.language.languageIndex() == CToolBoxLang::kGerman ? "Option (Byte 9 der TCL-Parameter)"
+                                                                      : "Option (byte 9 of the TCL parameters)";
+}
+
 bool SetupPageTcl::hostLoginShown() const {
     return context_.versionAtLeast("5.50");
 }

@@ -86,6 +86,10 @@ public:
     SpinRange totalLabelsRange() const { return totalLabelsRange_; }
     SpinRange terminalAddressRange() const { return terminalAddressRange_; }
 
+    // The label of the third application option: the message table names
+    // none, so it says where the box is stored.
+    std::string applicationFlag9Label() const;
+
     // Which controls the view shows and enables.
     bool hostLoginShown() const;        // block "5.50" and later
     bool hostEncryptionEnabled() const; // grade 3, "5.50" and later

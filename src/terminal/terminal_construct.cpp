@@ -63,8 +63,17 @@ void Terminal::locateThenSearch(LocateRequest request, const std::string& addres
     }
     IDBasedAuth = false;
     T7000ipLocateByEcho(address, name, serialNumber, route);
-    if (knownToSupportAuthentication() && !AuthOK)
-        findIPBasedAuthentification();
+    if (!knownToSupportAuthentication() || AuthOK || findIPBasedAuthentification())
+        return;
+    // An echo answer with a security ID comes from a terminal that accepts
+    // ID-based requests only. Reached by echo (a directed find got no answer
+    // without the host route that is in place now), it is asked the ID-based
+    // way, else no command it must authenticate would ever be accepted.
+    if (TerminalId != 0) {
+        IDBasedAuth = true;
+        if (!findIDBasedAuthentification())
+            IDBasedAuth = false;
+    }
 }
 
 void Terminal::runChain(const std::vector<std::pair<LocateRequest, std::array<std::string, 3>>>& chain) {

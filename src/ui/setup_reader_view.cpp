@@ -28,8 +28,7 @@ void fillList(QComboBox& list, const std::vector<std::string>& names) {
 
 SetupReaderView::SetupReaderView(SetupPageReader& page, const CToolBoxLang& language, QWidget* parent)
     : SetupPageView(parent), page_(page), type_(new QComboBox(this)), mode_(new QComboBox(this)),
-      // The message table has no name for the further option; its box goes unlabelled.
-      furtherOption_(setupCheckBox(QString(), "furtherOption", this)),
+      furtherOption_(setupCheckBox(qtText(page.furtherOptionLabel()), "furtherOption", this)),
       chipcard1_(setupSpinBox(SetupPageReader::kChipcardParameter, "chipcard1", this)),
       chipcard2_(setupSpinBox(SetupPageReader::kChipcardParameter, "chipcard2", this)) {
     type_->setObjectName(QStringLiteral("readerType"));

@@ -69,8 +69,7 @@ QWidget* SetupTclView::buildSizes(const CToolBoxLang& language) {
     terminalAddress_ = setupSpinBox(page_.terminalAddressRange(), "terminalAddress", sizes);
     logicalRecordNumber_ = setupCheckBox(setupText(language, kLogicalRecordNumber), "logicalRecordNumber", sizes);
     bmiField88_ = setupCheckBox(setupText(language, kBmiField88), "bmiField88", sizes);
-    // The message table has no name for the third option; its box goes unlabelled.
-    applicationFlag9_ = setupCheckBox(QString(), "applicationFlag9", sizes);
+    applicationFlag9_ = setupCheckBox(qtText(page_.applicationFlag9Label()), "applicationFlag9", sizes);
 
     auto* grid = new QGridLayout(sizes);
     grid->setContentsMargins(0, 0, 0, 0);

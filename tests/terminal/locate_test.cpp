@@ -267,5 +267,29 @@ TEST(LocatingByAddress, AReplyWithAnotherSerialNumberIsTracedAndRefused) {
     T7000ip::releaseT7000ip();
 }
 
+// A terminal that accepts ID-based requests only and that no directed find
+// reaches (as in a foreign subnet before the host route): given by its
+// address alone it is reached by echo, whose answer carries its ID, and is
+// then asked the ID-based way instead of being left unauthenticated.
+TEST(LocatingByAddress, AnEchoAnswerWithASecurityIdLeadsToTheIDBasedSearch) {
+    ScriptedPeer terminal("127.0.0.2", 0xdead, [](const PeerRequest& request, ScriptedPeer& peer) {
+        const std::string text = request.text();
+        if (!text.starts_with("echo "))
+            return;
+        const bool idBased = text.find(" sid=") != std::string::npos;
+        peer.reply(request, ScriptedPeer::datagram(std::string("TALMO 7460 1 100200 PZE 6.20 port=4711 auth=") +
+                                                   (idBased ? "OK" : "FAILED") + " ID=0A1B2C3D"));
+    });
+    CToolBoxLang language{kLocaleIdEnglishUnitedStates};
+    T7000ip& engine = T7000ip::getT7000ip(&language);
+    {
+        Terminal record(engine, std::string("127.0.0.2"));
+        EXPECT_TRUE(record.IDBasedAuth);
+        EXPECT_TRUE(record.AuthOK);
+        EXPECT_EQ(record.TerminalId, 0x0A1B2C3Du);
+    }
+    T7000ip::releaseT7000ip();
+}
+
 } // namespace
 } // namespace kestrix

@@ -12,6 +12,7 @@
 #include "ui/set_ip_address_view.h"
 #include "ui/setup_editor_widget.h"
 #include "ui/setup_page_view.h"
+#include "ui/setup_password_dialog.h"
 #include "ui/setup_wep_dialog.h"
 #include "ui/t7000ip_key_dialog.h"
 #include "ui/terminal_row_model.h"
@@ -293,9 +294,10 @@ TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow)
 
 // The Setup button opens the setup editor of the selected terminal in the pane
 // after the setup login; every page it shows is kept as a screenshot
-// (setup_<tab>.png). What is typed on the pages and in the WEP dialog reaches
-// the terminal with OK and is shown again by the next editor, whose Cancel
-// asks and ends it.
+// (setup_<tab>.png). What is typed on the pages (address, host port, a new
+// grade 2 password, a summer-time rule) and in the WEP dialog reaches the
+// terminal with OK: the next editor opens with the new password and shows
+// it all again; its Cancel asks and ends it.
 TEST_F(MainWindowOnBed, SetupEditorThroughTheWindow) {
     EXPECT_TRUE(bed_->runOnPc([] {
         QTemporaryDir startDirectory;
@@ -322,9 +324,11 @@ TEST_F(MainWindowOnBed, SetupEditorThroughTheWindow) {
         ASSERT_NE(row, rows.end());
         const int listRow = int(row - rows.begin());
         QTimer loginDriver;
+        const char* loginGrade = "grade3";
+        QString loginPassword = QStringLiteral("grade3pw");
         driveDialogs<LoginForSetupDialog>(loginDriver, [&](LoginForSetupDialog& login) {
-            child<QRadioButton>(login, "grade3").setChecked(true);
-            child<QLineEdit>(login, "password").setText(QStringLiteral("grade3pw"));
+            child<QRadioButton>(login, loginGrade).setChecked(true);
+            child<QLineEdit>(login, "password").setText(loginPassword);
             login.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
         });
         const auto openEditor = [&]() -> SetupEditorWidget* {
@@ -356,6 +360,21 @@ TEST_F(MainWindowOnBed, SetupEditorThroughTheWindow) {
         child<QLineEdit>(*editor, "ipv4Address").setText(QStringLiteral("10.77.0.31"));
         child<QLineEdit>(*editor, "ipv4Mask").setText(QStringLiteral("255.255.255.0"));
         child<QLineEdit>(*editor, "port").setText(QStringLiteral("3002"));
+        QTimer passwordDriver;
+        driveDialogs<SetupPasswordDialog>(passwordDriver, [&](SetupPasswordDialog& dialog) {
+            child<QLineEdit>(dialog, "currentPassword").setText(QStringLiteral("grade2pw"));
+            child<QLineEdit>(dialog, "newPassword").setText(QStringLiteral("newgrad2"));
+            child<QLineEdit>(dialog, "retypedPassword").setText(QStringLiteral("newgrad2"));
+            dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+        child<QPushButton>(*editor, "changePassword2").click();
+        passwordDriver.stop();
+        EXPECT_EQ(boxes.texts().back(), "New password correct.");
+        child<QCheckBox>(*editor, "automatic").setChecked(true);
+        for (const auto& [point, rule] : {std::pair{"start", "M3.5.0/2"}, std::pair{"end", "M10.5.0/3"}}) {
+            child<QRadioButton>(*editor, (std::string(point) + "Posix").c_str()).setChecked(true);
+            child<QLineEdit>(*editor, (std::string(point) + "PosixRule").c_str()).setText(QString::fromLatin1(rule));
+        }
         child<QPushButton>(*editor, "ok").click();
         ASSERT_TRUE(waitForOperation());
         ASSERT_FALSE(boxes.texts().empty());
@@ -364,11 +383,16 @@ TEST_F(MainWindowOnBed, SetupEditorThroughTheWindow) {
         const std::string sent((std::istreambuf_iterator<char>(packetIni)), std::istreambuf_iterator<char>());
         EXPECT_NE(sent.find("bednet"), std::string::npos) << sent;
 
+        loginGrade = "grade2";
+        loginPassword = QStringLiteral("newgrad2");
         editor = openEditor();
         loginDriver.stop();
         ASSERT_NE(editor, nullptr);
         EXPECT_EQ(child<QLineEdit>(*editor, "ipv4Mask").text(), QStringLiteral("255.255.255.0"));
         EXPECT_EQ(child<QLineEdit>(*editor, "port").text(), QStringLiteral("3002"));
+        EXPECT_TRUE(child<QCheckBox>(*editor, "automatic").isChecked());
+        EXPECT_EQ(child<QLineEdit>(*editor, "startPosixRule").text(), QStringLiteral("M3.5.0/2"));
+        EXPECT_EQ(child<QLineEdit>(*editor, "endPosixRule").text(), QStringLiteral("M10.5.0/3"));
         const std::size_t messages = boxes.texts().size();
         child<QPushButton>(*editor, "cancel").click();
         EXPECT_EQ(boxes.texts().size(), messages + 1);

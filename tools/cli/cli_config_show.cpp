@@ -6,8 +6,11 @@
 #include "console_view.h"
 
 #include "config/setup_page_channel.h"
+#include "config/setup_page_firewall.h"
+#include "config/setup_page_lbus.h"
 #include "config/setup_page_misc.h"
 #include "config/setup_page_network.h"
+#include "config/setup_page_reader.h"
 #include "config/setup_page_tcl.h"
 #include "config/terminal_setup.h"
 #include "config/user_param.h"
@@ -61,6 +64,13 @@ std::string pointText(const SummerTimePoint& point) {
                      point.hour);
 }
 
+// The entry of a list control's names that index selects.
+template <typename Names> std::string listEntry(const Names& names, int index) {
+    return index >= 0 && static_cast<std::size_t>(index) < names.size()
+               ? std::string(names[static_cast<std::size_t>(index)])
+               : std::string("(none)");
+}
+
 void printChannel(SetupPageChannel& page) {
     const ChannelPageValues& values = page.values;
     if (HostChannelSettings* host = page.hostChannel()) {
@@ -69,10 +79,6 @@ void printChannel(SetupPageChannel& page) {
     }
     const auto baudRates = page.baudRateNames();
     const auto formats = page.dataFormatNames();
-    const auto listEntry = [](const auto& names, int index) {
-        return index >= 0 && static_cast<std::size_t>(index) < names.size() ? std::string(names[index])
-                                                                            : std::string("(none)");
-    };
     field("baud rate", listEntry(baudRates, values.baudRate));
     field("data format", listEntry(formats, values.dataFormat));
     field("buffers", formatted("send %d, receive %d bytes", values.transmitBuffer, values.receiveBuffer));
@@ -89,14 +95,59 @@ void printNetwork(const NetworkPage& page) {
     field("ipv6 router", values.ipv6Router);
     if (page.hostNameAndLinkSpeedEnabled()) {
         field("dhcp-name", values.dhcpHostName);
-        const auto& speeds = NetworkPage::linkSpeedNames();
-        field("link speed",
-              values.linkSpeedIndex >= 0 && static_cast<std::size_t>(values.linkSpeedIndex) < speeds.size()
-                  ? std::string(speeds[values.linkSpeedIndex])
-                  : std::string("(none)"));
+        field("link speed", listEntry(NetworkPage::linkSpeedNames(), values.linkSpeedIndex));
     }
     if (page.stackControlsEnabled())
         field("ip-stack", values.ipv4Stack && values.ipv6Stack ? "dual" : values.ipv6Stack ? "ipv6" : "ipv4");
+}
+
+std::string servicesText(const FirewallServices& services) {
+    std::string text;
+    for (const auto& [on, name] : {std::pair{services.data, "data"}, std::pair{services.status, "status"},
+                                   std::pair{services.maintenance, "maintenance"}})
+        if (on)
+            text += (text.empty() ? "" : ", ") + std::string(name);
+    return text;
+}
+
+// Only the rules in use: a rule without service is stored as unused.
+void printFirewall(const FirewallPage& page) {
+    const FirewallPageValues& values = page.values;
+    field("firewall", onOff(values.inUse));
+    for (std::size_t rule = 0; rule < values.ipv4Rules.size(); ++rule) {
+        const FirewallIpv4RuleValues& entry = values.ipv4Rules[rule];
+        if (const std::string services = servicesText(entry.services); !services.empty())
+            field(formatted("ipv4 rule %zu", rule + 1).c_str(),
+                  entry.net + " mask " + entry.mask + ": " + services);
+    }
+    for (std::size_t rule = 0; rule < values.ipv6Rules.size(); ++rule) {
+        const FirewallIpv6RuleValues& entry = values.ipv6Rules[rule];
+        if (const std::string services = servicesText(entry.services); !services.empty())
+            field(formatted("ipv6 rule %zu", rule + 1).c_str(),
+                  entry.prefix + "/" + entry.prefixLength + ": " + services);
+    }
+}
+
+void printReader(const SetupPageReader& page) {
+    const ReaderPageValues& values = page.values;
+    field("reader type", listEntry(page.typeNames(), values.type));
+    field("reader mode", listEntry(page.modeNames(), values.mode));
+    field("further option", onOff(values.furtherOption));
+    if (page.chipcardParametersEnabled())
+        field("chipcard", formatted("%d, %d", values.chipcard1, values.chipcard2));
+}
+
+void printLbus(const SetupPageLbus& page) {
+    if (const std::string text = page.unusableText(); !text.empty()) {
+        field("", text);
+        return;
+    }
+    field("reader type", listEntry(page.readerTypeNames(), page.values.readerType));
+    std::string readers;
+    for (std::size_t reader = 0; reader < page.values.readers.size(); ++reader)
+        if (page.values.readers[reader])
+            readers += (readers.empty() ? "" : " ") + std::to_string(page.firstReader() + static_cast<int>(reader));
+    field("readers", readers.empty() ? "(none)" : readers);
 }
 
 void printTcl(const SetupPageTcl& page, SetupSecrets secrets) {
@@ -141,8 +192,12 @@ void printSetupPages(const std::string& heading, const std::vector<SetupTabEntry
             printTcl(*tcl, secrets);
         else if (auto* misc = dynamic_cast<SetupPageMisc*>(page))
             printMisc(*misc, secrets);
-        else
-            field("", "(shown in the window's Setup editor)");
+        else if (auto* firewall = dynamic_cast<FirewallPage*>(page))
+            printFirewall(*firewall);
+        else if (auto* reader = dynamic_cast<SetupPageReader*>(page))
+            printReader(*reader);
+        else if (auto* lbus = dynamic_cast<SetupPageLbus*>(page))
+            printLbus(*lbus);
     }
 }
 
