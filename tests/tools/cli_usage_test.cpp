@@ -57,6 +57,7 @@ TEST(CliCommandLine, OptionsBeforeTheSubcommandAndTheSubcommandsWords) {
         {.words = {"config", "convert", "a", "--help"},
          .action = Action::ShowHelp,
          .usageBegin = "[--group N] config convert"},
+        {.words = {"config", "--help"}, .action = Action::ListUsage}, // the group's usage lines
         {.words = {"-a"}, .action = Action::UsageError}, // a lone -a is no subcommand
         {.words = {"config"},
          .action = Action::Failure,

@@ -103,6 +103,11 @@ CommandLine readCommandLine(const std::vector<std::string>& allWords,
             return line;
         }
         const std::string group = namesOfGroup(subcommands, words[0]);
+        if (!group.empty() && words.size() > 1 && (words[1] == "--help" || words[1] == "-h")) {
+            line.action = CommandLine::Action::ListUsage;
+            line.usageGroup = words[0];
+            return line;
+        }
         if (!group.empty())
             return failure(words[0] + " needs a subcommand: " + group +
                            (words.size() > 1 ? " (not '" + echoed(words[1]) + "')" : std::string()));

@@ -102,7 +102,8 @@ std::vector<Subcommand> allSubcommands();
 struct CommandLine {
     enum class Action {
         Run,        // the subcommand, with the invocation
-        ListUsage,  // "--help" or "-h" first: the usage of every subcommand
+        ListUsage,  // "--help" or "-h" first, or after a group's name: the usage of every subcommand
+                    // (of the group only when usageGroup is set)
         ShowHelp,   // "--help" among the subcommand's words: its usage line and help
         UsageError, // no subcommand: the usage of every subcommand, on standard error
         Failure,    // a wrong option value, an option after the subcommand that belongs before it, a group
@@ -112,6 +113,7 @@ struct CommandLine {
     const Subcommand* subcommand = nullptr; // Run and ShowHelp: one of the given subcommands
     Invocation invocation;                  // Run: options, arguments and usage line
     std::string failure;
+    std::string usageGroup; // ListUsage after a group's name ("config --help")
 };
 
 // Reads the words after the program's name: the options before the

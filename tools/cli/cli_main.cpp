@@ -47,10 +47,12 @@ bool startTool(const CToolBoxLang& language, Startup startup) {
     return GetIniFile(kSettingsFileName, language, messageBoxes, settings) == SettingsResult::Read;
 }
 
-void usage(std::FILE* out) {
+// The usage of every subcommand, or of a group's subcommands only.
+void usage(std::FILE* out, const std::string& group = std::string()) {
     std::fprintf(out, "usage: kestrix-cli [--port TFTP-PORT] [--group N] [-a] SUBCOMMAND ...\n");
     for (const Subcommand& subcommand : allSubcommands())
-        std::fprintf(out, "  kestrix-cli %s\n", subcommand.usage);
+        if (group.empty() || group == subcommand.group)
+            std::fprintf(out, "  kestrix-cli %s\n", subcommand.usage);
     std::fprintf(out,
                  "Options before the subcommand:\n"
                  "  --port TFTP-PORT  the port of the terminals' TFTP servers, 1 to 65535 (69 without it)\n"
@@ -72,7 +74,7 @@ int main(int argc, char** argv) {
                              "(kestrix-cli --help lists them)\n");
         return kExitUsage;
     case CommandLine::Action::ListUsage:
-        usage(stdout);
+        usage(stdout, line.usageGroup);
         return kExitSuccess;
     case CommandLine::Action::UsageError:
         usage(stderr);
