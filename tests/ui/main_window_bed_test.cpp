@@ -294,10 +294,10 @@ TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow)
 
 // The Setup button opens the setup editor of the selected terminal in the pane
 // after the setup login; every page it shows is kept as a screenshot
-// (setup_<tab>.png). What is typed on the pages (address, host port, a new
-// grade 2 password, a summer-time rule) and in the WEP dialog reaches the
-// terminal with OK: the next editor opens with the new password and shows
-// it all again; its Cancel asks and ends it.
+// (setup_<tab>.png). What is typed on the pages (a new address and host
+// port, a new grade 2 password, a summer-time rule) and in the WEP dialog
+// reaches the terminal with OK: the next editor opens with the new password
+// and shows it all again; its Cancel asks and ends it.
 TEST_F(MainWindowOnBed, SetupEditorThroughTheWindow) {
     EXPECT_TRUE(bed_->runOnPc([] {
         QTemporaryDir startDirectory;
@@ -357,7 +357,7 @@ TEST_F(MainWindowOnBed, SetupEditorThroughTheWindow) {
         });
         child<QPushButton>(*editor, "wepSettings").click();
         wepDriver.stop();
-        child<QLineEdit>(*editor, "ipv4Address").setText(QStringLiteral("10.77.0.31"));
+        child<QLineEdit>(*editor, "ipv4Address").setText(QStringLiteral("10.77.0.35"));
         child<QLineEdit>(*editor, "ipv4Mask").setText(QStringLiteral("255.255.255.0"));
         child<QLineEdit>(*editor, "port").setText(QStringLiteral("3002"));
         QTimer passwordDriver;
@@ -388,6 +388,7 @@ TEST_F(MainWindowOnBed, SetupEditorThroughTheWindow) {
         editor = openEditor();
         loginDriver.stop();
         ASSERT_NE(editor, nullptr);
+        EXPECT_EQ(child<QLineEdit>(*editor, "ipv4Address").text(), QStringLiteral("10.77.0.35"));
         EXPECT_EQ(child<QLineEdit>(*editor, "ipv4Mask").text(), QStringLiteral("255.255.255.0"));
         EXPECT_EQ(child<QLineEdit>(*editor, "port").text(), QStringLiteral("3002"));
         EXPECT_TRUE(child<QCheckBox>(*editor, "automatic").isChecked());
