@@ -64,7 +64,12 @@ CToolBoxDlg::~CToolBoxDlg() {
 }
 
 void CToolBoxDlg::publishRows() {
-    view_.showRows(list_.rows(settings_.list), selection_);
+    std::vector<std::size_t> selected;
+    {
+        const std::lock_guard lock(selectionMutex_);
+        selected = selection_;
+    }
+    view_.showRows(list_.rows(settings_.list), selected);
 }
 
 MessageAnswer CToolBoxDlg::message(const std::string& text, MessageIcon icon, MessageButtons buttons,

@@ -25,6 +25,7 @@
 #include "terminal/action_owner.h"
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -235,6 +236,11 @@ private:
     T7000ip* engine_ = nullptr;
     ProgramSettings settings_;
     TerminalList list_;
+    // The UI thread changes the selection only while no action runs (the list
+    // is disabled meanwhile); the firmware update's workers deselect the
+    // entries they have finished, two at a time: deselectEntry and
+    // publishRows take the lock.
+    std::mutex selectionMutex_;
     std::vector<std::size_t> selection_;
     std::vector<std::string> selectorEntries_;
     int selectorIndex_ = 0;

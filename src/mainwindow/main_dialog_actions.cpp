@@ -56,7 +56,10 @@ bool CToolBoxDlg::addTerminal(std::unique_ptr<Terminal> terminal) {
 }
 
 void CToolBoxDlg::deselectEntry(std::size_t index) {
-    selection_.erase(std::remove(selection_.begin(), selection_.end(), index), selection_.end());
+    {
+        const std::lock_guard lock(selectionMutex_);
+        selection_.erase(std::remove(selection_.begin(), selection_.end(), index), selection_.end());
+    }
     publishRows();
 }
 
