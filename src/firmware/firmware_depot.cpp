@@ -1,5 +1,6 @@
 #include "firmware/firmware_depot.h"
 
+#include "firmware/folder_entries.h"
 #include "firmware/update_file_composer.h"
 #include "messages/product.h"
 #include "messages/toolbox_lang.h"
@@ -45,16 +46,8 @@ bool isDirectory(const std::string& path) {
 // The version folders of a depot: the folders whose names match "V*.*" (with
 // a capital "V"), sorted by name in byte order.
 std::vector<std::string> versionFolders(const std::string& depotDirectory) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (std::filesystem::directory_iterator entry(depotDirectory, error), end; !error && entry != end;
-         entry.increment(error)) {
-        const std::string name = entry->path().filename().string();
-        std::error_code typeError;
-        if (fnmatch("V*.*", name.c_str(), 0) == 0 && entry->is_directory(typeError))
-            names.push_back(name);
-    }
-    std::sort(names.begin(), names.end());
+    std::vector<std::string> names = folderEntries(depotDirectory, FolderEntryType::Folder);
+    std::erase_if(names, [](const std::string& name) { return fnmatch("V*.*", name.c_str(), 0) != 0; });
     return names;
 }
 
@@ -117,8 +110,7 @@ DepotFill FirmwareDepot::fillVersionLists(std::span<const FirmwareDepotKind> sel
 
 bool FirmwareDepot::fillDepot(FirmwareDepotKind depot) {
     const std::string directory = depotDirectory(depot);
-    const std::vector<std::string> names =
-        isDirectory(directory) ? versionFolders(directory) : std::vector<std::string>{};
+    const std::vector<std::string> names = versionFolders(directory);
     if (names.empty()) {
         showError(language_.GetText(depot == FirmwareDepotKind::TCL ? kNoTclVersions : kNoServerVersions));
         return false;
