@@ -1,11 +1,11 @@
 #pragma once
 
+#include "firmware/update_file_composer.h"
 #include "firmware/update_source.h"
 #include "settings_files/ini_file.h"
 
 #include <array>
 #include <cstddef>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -35,10 +35,6 @@ struct DepotPaths {
 
 // Whether filling the version lists found every depot the selected terminals need.
 enum class DepotFill { Filled, Failed };
-
-// Reads the terminal's "autoexec.bat" (Terminal::getAutoexec); false when it
-// could not be read.
-using AutoexecReader = std::function<bool()>;
 
 // The firmware depot and the choice made in it: for the TCL and the server
 // depot the version list (the "V*.*" folders, sorted by name in byte order;

@@ -126,7 +126,7 @@ UpdateFileComposer::UpdateFileComposer(const DepotSelection& selection, const CT
     : selection_(selection), language_(language), boxes_(boxes), slots_(slots), slot_(slot) {}
 
 std::optional<UpdateFileList> UpdateFileComposer::compose(TerminalFields& terminal,
-                                                          const std::function<bool()>& readAutoexec) {
+                                                          const AutoexecReader& readAutoexec) {
     trace("FirmwareUpdate::GetUpdateFiles() start\n");
     std::optional<std::string> section;
     if (selection_.description)
@@ -193,7 +193,7 @@ bool UpdateFileComposer::takeSectionFiles(const TerminalFields& terminal, const 
     return true;
 }
 
-void UpdateFileComposer::addPcmciaFiles(TerminalFields& terminal, const std::function<bool()>& readAutoexec,
+void UpdateFileComposer::addPcmciaFiles(TerminalFields& terminal, const AutoexecReader& readAutoexec,
                                         UpdateFileList& list) {
     if (!readAutoexec()) {
         const std::string& text = language_.GetText(kAutoexecFailed);
@@ -248,7 +248,8 @@ bool UpdateFileComposer::checkFile(const std::string& path) {
     }
     if (status.st_size == 0) {
         fail(joined({language_.GetText(kError), language_.GetText(kLocalFile), path,
-                     language_.GetText(kHasLength), "0.", language_.GetText(kNoUpdate)}));
+                     language_.GetText(kHasLength), std::to_string(status.st_size) + ".",
+                     language_.GetText(kNoUpdate)}));
         return false;
     }
     return true;

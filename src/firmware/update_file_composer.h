@@ -15,6 +15,10 @@ class FirmwareSlots;
 class MessageBoxes;
 class TerminalFields;
 
+// Reads the terminal's "autoexec.bat" (Terminal::getAutoexec), which fills
+// the record's drivers; false when it could not be read.
+using AutoexecReader = std::function<bool()>;
+
 // One depot's choice as an update reads it: a copy taken when the terminal's
 // files are composed, so the dialog's lists may change meanwhile.
 struct DepotSelection {
@@ -51,16 +55,14 @@ public:
     UpdateFileComposer(const DepotSelection& selection, const CToolBoxLang& language, MessageBoxes& boxes,
                        FirmwareSlots& slots, int slot);
 
-    std::optional<UpdateFileList> compose(TerminalFields& terminal,
-                                          const std::function<bool()>& readAutoexec);
+    std::optional<UpdateFileList> compose(TerminalFields& terminal, const AutoexecReader& readAutoexec);
 
 private:
     // A path for a file value: the value itself when absolute, else below the version folder.
     std::string filePath(const std::string& value) const;
     // Takes the section's keys into the list; false after a failure message.
     bool takeSectionFiles(const TerminalFields& terminal, const std::string& section, UpdateFileList& list);
-    void addPcmciaFiles(TerminalFields& terminal, const std::function<bool()>& readAutoexec,
-                        UpdateFileList& list);
+    void addPcmciaFiles(TerminalFields& terminal, const AutoexecReader& readAutoexec, UpdateFileList& list);
     void addLanguageFiles(UpdateFileList& list);
     // Checks that the file opens and is not empty; false after a failure message.
     bool checkFile(const std::string& path);
