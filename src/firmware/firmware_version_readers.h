@@ -21,7 +21,10 @@ std::optional<std::string> init_monitor_9300_version(const std::string& path);
 std::optional<std::string> init_tcl_7000_version(const std::string& path);
 
 // The five-character version key of a version text: "1.06" gives "1_06~",
-// "5a50" gives "5_50a". Only the first seven characters are looked at.
+// "5a50" gives "5_50a". Only the first four characters count. A text shorter
+// than four characters gives the empty key, which sorts before every other
+// key (so a minimum monitor version of "1." lets every monitor file pass, and
+// a monitor file of unknown version never counts as newer). Traced with the key.
 std::string BuildSortMonitorVersion(std::string_view version);
 
 } // namespace kestrix

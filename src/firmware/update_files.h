@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,16 @@ struct UpdateFileList {
     std::string MinMonitorVersion = "9_99~";
     std::string FileMonitorVersion = "-";
     std::string ConfigVersion = "-";
+    // The index in files of the language's default TCL program
+    // ("Defaultprogramm"), when one was added.
+    std::optional<std::size_t> defaultProgram;
+
+    // Removes the first count files (the monitor and BIOS files of a
+    // terminal that keeps its monitor), keeping defaultProgram on its file.
+    void removeLeadingFiles(std::size_t count);
+    // Removes the default program's file, if one was added (for a terminal
+    // that keeps its own program); every other file stays.
+    void removeDefaultProgram();
 };
 
 } // namespace kestrix
