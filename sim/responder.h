@@ -44,6 +44,18 @@ public:
     // restart (an ice-cold one forgets them).
     void takeWrittenBlock(BlockSettings settings);
 
+    // A firmware file the TFTP server stored: the version the terminal runs
+    // from its next restart on. A version read out of a TCL file stays until
+    // that restart: neither a configured one nor a later file replaces it.
+    void takeFirmwareVersion(PendingVersion version);
+    // A monitor file the TFTP server stored: its version is the monitor's
+    // from the next restart on.
+    void takeMonitorVersion(std::string version);
+    // The terminal restarts by itself, as after it flashed a monitor or BIOS
+    // file: silent for reboot_ms, then its application. Nothing while a
+    // restart runs.
+    void restartAfterFlashing();
+
     // What the TCL host port asks before it listens or keeps a session open.
     struct RunStatus {
         bool applicationRuns = false; // in application mode, no restart running
