@@ -25,7 +25,7 @@ struct TclSettings {
 };
 
 // Where a firmware version received for the next restart comes from: read
-// out of the received TCL file, or the configured version_after_update.
+// out of the received TCL file, or the configured firmware_version_after_update.
 enum class VersionOrigin { Configured, FileHeader };
 
 // A version the terminal runs from its next restart on.

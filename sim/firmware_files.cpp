@@ -43,19 +43,23 @@ std::optional<std::string> versionFromHeader(FileRole role, int platformGroup, c
 }
 
 bool sameNameIgnoringCase(std::string_view first, std::string_view second) {
-    return std::ranges::equal(first, second, [](unsigned char a, unsigned char b) {
-        return std::tolower(a) == std::tolower(b);
-    });
+    return std::ranges::equal(
+        first, second, [](unsigned char a, unsigned char b) { return std::tolower(a) == std::tolower(b); });
 }
 
 } // namespace
 
 int platformGroupOf(const TerminalConfig& config) {
+    // clang-format off
     static constexpr std::array<std::pair<std::string_view, int>, 16> kModels = {{
-        {"7000", 1},   {"7400", 1},   {"DCU8", 1},   {"7100", 2},    {"7105", 2},    {"7200", 2},
-        {"DCU4", 2},   {"DCU4-II", 2}, {"7450", 3},  {"7600", 3},    {"DCU8eR", 4},  {"DCU8eW", 4},
-        {"9300", 5},   {"7460", 6},   {"7660", 6},   {"DCU40", 6},
+        {"7000", 1}, {"7400", 1}, {"DCU8", 1},
+        {"7100", 2}, {"7105", 2}, {"7200", 2}, {"DCU4", 2}, {"DCU4-II", 2},
+        {"7450", 3}, {"7600", 3},
+        {"DCU8eR", 4}, {"DCU8eW", 4},
+        {"9300", 5},
+        {"7460", 6}, {"7660", 6}, {"DCU40", 6},
     }};
+    // clang-format on
     if (config.productWords.size() < 2)
         return 0;
     for (const auto& [model, group] : kModels)
@@ -68,7 +72,8 @@ FirmwareFiles::FirmwareFiles(Responder& responder)
     : responder_(responder), platformGroup_(platformGroupOf(responder.config())) {}
 
 void FirmwareFiles::attachTo(TftpServerOptions& options) {
-    options.onWriteAccepted = [this, before = std::move(options.onWriteAccepted)](const AcceptedWrite& write) {
+    options.onWriteAccepted = [this,
+                               before = std::move(options.onWriteAccepted)](const AcceptedWrite& write) {
         if (before)
             before(write);
         takeWrite(write);

@@ -107,7 +107,8 @@ void Responder::restartAfterFlashing() {
     if (restarting_ || stopping_)
         return;
     trace("talmo-sim: restarts after flashing\n");
-    startRestart(RestartOrder{config_.rebootMilliseconds, applicationIfAny(state_), RestartConfiguration::Kept});
+    startRestart(
+        RestartOrder{config_.rebootMilliseconds, applicationIfAny(state_), RestartConfiguration::Kept});
 }
 
 std::optional<std::string> Responder::answer(std::span<const std::uint8_t> datagram,

@@ -23,7 +23,10 @@ namespace kestrix::sim {
 // runs the command's handler from its table. A command that restarts the
 // terminal makes it silent for the restart time (the platform pause's scaled
 // length); the restart then takes a written configuration block, a pending
-// or the factory address (the address onto the interface). Thread-safe.
+// or the factory address (the address onto the interface). A stored monitor
+// file restarts it too (restartAfterFlashing, called by FirmwareFiles), and a
+// restart takes the firmware and monitor versions received since the last one.
+// Thread-safe.
 //
 // Of the [faults] it applies those that concern single commands
 // (ignored_requests, refuse_ip). It does not own a socket, send anything or

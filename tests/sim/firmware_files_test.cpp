@@ -77,7 +77,11 @@ TEST(SimFirmware, FilesStoredMonitorRestartsAndVersionAfterReset) {
         };
         const std::string identification = "TALMO|" + row.product.substr(6) + "|IP|100101|ACM|";
         const auto echo = [&terminal] {
-            std::string reply = terminal.answer({reinterpret_cast<const std::uint8_t*>("echo\0""100101\0"), 12}, {})
+            std::string reply = terminal
+                                    .answer({reinterpret_cast<const std::uint8_t*>("echo\0"
+                                                                                   "100101\0"),
+                                             12},
+                                            {})
                                     .value_or("(none)");
             std::replace(reply.begin(), reply.end(), '\0', '|');
             return reply.substr(0, reply.find("port="));
@@ -92,7 +96,10 @@ TEST(SimFirmware, FilesStoredMonitorRestartsAndVersionAfterReset) {
         EXPECT_EQ(files.read("mon7450.bin"), kMonitor7450);
         EXPECT_EQ(files.read("3com/driver.exe"), "MZ");
         EXPECT_EQ(echo(), identification + "6.12|") << "the old version until the reset";
-        ASSERT_TRUE(terminal.answer({reinterpret_cast<const std::uint8_t*>("reset\0""100101\0"), 13}, {}));
+        ASSERT_TRUE(terminal.answer({reinterpret_cast<const std::uint8_t*>("reset\0"
+                                                                           "100101\0"),
+                                     13},
+                                    {}));
         ASSERT_TRUE(terminal.waitUntilRunning(10s));
         EXPECT_EQ(echo(), identification + row.versionAfterReset + "|");
         EXPECT_EQ(terminal.state().monitorVersion, row.restartsAfterMonitor ? "2.10" : "2.05");
