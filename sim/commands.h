@@ -24,9 +24,25 @@ struct TclSettings {
     std::optional<AesKey> key;
 };
 
+// Where a firmware version received for the next restart comes from: read
+// out of the received TCL file, or the configured firmware_version_after_update.
+enum class VersionOrigin { Configured, FileHeader };
+
+// A version the terminal runs from its next restart on.
+struct PendingVersion {
+    std::string version;
+    VersionOrigin origin = VersionOrigin::Configured;
+};
+
 // What a terminal changes while it runs; it starts from the configuration.
 struct TerminalState {
     RunMode runMode = RunMode::Application;
+    // What the identification line reports; a firmware update changes them
+    // at a restart (empty firmware: the terminal has only its monitor).
+    std::string firmwareVersion;
+    std::string monitorVersion;
+    std::optional<PendingVersion> pendingFirmware;
+    std::optional<std::string> pendingMonitor;
     Ipv4Settings ipv4;
     std::optional<Ipv4Settings> pendingIpv4; // taken at the next restart ("ip")
     // A written talmo.cfg, taken at the next restart; an "ip" after it
@@ -65,6 +81,10 @@ struct CommandContext {
     SuffixVerdict suffix;
     std::optional<RestartOrder> restart; // set by a handler whose command restarts the terminal
 };
+
+// What the terminal runs after a restart: its application, unless it has
+// none (and receives none before it).
+RunMode applicationIfAny(const TerminalState& state);
 
 // A handler gives the reply fields that follow the serial number, or nothing
 // when the terminal does not answer.

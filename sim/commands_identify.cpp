@@ -19,7 +19,7 @@ std::optional<std::vector<std::string>> find(CommandContext& context) {
     const Ipv4Settings& ipv4 = context.state.ipv4;
     if (!config.answersFind)
         return std::nullopt;
-    auto fields = identificationWords(config, context.state.runMode);
+    auto fields = identificationWords(config, context.state);
     fields.push_back("DEVID=" + std::to_string(config.deviceId));
     // DHCPNAME stands before IPv4: a word beginning with "DHCP" after the IPv4 value marks it as DHCP's.
     if (!ipv4.dhcpName.empty())
@@ -55,7 +55,7 @@ void addIpv4Value(std::vector<std::string>& fields, const char* name, std::uint3
 std::optional<std::vector<std::string>> echo(CommandContext& context) {
     const TerminalConfig& config = context.config;
     const Ipv4Settings& ipv4 = context.state.ipv4;
-    auto fields = identificationWords(config, context.state.runMode);
+    auto fields = identificationWords(config, context.state);
     fields.push_back("port=" + std::to_string(context.state.tcl.port));
     fields.push_back(config.tclConnect == TclConnect::Passive ? "connect=passive" : "connect=active");
     fields.push_back(context.state.tcl.encrypt ? "encrypt=YES" : "encrypt=NO");

@@ -3,12 +3,12 @@
 #include "sim/commands.h"
 
 namespace kestrix::sim {
-namespace {
 
-// What the terminal runs after a restart: its application, unless it has none.
-RunMode applicationIfAny(const TerminalConfig& config) {
-    return config.firmwareVersion.empty() ? RunMode::Monitor : RunMode::Application;
+RunMode applicationIfAny(const TerminalState& state) {
+    return state.firmwareVersion.empty() && !state.pendingFirmware ? RunMode::Monitor : RunMode::Application;
 }
+
+namespace {
 
 std::optional<std::vector<std::string>> monitor(CommandContext& context) {
     if (context.state.runMode == RunMode::Monitor) {
@@ -40,7 +40,7 @@ std::optional<std::vector<std::string>> reset(CommandContext& context) {
         return std::vector<std::string>{"unknown", "mode"};
     const bool sysboot = context.request.hasFlag("sysboot");
     context.restart = RestartOrder{
-        sysboot ? config.sysbootMilliseconds : config.rebootMilliseconds, applicationIfAny(config),
+        sysboot ? config.sysbootMilliseconds : config.rebootMilliseconds, applicationIfAny(context.state),
         mode == "ice" ? RestartConfiguration::Factory : RestartConfiguration::Kept};
     std::vector<std::string> fields;
     if (mode)

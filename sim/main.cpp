@@ -8,6 +8,7 @@
 #include "platform/trace.h"
 #include "settings_files/ini_file.h"
 #include "sim/configuration_file.h"
+#include "sim/firmware_files.h"
 #include "sim/maintenance_server.h"
 #include "sim/tcl_host_port.h"
 #include "sim/terminal_config.h"
@@ -46,6 +47,16 @@ Arguments parseArguments(int argc, char** argv) {
     return arguments;
 }
 
+// An optional count of the [tftp] section; a missing key leaves value as it is.
+void readCount(const kestrix::IniData& ini, const char* key, const char* what, std::uint64_t& value) {
+    const std::string text = ini.getValue("tftp", key, "");
+    if (text.empty())
+        return;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        throw std::runtime_error(std::string("[tftp] ") + key + ": must be " + what);
+}
+
 kestrix::sim::TftpServerOptions tftpOptions(const kestrix::IniData& ini, const std::string& serialNumber) {
     kestrix::sim::TftpServerOptions options;
     options.directory = ini.getValue("tftp", "directory", "");
@@ -58,13 +69,8 @@ kestrix::sim::TftpServerOptions tftpOptions(const kestrix::IniData& ini, const s
     if (error != std::errc() || end != port.data() + port.size() || value > 65535)
         throw std::runtime_error("[tftp] tftp_port: must be a port number from 0 to 65535");
     options.port = static_cast<std::uint16_t>(value);
-    const std::string limit = ini.getValue("tftp", "maximum_write_size", "");
-    if (!limit.empty()) {
-        auto [limitEnd, limitError] =
-            std::from_chars(limit.data(), limit.data() + limit.size(), options.maximumWriteSize);
-        if (limitError != std::errc() || limitEnd != limit.data() + limit.size())
-            throw std::runtime_error("[tftp] maximum_write_size: must be a number of bytes");
-    }
+    readCount(ini, "maximum_write_size", "a number of bytes", options.maximumWriteSize);
+    readCount(ini, "refused_writes", "a number of writes", options.refusedWrites);
     return options;
 }
 
@@ -107,6 +113,10 @@ int main(int argc, char** argv) {
         // checked and taken at the next restart.
         kestrix::sim::ConfigurationFile configurationFile(responder, options.directory);
         configurationFile.attachTo(options);
+        // Firmware files: a monitor restarts the terminal, a TCL file gives
+        // the version it reports after the next restart.
+        kestrix::sim::FirmwareFiles firmwareFiles(responder);
+        firmwareFiles.attachTo(options);
         kestrix::sim::TftpServer tftp(std::move(options));
 
         kestrix::sim::MaintenanceServer maintenance(responder, faults);

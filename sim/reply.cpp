@@ -9,15 +9,15 @@ std::vector<std::string> replyHead(const TerminalConfig& config) {
     return words;
 }
 
-std::vector<std::string> identificationWords(const TerminalConfig& config, RunMode mode) {
+std::vector<std::string> identificationWords(const TerminalConfig& config, const TerminalState& state) {
     std::vector<std::string> words;
-    if (mode == RunMode::Monitor) {
+    if (state.runMode == RunMode::Monitor) {
         words.insert(words.end(), config.monitorWords.begin(), config.monitorWords.end());
-        words.push_back(config.monitorVersion);
+        words.push_back(state.monitorVersion);
     } else {
         if (!config.kindWord.empty())
             words.push_back(config.kindWord);
-        words.push_back(config.firmwareVersion);
+        words.push_back(state.firmwareVersion);
     }
     return words;
 }

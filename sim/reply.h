@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sim/commands.h"
 #include "sim/terminal_config.h"
 
 #include <cstddef>
@@ -20,8 +21,8 @@ std::vector<std::string> replyHead(const TerminalConfig& config);
 // The words that follow the reply head in the identification line of the
 // find and echo replies: in application mode the kind word (when there is one)
 // and the firmware version, in monitor mode the monitor words and the monitor
-// version.
-std::vector<std::string> identificationWords(const TerminalConfig& config, RunMode mode);
+// version (the versions as the terminal runs them now).
+std::vector<std::string> identificationWords(const TerminalConfig& config, const TerminalState& state);
 
 // A word sent quoted with single quotes (a quote inside is doubled), so that
 // the word reader reads it back as one word, blanks included.

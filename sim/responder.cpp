@@ -37,11 +37,27 @@ void takeBlock(const BlockSettings& block, TerminalState& state, Ipv4Settings& n
           static_cast<unsigned>(block.tclPort), block.tclEncrypt ? "YES" : "NO");
 }
 
+// The firmware and monitor received since the last restart run from now on.
+void takePendingVersions(TerminalState& state) {
+    if (state.pendingFirmware) {
+        state.firmwareVersion = state.pendingFirmware->version;
+        trace("talmo-sim: runs firmware %s\n", state.firmwareVersion.c_str());
+    }
+    if (state.pendingMonitor) {
+        state.monitorVersion = *state.pendingMonitor;
+        trace("talmo-sim: runs monitor %s\n", state.monitorVersion.c_str());
+    }
+    state.pendingFirmware.reset();
+    state.pendingMonitor.reset();
+}
+
 } // namespace
 
 Responder::Responder(TerminalConfig config, InterfaceAddress& interfaceAddress)
     : config_(std::move(config)), interfaceAddress_(interfaceAddress) {
     state_.runMode = config_.startMode;
+    state_.firmwareVersion = config_.firmwareVersion;
+    state_.monitorVersion = config_.monitorVersion;
     state_.ipv4 = config_.ipv4;
     state_.maintenanceGroup = config_.maintenanceGroup;
     state_.tcl = {config_.tclPort, config_.tclEncrypt, config_.tclKey};
@@ -70,6 +86,29 @@ void Responder::takeWrittenBlock(BlockSettings settings) {
     std::lock_guard lock(mutex_);
     state_.pendingBlock = std::move(settings);
     state_.pendingIpv4.reset();
+}
+
+void Responder::takeFirmwareVersion(PendingVersion version) {
+    std::lock_guard lock(mutex_);
+    if (state_.pendingFirmware && state_.pendingFirmware->origin == VersionOrigin::FileHeader)
+        return;
+    trace("talmo-sim: firmware %s received; runs from the next restart on\n", version.version.c_str());
+    state_.pendingFirmware = std::move(version);
+}
+
+void Responder::takeMonitorVersion(std::string version) {
+    std::lock_guard lock(mutex_);
+    trace("talmo-sim: monitor %s received; runs from the next restart on\n", version.c_str());
+    state_.pendingMonitor = std::move(version);
+}
+
+void Responder::restartAfterFlashing() {
+    std::lock_guard lock(mutex_);
+    if (restarting_ || stopping_)
+        return;
+    trace("talmo-sim: restarts after flashing\n");
+    startRestart(
+        RestartOrder{config_.rebootMilliseconds, applicationIfAny(state_), RestartConfiguration::Kept});
 }
 
 std::optional<std::string> Responder::answer(std::span<const std::uint8_t> datagram,
@@ -144,6 +183,7 @@ void Responder::runRestart(RestartOrder order) {
     }
     state_.pendingIpv4.reset();
     state_.pendingBlock.reset();
+    takePendingVersions(state_);
     if (next.address != state_.ipv4.address || next.prefixLength != state_.ipv4.prefixLength) {
         try {
             interfaceAddress_.replaceIPv4(config_.interfaceName, state_.ipv4, next);

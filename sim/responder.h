@@ -23,7 +23,10 @@ namespace kestrix::sim {
 // runs the command's handler from its table. A command that restarts the
 // terminal makes it silent for the restart time (the platform pause's scaled
 // length); the restart then takes a written configuration block, a pending
-// or the factory address (the address onto the interface). Thread-safe.
+// or the factory address (the address onto the interface). A stored monitor
+// file restarts it too (restartAfterFlashing, called by FirmwareFiles), and a
+// restart takes the firmware and monitor versions received since the last one.
+// Thread-safe.
 //
 // Of the [faults] it applies those that concern single commands
 // (ignored_requests, refuse_ip). It does not own a socket, send anything or
@@ -43,6 +46,18 @@ public:
     // A talmo.cfg written to the terminal: its settings are taken at the next
     // restart (an ice-cold one forgets them).
     void takeWrittenBlock(BlockSettings settings);
+
+    // A firmware file the TFTP server stored: the version the terminal runs
+    // from its next restart on. A version read out of a TCL file stays until
+    // that restart: neither a configured one nor a later file replaces it.
+    void takeFirmwareVersion(PendingVersion version);
+    // A monitor file the TFTP server stored: its version is the monitor's
+    // from the next restart on.
+    void takeMonitorVersion(std::string version);
+    // The terminal restarts by itself, as after it flashed a monitor or BIOS
+    // file: silent for reboot_ms, then its application. Nothing while a
+    // restart runs.
+    void restartAfterFlashing();
 
     // What the TCL host port asks before it listens or keeps a session open.
     struct RunStatus {

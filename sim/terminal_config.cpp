@@ -196,6 +196,8 @@ void readIdentity(SectionReader& terminal, TerminalConfig& config) {
                                                                                       : RunMode::Monitor;
     if (config.firmwareVersion.empty())
         config.startMode = RunMode::Monitor; // nothing else to run
+    config.firmwareVersionAfterUpdate = terminal.word("firmware_version_after_update");
+    config.biosFile = terminal.word("bios_file");
 }
 
 void readAuthentication(SectionReader& terminal, TerminalConfig& config) {

@@ -66,6 +66,12 @@ struct TerminalConfig {
     std::string monitorVersion;
     std::vector<std::string> monitorWords;
     RunMode startMode = RunMode::Application;
+    // A firmware update: the version reported after it where no version
+    // reader knows the received TCL file (empty: the version stays), and the
+    // name of the BIOS file after which a terminal of platform group 2
+    // restarts by itself (empty: none).
+    std::string firmwareVersionAfterUpdate;
+    std::string biosFile;
 
     AuthenticationMode authentication = AuthenticationMode::IDBased;
     std::set<std::string> securedRequests;

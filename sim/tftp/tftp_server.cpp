@@ -12,7 +12,8 @@
 
 namespace kestrix::sim {
 
-TftpServer::TftpServer(TftpServerOptions options) : options_(std::move(options)) {}
+TftpServer::TftpServer(TftpServerOptions options)
+    : options_(std::move(options)), writesToRefuse_(options_.refusedWrites) {}
 
 TftpServer::~TftpServer() {
     stop();
@@ -109,6 +110,11 @@ void TftpServer::handleRequest(std::span<const std::uint8_t> datagram, const Tft
     auto mapped = mapTerminalFileName(request.fileName, request.direction, options_.serialNumber);
     if (auto* refusal = std::get_if<RequestRefusal>(&mapped)) {
         answerWithError(received, refusal->code, refusal->text);
+        return;
+    }
+    if (request.direction == TransferDirection::Write && writesToRefuse_ > 0) {
+        --writesToRefuse_;
+        answerWithError(received, TftpErrorCode::DiskFull, tftpErrorText(TftpErrorCode::DiskFull));
         return;
     }
     auto client = std::make_shared<TransferClient>();

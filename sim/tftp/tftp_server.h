@@ -47,6 +47,7 @@ namespace kestrix::sim {
 //     directory or names a host path       -> 2 "Access violation"
 //   too many transfers at once             -> 0 "Terminal busy"
 //   write beyond options.maximumWriteSize or onto a full disk -> 3
+//   one of the first options.refusedWrites write requests -> 3
 //   write whose received file options.checkWrite refuses -> 0 with its text
 // An ERROR packet sent to the request port is ignored.
 // The name mapping from terminal names to files is in terminal_file_name.h;
@@ -102,6 +103,7 @@ private:
     std::list<std::unique_ptr<RunningTransfer>> transfers_; // touched by the request thread and stop()
     std::mutex clientsMutex_;
     std::vector<std::shared_ptr<TransferClient>> activeClients_; // under clientsMutex_
+    std::uint64_t writesToRefuse_ = 0;                           // touched by the request thread only
 };
 
 } // namespace kestrix::sim

@@ -51,6 +51,10 @@ struct TftpServerOptions {
     // A write that would make a file longer than this is refused with
     // "Disk full or allocation exceeded".
     std::uint64_t maximumWriteSize = 64 * 1024 * 1024;
+    // The first this many write requests (of any file) are refused with
+    // "Disk full or allocation exceeded", as by a flash that fails to erase;
+    // later ones are served. Lets a test make a client retry its writes.
+    std::uint64_t refusedWrites = 0;
     // Called on the transfer's thread once a written file is in place, just
     // before its last block is acknowledged: when the client learns that its
     // write succeeded, the callback has run. Keep it short (the client waits

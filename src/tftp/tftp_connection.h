@@ -63,8 +63,8 @@ public:
     // Fetches remoteName into buffer and answers its length. A file longer
     // than bufferSize fails with ID 2 once the server has sent all of it.
     std::size_t read(std::uint8_t* buffer, std::size_t bufferSize, const std::string& remoteName);
-    // Sends a local file. With a progress observer, a local file that cannot
-    // be opened ends the call at once without an error.
+    // Sends a local file. A local file that cannot be opened fails with ID 2
+    // before any packet is sent, with or without a progress observer.
     void write(const std::string& localName, const std::string& remoteName,
                TransferProgress* progress = nullptr, int slot = 0);
     // Sends a block of memory; displayName labels the progress slot.

@@ -213,19 +213,8 @@ void TFTPConnection::write(const std::string& localName, const std::string& remo
     trace("TFTPConnection::write(file) called with local='%s' and remote='%s'\n", localName.c_str(),
           remoteName.c_str());
     lastMessage_[0] = '\0';
-    if (progress != nullptr) {
-        FileHandle sizeProbe(std::fopen(localName.c_str(), "rb"));
-        if (!sizeProbe) {
-            trace("TFTPConnection::write(file): Local file: %s got CFileException: %s\n", localName.c_str(),
-                  errorText(errno).c_str());
-            return;
-        }
-        std::fseek(sizeProbe.get(), 0, SEEK_END);
-        const long size = std::ftell(sizeProbe.get());
-        progress->slotLabel(slot, localName + ":");
-        progress->slotValue(slot, ProgressValue::TotalKiB,
-                            roundedUpKiB(size < 0 ? 0 : static_cast<std::uint64_t>(size)));
-    }
+    // A file that cannot be opened fails the same way with or without an
+    // observer: a firmware update must not count a missing file as sent.
     FileHandle file(std::fopen(localName.c_str(), "rb"));
     if (!file) {
         const int error = errno;
@@ -233,6 +222,14 @@ void TFTPConnection::write(const std::string& localName, const std::string& remo
                errorText(error).c_str(), error);
         trace("%s\n", lastMessage_.data());
         throw TFTPError(2, lastMessage(), lastSystemError_);
+    }
+    if (progress != nullptr) {
+        std::fseek(file.get(), 0, SEEK_END);
+        const long size = std::ftell(file.get());
+        std::rewind(file.get());
+        progress->slotLabel(slot, localName + ":");
+        progress->slotValue(slot, ProgressValue::TotalKiB,
+                            roundedUpKiB(size < 0 ? 0 : static_cast<std::uint64_t>(size)));
     }
     std::uint64_t sent = 0;
     bool success = requestFits(kWriteFile, remoteName);

@@ -44,7 +44,9 @@ TEST(KestrixCli, FileGetAndPut) {
         {port + "get 127.0.0.1 'C@\\t7000\\..\\..\\etc\\passwd' local.bin", 1,
          "received error code 2: 'Access violation'", old},
         {port + "put 127.0.0.1 absent.bin sent.bin", 1,
-         "kestrix-cli: cannot read absent.bin: No such file or directory", old},
+         "kestrix-cli: TFTPConnection::write(file): File 'absent.bin' cannot be read: No such file or "
+         "directory (2)",
+         old},
         {port + "get terminal.example remote.bin local.bin", 1, "not an IPv4 or IPv6 address", old},
         {port + "move 127.0.0.1 a b", 2, "usage: kestrix-cli", old},
     };

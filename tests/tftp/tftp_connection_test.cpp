@@ -177,15 +177,18 @@ TEST(TftpProgress, SlotSeesLabelTotalAndWholeKibibytes) {
               (std::vector<std::string>{"1 Firmware:", "1 total 3", "1 sent 1", "1 sent 2", "1 sent 3"}));
 }
 
-TEST(TftpLocalFiles, MissingFileIsSilentWithObserverAndAnErrorWithout) {
+// A missing file fails the write with or without an observer (a firmware
+// update must not count it as sent), before anything reaches the slot or the wire.
+TEST(TftpLocalFiles, MissingFileIsAnErrorWithAndWithoutObserver) {
     ScriptedServer server({});
     const std::string missing = "/nonexistent-kestrix/missing.bin";
+    const Failure expected(2, "TFTPConnection::write(file): File '" + missing +
+                                  "' cannot be read: No such file or directory (2)");
     SlotRecorder slot;
-    EXPECT_NO_THROW(TFTPConnection(kServer, 0, 0, 6969).write(missing, "up.bin", &slot, 0));
+    EXPECT_EQ(failureOf([&] { TFTPConnection(kServer, 0, 0, 6969).write(missing, "up.bin", &slot, 0); }),
+              expected);
     EXPECT_TRUE(slot.events.empty());
-    EXPECT_EQ(failureOf([&] { TFTPConnection(kServer, 0, 0, 6969).write(missing, "up.bin"); }),
-              Failure(2, "TFTPConnection::write(file): File '" + missing +
-                             "' cannot be read: No such file or directory (2)"));
+    EXPECT_EQ(failureOf([&] { TFTPConnection(kServer, 0, 0, 6969).write(missing, "up.bin"); }), expected);
     // Long texts are cut to the message field.
     const std::string longName = "/nonexistent-kestrix/" + std::string(400, 'n');
     EXPECT_EQ(failureOf([&] { TFTPConnection(kServer, 0, 0, 6969).read(longName, "file.bin"); }),

@@ -131,10 +131,12 @@ int filePut(const Invocation& invocation) {
     std::string address;
     if (!tftpServerAddress(invocation.arguments[0], address))
         return fail("not an IPv4 or IPv6 address: " + invocation.arguments[0]);
-    // With an observer the connection ends quietly on a missing file, so the
-    // file is checked here first; a device or FIFO would never end.
-    if (const std::string refusal = checkRegularInput(local); !refusal.empty())
-        return fail(refusal);
+    // A device or FIFO would stream without end or hang; a missing file is
+    // the connection's own error (ID 2, before any packet).
+    std::error_code ignored;
+    if (std::filesystem::exists(local, ignored))
+        if (const std::string refusal = checkRegularInput(local); !refusal.empty())
+            return fail(refusal);
     ProgressLine progress;
     const bool showProgress = ::isatty(STDERR_FILENO);
     try {
