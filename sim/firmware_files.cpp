@@ -1,11 +1,10 @@
 #include "sim/firmware_files.h"
 
 #include "firmware/firmware_version_readers.h"
+#include "terminal/product_table.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
-#include <utility>
 
 namespace kestrix::sim {
 namespace {
@@ -50,22 +49,12 @@ bool sameNameIgnoringCase(std::string_view first, std::string_view second) {
 } // namespace
 
 int platformGroupOf(const TerminalConfig& config) {
-    // clang-format off
-    static constexpr std::array<std::pair<std::string_view, int>, 16> kModels = {{
-        {"7000", 1}, {"7400", 1}, {"DCU8", 1},
-        {"7100", 2}, {"7105", 2}, {"7200", 2}, {"DCU4", 2}, {"DCU4-II", 2},
-        {"7450", 3}, {"7600", 3},
-        {"DCU8eR", 4}, {"DCU8eW", 4},
-        {"9300", 5},
-        {"7460", 6}, {"7660", 6}, {"DCU40", 6},
-    }};
-    // clang-format on
-    if (config.productWords.size() < 2)
-        return 0;
-    for (const auto& [model, group] : kModels)
-        if (config.productWords[1] == model)
-            return group;
-    return 0;
+    // The product table the program reads identification lines with.
+    std::string line;
+    for (const std::string& word : config.productWords)
+        line += word + " ";
+    const int group = productPlatformGroup(productFromIdentLine(line));
+    return group < 0 ? 0 : group;
 }
 
 FirmwareFiles::FirmwareFiles(Responder& responder)
