@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,7 @@ struct UpdateOptions {
 // version values are five-character version keys ("1_06~").
 struct UpdateFileList {
     std::vector<std::string> files;
+    std::optional<std::size_t> defaultProgram; // index in files of the "Defaultprogramm" file, when one was added
     std::string MinMonitorVersion = "9_99~";
     std::string FileMonitorVersion = "-";
     std::string ConfigVersion = "-";

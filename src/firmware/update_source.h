@@ -30,6 +30,10 @@ public:
     // The directory the dialog was opened in (absolute): the depot lies
     // below it and "TALMOUpdateDone.txt" is written into it.
     virtual std::string programDirectory() const = 0;
+    // The folder that holds the depot's "TCL", "Server" and "pcmcia" folders
+    // (absolute): "FirmwareDir" in the program directory unless the command
+    // line names another.
+    virtual std::string depotDirectory() const { return programDirectory() + "/FirmwareDir"; }
 };
 
 } // namespace kestrix
