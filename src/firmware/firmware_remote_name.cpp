@@ -37,7 +37,8 @@ std::string plainName(std::string_view localPath, std::string_view depotRoot) {
 
 } // namespace
 
-std::string remoteFileName(std::string_view localPath, std::string_view depotRoot, const TerminalFields& terminal) {
+std::string remoteFileName(std::string_view localPath, std::string_view depotRoot,
+                           const TerminalFields& terminal) {
     std::string name = plainName(localPath, depotRoot);
     if (name.find(".tcl") != std::string::npos)
         name = "talmo.tcl";

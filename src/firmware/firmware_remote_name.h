@@ -20,6 +20,7 @@ class TerminalFields;
 // a program directory whose own path contains that word, or a file named by
 // an absolute path outside the depot, changes nothing.
 // It reads no file and checks nothing on the terminal.
-std::string remoteFileName(std::string_view localPath, std::string_view depotRoot, const TerminalFields& terminal);
+std::string remoteFileName(std::string_view localPath, std::string_view depotRoot,
+                           const TerminalFields& terminal);
 
 } // namespace kestrix

@@ -9,12 +9,12 @@ namespace kestrix {
 // Whether an update sends the terminal's monitor (and on platform group 2 its
 // BIOS), which are the first files of the update list.
 enum class MonitorChoice {
-    Replace,           // the terminal's monitor is older than the depot's
-    Keep,              // newer or the same: the monitor files are dropped from the list
-    KeepAtMinimum,     // newer, "always replace" checked, but the depot's monitor is at or
-                       // below the minimum version: dropped, and the sending starts at once
-    ReplaceOnLinux,    // platform groups 6 and 7: sent with the rest, never compared
-    NoMonitorFiles,    // the platform has neither monitor nor BIOS file
+    Replace,        // the terminal's monitor is older than the depot's
+    Keep,           // newer or the same: the monitor files are dropped from the list
+    KeepAtMinimum,  // newer, "always replace" checked, but the depot's monitor is at or
+                    // below the minimum version: dropped, and the sending starts at once
+    ReplaceOnLinux, // platform groups 6 and 7: sent with the rest, never compared
+    NoMonitorFiles, // the platform has neither monitor nor BIOS file
 };
 
 // How many of the update's first files are monitor and BIOS: 2 on platform

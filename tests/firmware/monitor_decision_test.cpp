@@ -16,8 +16,9 @@ TEST(MonitorDecision, ByPlatformVersionsAndOption) {
     };
     const Row rows[] = {
         {3, "1_05~", "1_06~", "1_00~", Older, MonitorChoice::Replace},
-        {3, "1_06a", "1_06~", "1_00~", Older, MonitorChoice::Replace}, // a lettered version sorts before the release
-        {3, "", "1_06~", "1_00~", Older, MonitorChoice::Replace},      // monitor version unknown
+        {3, "1_06a", "1_06~", "1_00~", Older,
+         MonitorChoice::Replace}, // a lettered version sorts before the release
+        {3, "", "1_06~", "1_00~", Older, MonitorChoice::Replace}, // monitor version unknown
         {2, "2_10~", "2_10~", "2_00~", Always, MonitorChoice::Keep},
         {2, "2_20~", "2_10~", "2_00~", Older, MonitorChoice::Keep},
         {5, "2_20~", "2_10~", "2_00~", Always, MonitorChoice::Replace},
@@ -29,7 +30,8 @@ TEST(MonitorDecision, ByPlatformVersionsAndOption) {
         {4, "1_00~", "2_00~", "9_99~", Older, MonitorChoice::NoMonitorFiles},
     };
     for (const Row& row : rows)
-        EXPECT_EQ(decideMonitor(row.group, row.terminalKey, row.fileKey, row.minimumKey, row.option), row.expected)
+        EXPECT_EQ(decideMonitor(row.group, row.terminalKey, row.fileKey, row.minimumKey, row.option),
+                  row.expected)
             << "group " << row.group << ", terminal " << row.terminalKey << ", file " << row.fileKey;
 
     const int files[] = {0, 0, 2, 1, 0, 1, 1, 1};
