@@ -6,8 +6,10 @@
 #include "firmware/update_source.h"
 #include "messages/toolbox_lang.h"
 #include "platform/message_box.h"
+#include "protocol/t7000ip.h"
 #include "support/trace_capture.h"
 #include "terminal/action_owner.h"
+#include "terminal/terminal.h"
 
 #include <gtest/gtest.h>
 
@@ -23,16 +25,16 @@ using namespace std::chrono_literals;
 
 constexpr LocaleId kGerman = 1031;
 
-// The list, the boxes and the end report; no engine (the test's updates send nothing).
+// The list, the boxes and the end report; the engine only for records.
 class TestOwner : public ActionOwner, public WorkerOwner {
 public:
     T7000ip& engine() override { throw std::logic_error("no engine in this test"); }
     const CToolBoxLang& language() const override { return language_; }
     MessageBoxes& messageBoxes() override { return boxes_; }
     std::string startDirectory() const override { return "/nonexistent"; }
-    Terminal& terminalAt(std::size_t) override { throw std::logic_error("no records in this test"); }
+    Terminal& terminalAt(std::size_t index) override { return *terminals.at(index); }
     bool addTerminal(std::unique_ptr<Terminal>) override { return false; }
-    void deselectEntry(std::size_t) override {}
+    void deselectEntry(std::size_t index) override { deselected.push_back(index); }
     void redrawEntry(std::size_t) override {}
     void setWaitCursor(bool) override {}
     void postIdleMessage() override {}
@@ -51,6 +53,8 @@ public:
     } boxes_;
     Semaphore ended{0, 1};
     std::atomic<int> endCode{-1};
+    std::vector<std::unique_ptr<Terminal>> terminals;
+    std::vector<std::size_t> deselected;
 
 private:
     CToolBoxLang language_{kGerman};
@@ -65,27 +69,39 @@ public:
     std::string programDirectory() const override { return "/nonexistent"; }
 };
 
-class SlotLabels : public FirmwareSlots {
+// The slots' file labels and message lists, and the overall bar.
+class SlotDisplay : public FirmwareSlots {
 public:
-    void slotLabel(int slot, const std::string& text) override { record(slot, text); }
+    void slotLabel(int slot, const std::string& text) override {
+        std::lock_guard lock(mutex_);
+        labels_[slot] = text;
+    }
     void slotValue(int, ProgressValue, std::uint64_t) override {}
     void slotHeader(int, const std::string&) override {}
-    void slotMessage(int, const std::string&) override {}
+    void slotMessage(int slot, const std::string& text) override {
+        std::lock_guard lock(mutex_);
+        if (text.empty())
+            messages_[slot].clear();
+        else
+            messages_[slot].push_back(text);
+    }
     void slotTerminal(int, const std::string&) override {}
     void slotFileCount(int, FileCountValue, int) override {}
-    void advanceOverall() override {}
+    void advanceOverall() override { ++finished; }
     std::string label(int slot) {
         std::lock_guard lock(mutex_);
         return labels_[slot];
     }
+    std::vector<std::string> messages(int slot) {
+        std::lock_guard lock(mutex_);
+        return messages_[slot];
+    }
+    std::atomic<int> finished{0};
 
 private:
-    void record(int slot, const std::string& text) {
-        std::lock_guard lock(mutex_);
-        labels_[slot] = text;
-    }
     std::mutex mutex_;
     std::map<int, std::string> labels_;
+    std::map<int, std::vector<std::string>> messages_;
 };
 
 // Which terminal started in which slot, and the results the test hands out.
@@ -149,10 +165,11 @@ private:
 
 class Scheduler : public ::testing::Test {
 protected:
+    // A scheduler whose updates the test drives; the terminal at refusedIndex cannot start.
     std::unique_ptr<SchedFirmUpd> start(std::vector<std::size_t> selection, int slots = 2,
                                         std::size_t refusedIndex = 99) {
         return std::make_unique<SchedFirmUpd>(
-            owner_, owner_, std::move(selection), source_, slotLabels_, slots,
+            owner_, owner_, std::move(selection), source_, slotDisplay_, slots,
             [this, refusedIndex](SchedFirmUpd& scheduler, std::size_t listIndex,
                                  int slot) -> std::unique_ptr<WorkerThread> {
                 if (listIndex == refusedIndex)
@@ -172,7 +189,7 @@ protected:
     test::TraceCapture trace_;
     TestOwner owner_;
     NoSource source_;
-    SlotLabels slotLabels_;
+    SlotDisplay slotDisplay_;
     Updates updates_;
 };
 
@@ -187,7 +204,7 @@ TEST_F(Scheduler, TheThirdTerminalTakesTheFirstSlotThatIsFreed) {
     updates_.finish(9, UpdateResult::Succeeded);
     EXPECT_EQ(waitForEnd(), "Alle Firmwareupdates waren erfolgreich.");
     EXPECT_TRUE(scheduler->allSucceeded());
-    EXPECT_EQ(slotLabels_.label(1), "Datei:"); // a freed slot shows its empty labels again
+    EXPECT_EQ(slotDisplay_.label(1), "Datei:"); // a freed slot shows its empty labels again
     scheduler.reset();
     EXPECT_TRUE(trace_.contains("SchedFirmUpd::run(): alle fertig\n"));
 }
@@ -226,6 +243,47 @@ TEST_F(Scheduler, MoreSlotsStartMoreTerminalsAtOnce) {
 TEST_F(Scheduler, NoSelectionEndsAtOnceWithTheSuccessBox) {
     auto scheduler = start({});
     EXPECT_EQ(waitForEnd(), "Alle Firmwareupdates waren erfolgreich.");
+}
+
+} // namespace
+} // namespace kestrix
+
+namespace kestrix {
+namespace {
+
+// The real per-terminal update, as far as it goes without a terminal on the
+// network: a terminal outside the maintenance group (no LAN interface makes it
+// accept this station) fails in its slot and frees it. The engine binds the
+// maintenance ports, so this runs in a network namespace of its own.
+TEST_F(Scheduler, ATerminalOutsideTheGroupFailsInItsSlotAndIsRecorded) {
+    const CToolBoxLang english(kLocaleIdEnglishUnitedStates);
+    T7000ip& engine = T7000ip::getT7000ip(&english);
+    TerminalFields fields;
+    fields.SerialNumber = "100200";
+    fields.ProductName = "TALMO 7460";
+    fields.PlatformGroup = 6;
+    fields.FirmwareVersion = "6.20";
+    fields.DNSNameInUse = "talmo-100200";
+    owner_.terminals.push_back(std::make_unique<Terminal>(engine, fields));
+
+    auto scheduler =
+        std::make_unique<SchedFirmUpd>(owner_, owner_, std::vector<std::size_t>{0}, source_, slotDisplay_);
+    EXPECT_EQ(waitForEnd(), "Firmwareupdates zum Teil fehlerhaft. Siehe Terminalliste.");
+    const std::vector<FirmwareOutcome> outcomes = scheduler->outcomes();
+    ASSERT_EQ(outcomes.size(), 1U);
+    EXPECT_EQ(outcomes[0].serialNumber, "100200");
+    EXPECT_EQ(outcomes[0].oldVersion, "TCL 6.20");
+    EXPECT_EQ(outcomes[0].result, UpdateResult::Failed);
+    EXPECT_EQ(outcomes[0].lastMessage,
+              "talmo-100200 gehört nicht der Wartungsgruppe an. Kein Firmwareupdate möglich!");
+    EXPECT_TRUE(slotDisplay_.messages(0).empty()); // cleared when the slot was freed
+    EXPECT_EQ(slotDisplay_.finished, 1);
+    EXPECT_TRUE(owner_.deselected.empty());
+    scheduler.reset();
+    owner_.terminals.clear();
+    T7000ip::releaseT7000ip();
+    EXPECT_TRUE(trace_.contains("FirmUpd::run(): für Terminal 100200 mit Fehler beendet\n"));
+    EXPECT_TRUE(trace_.contains("FirmUpd::run(): WakeupSched(0) done, run() ends\n"));
 }
 
 } // namespace
