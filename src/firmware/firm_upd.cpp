@@ -55,10 +55,14 @@ std::string runningFirmwareText(const Terminal& terminal) {
 }
 
 FirmUpd::FirmUpd(SchedFirmUpd& scheduler, std::size_t listIndex, int slot)
+    : FirmUpd(scheduler, listIndex, slot, scheduler.actionOwner().terminalAt(listIndex).SerialNumber,
+              scheduler.updateSource().programDirectory()) {}
+
+FirmUpd::FirmUpd(SchedFirmUpd& scheduler, std::size_t listIndex, int slot, std::string serialNumber,
+                 std::string programDirectory)
     : WorkerThread("FirmUpd", nullptr, thread_, NormalEndTrace::Silent), scheduler_(scheduler),
       listIndex_(listIndex), slot_(slot), language_(scheduler.actionOwner().language()),
-      programDirectory_(scheduler.updateSource().programDirectory()),
-      serialNumber_(scheduler.actionOwner().terminalAt(listIndex).SerialNumber) {
+      programDirectory_(std::move(programDirectory)), serialNumber_(std::move(serialNumber)) {
     trace("FirmUpd::FirmUpd() startet für Terminal %s aus SchedTable[%d]\n", serialNumber_.c_str(), slot_);
     start();
 }
@@ -129,7 +133,7 @@ void FirmUpd::update(Terminal& terminal) {
     if (configTiming_ == ConfigTiming::Now)
         configurationStep(terminal);
     sendFiles(terminal);
-    if (blockConverted_)
+    if (blockState_ == BlockState::Converted)
         writeConfiguration(terminal);
     resetAndWait(terminal);
     finishSucceeded(terminal);
@@ -212,8 +216,8 @@ void FirmUpd::decideMonitorFiles(Terminal& terminal) {
         trace("FirmUpd::run(): Terminal hat weder Monitor noch Bios\n");
         break;
     }
-    // An old monitor of platform group 3 cannot hand out the configuration
-    // block before the new monitor runs.
+    // A terminal of platform group 3 with an old monitor gets its
+    // configuration step only once the new monitor file has been sent.
     if (group == 3 && replacesMonitor(monitorChoice_) && terminalMonitorKey_ < kGroup3ConfigMonitorKey)
         configTiming_ = ConfigTiming::AfterFirstFile;
 }

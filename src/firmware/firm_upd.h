@@ -52,10 +52,17 @@ private:
     static constexpr int kNoFirmwareUpdateText = 109; // "Kein Firmwareupdate möglich!"
     static constexpr int kSendingFilesText = 130;     // "... Dateien zum Terminal senden ..."
 
+    // What the constructor needs of the list and the depot comes first, so
+    // that nothing throws once the worker frame exists.
+    FirmUpd(SchedFirmUpd& scheduler, std::size_t listIndex, int slot, std::string serialNumber,
+            std::string programDirectory);
+
     // Thrown by a step that has shown why the update fails.
     struct UpdateFailed {};
     // Whether the configuration step runs before the files or after the first one.
     enum class ConfigTiming { Now, AfterFirstFile };
+    // Whether the configuration block goes back to the terminal after the files.
+    enum class BlockState { Unchanged, Converted };
 
     // The update up to the terminal's return; throws UpdateFailed.
     void update(Terminal& terminal);
@@ -96,7 +103,7 @@ private:
     MonitorChoice monitorChoice_ = MonitorChoice::NoMonitorFiles;
     std::string terminalMonitorKey_;
     ConfigTiming configTiming_ = ConfigTiming::Now;
-    bool blockConverted_ = false;
+    BlockState blockState_ = BlockState::Unchanged; // Unchanged also when the step never ran
     FirmwareOutcome outcome_;
 };
 

@@ -74,7 +74,7 @@ void FirmUpd::configurationStep(const Terminal& terminal) {
     if (blockVersion != list_.ConfigVersion) {
         if (!userParam_.setUserParamVersion(list_.ConfigVersion, terminal))
             failWith(kConvertFailed);
-        blockConverted_ = true;
+        blockState_ = BlockState::Converted;
     }
 }
 
@@ -89,13 +89,12 @@ void FirmUpd::sendFiles(Terminal& terminal) {
           traceLines(list_.files).c_str());
     for (std::size_t index = 0; index < list_.files.size(); ++index) {
         sendFile(terminal, index);
-        slots.slotFileCount(slot_, FileCountValue::Sent, static_cast<int>(index + 1));
-        waitAfterFile(terminal, index);
         if (index == 0 && configTiming_ == ConfigTiming::AfterFirstFile) {
-            // Once the new monitor runs (after the wait for its restart).
             configurationStep(terminal);
             show(text(kSendingFilesText));
         }
+        slots.slotFileCount(slot_, FileCountValue::Sent, static_cast<int>(index + 1));
+        waitAfterFile(terminal, index);
     }
 }
 
