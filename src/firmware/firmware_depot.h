@@ -91,6 +91,7 @@ public:
     std::optional<UpdateFileList> GetUpdateFiles(Terminal& terminal, int slot) override;
     UpdateOptions options() const override;
     std::string programDirectory() const override { return paths_.programDirectory; }
+    std::string depotRoot() const override { return paths_.depotRoot; }
 
     // The same on a record's fields, with the autoexec.bat reader given.
     bool hasSection(const TerminalFields& terminal) const;

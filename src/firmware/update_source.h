@@ -27,9 +27,13 @@ public:
     // Nothing on failure: the reason has then been shown in the slot and traced.
     virtual std::optional<UpdateFileList> GetUpdateFiles(Terminal& terminal, int slot) = 0;
     virtual UpdateOptions options() const = 0;
-    // The directory the dialog was opened in (absolute): the depot lies
-    // below it and "TALMOUpdateDone.txt" is written into it.
+    // The directory the dialog was opened in (absolute): "TALMOUpdateDone.txt"
+    // is written into it.
     virtual std::string programDirectory() const = 0;
+    // The folder that holds the depot's "TCL", "Server" and "pcmcia" folders
+    // (absolute): "FirmwareDir" in the program directory unless the command
+    // line names another.
+    virtual std::string depotRoot() const = 0;
 };
 
 } // namespace kestrix
