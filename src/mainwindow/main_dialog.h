@@ -46,6 +46,7 @@ enum class DetailContents {
     SetIPAddress,    // CSetIPAddress
     TclConsole,      // CTerminalTCL
     Setup,           // CTerminalSetup
+    FirmwareUpdate,  // FirmwareUpdate
 };
 
 // Whether a broadcast goes over IPv6 (ff02::1) or IPv4 (the interface's broadcast address).
@@ -129,6 +130,10 @@ public:
     // fetched and converted (with "no setup" in its messages), the setup
     // login from block version "5.50" on, then CTerminalSetup.
     void OnButtonSetup();
+    // Checks: 55 without a selection, 61 when a selected terminal supports
+    // authentication but did not accept the maintenance group; then the
+    // firmware update dialog for every selected terminal.
+    void OnButtonFirmUpdate();
 
     // --- Buttons without a terminal action dialog ---
 

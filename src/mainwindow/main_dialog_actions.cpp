@@ -7,6 +7,7 @@
 #include "config/login_for_tcl.h"
 #include "config/terminal_setup.h"
 #include "config/user_param.h"
+#include "firmware/firmware_update.h"
 #include "lan/lan_interfaces.h"
 #include "mainwindow/main_dialog.h"
 #include "mainwindow/start_directory.h"
@@ -29,6 +30,7 @@ constexpr int kBlockNotFetched = 372;    // "Konfigurationsdatei konnte nicht ei
 constexpr int kBlockNotConverted = 373;  // "... nicht in das interne Format konvertiert werden."
 constexpr int kNoSetupExecuted = 375;    // "Es wird kein Setup ausgeführt!"
 constexpr int kMonitorMode = 60;         // "Das Terminal ist im Monitor-Modus. ..."
+constexpr int kOtherGroupNoUpdate = 61;  // "Nur Terminals der aktuellen Wartungsgruppe können einen Firmwareupdate erhalten."
 constexpr int kOnlineAsHost = 65;        // "ist bereits als Host online."
 constexpr int kNoTclConnection = 66;     // "Ein TCL-Download ist nicht möglich. ..."
 constexpr int kNeedsTcl502 = 374;        // "Das Terminal benötigt mindestens TCL 5.02 für das Setup."
@@ -248,6 +250,37 @@ void CToolBoxDlg::OnButtonSetup() {
         openDetailDialog(std::move(editor), DetailContents::Setup, index);
     } catch (const std::exception&) {
         trace("Create Setup failed\n");
+    }
+}
+
+void CToolBoxDlg::OnButtonFirmUpdate() {
+    trace("OnButtonFirmUpdate() startet\n");
+    std::vector<std::size_t> selected;
+    {
+        const std::lock_guard lock(selectionMutex_);
+        selected = selection_;
+    }
+    if (selected.empty()) {
+        message(language_->GetText(kSelectFirst), MessageIcon::Information);
+        return;
+    }
+    for (std::size_t index : selected) {
+        Terminal& terminal = list_.at(index);
+        if (!terminal.AuthOK && terminal.supportsAuthentication()) {
+            message(language_->GetText(kOtherGroupNoUpdate), MessageIcon::Information);
+            return;
+        }
+    }
+    if (!clearDetailPane())
+        return;
+    try {
+        auto dialog = std::make_unique<FirmwareUpdate>(*this, std::move(selected));
+        FirmwareUpdate& shown = *dialog;
+        view_.showFirmwareUpdate(shown);
+        openDetailDialog(std::move(dialog), DetailContents::FirmwareUpdate, std::nullopt);
+        shown.OnInitDialog();
+    } catch (const std::exception&) {
+        trace("Create Firmwareupd failed\n");
     }
 }
 

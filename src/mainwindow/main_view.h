@@ -19,6 +19,7 @@ class CSetIPAddress;
 class CToolBoxLang;
 class ResetExe;
 class CTerminalTCL;
+class FirmwareUpdate;
 class CTerminalSetup;
 class T7000ip;
 
@@ -128,6 +129,9 @@ public:
     // The setup editor: the view shows it and attaches itself
     // (CTerminalSetup::attachView).
     virtual void showSetupEditor(CTerminalSetup& editor) = 0;
+    // The firmware update dialog: the view shows it and attaches itself
+    // (FirmwareUpdate::attachView) before the logic fills its lists.
+    virtual void showFirmwareUpdate(FirmwareUpdate& dialog) = 0;
     // The status line of the action dialog shown (set-IPv4); called from the
     // thread that runs the dialog's long operation.
     virtual void setActionStatusLine(const std::string& text) = 0;

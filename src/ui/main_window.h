@@ -91,6 +91,7 @@ public:
     QPushButton& setipaButton() { return *setipa_; }
     QPushButton& tclButton() { return *tcl_; }
     QPushButton& setupButton() { return *setup_; }
+    QPushButton& firmwareButton() { return *firmware_; }
 
 signals:
     void searchClicked();
@@ -105,6 +106,7 @@ signals:
     void setipaClicked();
     void tclClicked();
     void setupClicked();
+    void firmwareClicked();
     void selectionChanged(const std::vector<std::size_t>& selected);
     void selectorChanged(int index);
     void sortOrderChosen(SortOrder order);

@@ -6,6 +6,7 @@
 #include "ui/main_window.h"
 #include "ui/reset_view.h"
 #include "ui/set_ip_address_view.h"
+#include "ui/firmware_update_widget.h"
 #include "ui/setup_editor_widget.h"
 #include "ui/t7000ip_key_dialog.h"
 #include "ui/terminal_tcl_view.h"
@@ -134,6 +135,13 @@ void QtMainDialogView::showTclConsole(CTerminalTCL& console) {
         // The view attaches itself to the console as it is made.
         window_.showActionWidget(
             new TerminalTclView(console, *language_, runLong_, operationRunning_, nullptr));
+    });
+}
+
+void QtMainDialogView::showFirmwareUpdate(FirmwareUpdate& dialog) {
+    onThreadOf(window_, [this, &dialog] {
+        // The widget attaches itself to the dialog as it is made.
+        window_.showActionWidget(new FirmwareUpdateWidget(dialog, nullptr));
     });
 }
 

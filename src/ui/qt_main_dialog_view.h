@@ -49,6 +49,7 @@ public:
     void showSetIPAddressDialog(CSetIPAddress& dialog) override;
     void showTclConsole(CTerminalTCL& console) override;
     void showSetupEditor(CTerminalSetup& editor) override;
+    void showFirmwareUpdate(FirmwareUpdate& dialog) override;
     void setActionStatusLine(const std::string& text) override;
     void closeActionDialog() override;
     void postIdleMessage() override { postIdle_(); }

@@ -44,6 +44,8 @@ void CToolBoxApp::connectWindow() {
             [this] { runInBackground([this] { dialog_.OnButtonReset(); }); });
     connect(&window_, &MainWindow::setupClicked, this,
             [this] { runInBackground([this] { dialog_.OnButtonSetup(); }); });
+    connect(&window_, &MainWindow::firmwareClicked, this,
+            [this] { runInBackground([this] { dialog_.OnButtonFirmUpdate(); }); });
     connect(&window_, &MainWindow::tclClicked, this,
             [this] { runInBackground([this] { dialog_.OnButtonTcl(); }); });
     connect(&window_, &MainWindow::setipaClicked, this,

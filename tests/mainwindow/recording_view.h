@@ -6,6 +6,7 @@
 #include "config/login_for_setup.h"
 #include "config/login_for_tcl.h"
 #include "config/terminal_setup.h"
+#include "firmware/firmware_update.h"
 #include "mainwindow/main_view.h"
 #include "platform/message_box.h"
 #include "tcl_console/recording_tcl_view.h"
@@ -106,6 +107,10 @@ public:
         detail = "setup";
         editor.attachView(setupView);
     }
+    void showFirmwareUpdate(FirmwareUpdate& dialog) override {
+        firmwareUpdate = &dialog;
+        detail = "firmware";
+    }
     void setActionStatusLine(const std::string&) override {}
     void closeActionDialog() override {
         if (tclConsole != nullptr)
@@ -114,6 +119,9 @@ public:
         if (setupEditor != nullptr)
             setupEditor->detachView();
         setupEditor = nullptr;
+        if (firmwareUpdate != nullptr)
+            firmwareUpdate->detachView();
+        firmwareUpdate = nullptr;
         resetDialog = nullptr;
         setIPAddressDialog = nullptr;
         ++actionDialogsClosed;
@@ -170,6 +178,7 @@ public:
         std::vector<std::string> progress;
     };
     CTerminalSetup* setupEditor = nullptr;
+    FirmwareUpdate* firmwareUpdate = nullptr;
     SetupView setupView;
     RecordingTclView tclView;
     int tclLogins = 0;

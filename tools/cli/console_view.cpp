@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <stdexcept>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -123,6 +124,12 @@ void ConsoleView::showTclConsole(CTerminalTCL& console) {
 void ConsoleView::showSetupEditor(CTerminalSetup& editor) {
     setupEditor_ = &editor;
     editor.attachView(setupProgress_);
+}
+
+void ConsoleView::showFirmwareUpdate(FirmwareUpdate& dialog) {
+    if (!onFirmwareUpdate)
+        throw std::logic_error("the firmware update dialog has no view on this command line");
+    onFirmwareUpdate(dialog);
 }
 
 void ConsoleView::closeActionDialog() {

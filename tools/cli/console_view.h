@@ -118,6 +118,11 @@ public:
     void showSetIPAddressDialog(CSetIPAddress& dialog) override { setIPAddressDialog_ = &dialog; }
     void showTclConsole(CTerminalTCL& console) override;
     void showSetupEditor(CTerminalSetup& editor) override;
+    // The firmware update dialog: onFirmwareUpdate attaches the command
+    // line's view to it (kestrix-cli firmware update); without it the
+    // dialog cannot be shown (std::logic_error).
+    void showFirmwareUpdate(FirmwareUpdate& dialog) override;
+    std::function<void(FirmwareUpdate&)> onFirmwareUpdate;
     void setActionStatusLine(const std::string& text) override;
     void closeActionDialog() override;
     void postIdleMessage() override {}
