@@ -148,13 +148,17 @@ void FirmUpd::showHeader(const Terminal& terminal) {
 }
 
 void FirmUpd::checkGroupAndReach(Terminal& terminal) {
-    if (!terminal.AuthOK) {
+    // A terminal too old for authentication is updated like any other (the
+    // Firmware button lets it through as well); one that authenticates must
+    // have accepted the maintenance group.
+    const bool authenticates = terminal.supportsAuthentication();
+    if (authenticates && !terminal.AuthOK) {
         if (terminal.IDBasedAuth)
             terminal.findIDBasedAuthentification();
         else
             terminal.findIPBasedAuthentification();
     }
-    if (!terminal.AuthOK) {
+    if (authenticates && !terminal.AuthOK) {
         show(terminal.DNSNameInUse + " " + text(kNotInGroup) + " " + text(kNoFirmwareUpdateText));
         fail();
     }

@@ -23,7 +23,7 @@ constexpr int kResetRefused = 17;
 constexpr int kTerminalSerial = 118; // "Terminal %s:"
 constexpr int kFetchingConfig = 131;
 constexpr int kIn = 132;
-constexpr int kNoConfigVersion = 133;
+constexpr int kNoConfigVersionEntry = 133; // "fehlt der Eintrag CONFIGVERSION."
 constexpr int kFetchFailed = 134;
 constexpr int kConvertFailed = 135;
 constexpr int kSendingConfig = 136;
@@ -62,8 +62,8 @@ std::string fileLine(std::size_t number, const std::string& path) {
 
 void FirmUpd::configurationStep(const Terminal& terminal) {
     show(text(kFetchingConfig));
-    if (list_.ConfigVersion == "-") {
-        show(text(kErrorWordText) + " " + text(kIn) + " Firmware.dep " + text(kNoConfigVersion) + " " +
+    if (list_.ConfigVersion == kNoConfigVersion) {
+        show(text(kErrorWordText) + " " + text(kIn) + " Firmware.dep " + text(kNoConfigVersionEntry) + " " +
              text(kNoFirmwareUpdateText));
         fail();
     }

@@ -22,6 +22,10 @@ MonitorChoice decideMonitor(int platformGroup, const std::string& terminalKey, c
         return MonitorChoice::NoMonitorFiles;
     if (platformRunsLinux(platformGroup))
         return MonitorChoice::ReplaceOnLinux;
+    // The version's section names no monitor file: the list begins with the
+    // TCL file, and nothing may be taken off its front.
+    if (fileKey == kNoFileMonitorVersion)
+        return MonitorChoice::NoMonitorFiles;
     if (terminalKey < fileKey)
         return MonitorChoice::Replace;
     if (terminalKey == fileKey || option == MonitorReplacement::WhenOlder)

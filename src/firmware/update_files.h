@@ -31,11 +31,16 @@ struct UpdateOptions {
 // sending order (the monitor file, and on platform group 2 the BIOS file,
 // first), and the three version values that steer the update. The monitor
 // version values are five-character version keys ("1_06~").
+// FileMonitorVersion and ConfigVersion when the description names no monitor
+// file or no configuration version.
+inline constexpr const char* kNoFileMonitorVersion = "-";
+inline constexpr const char* kNoConfigVersion = "-";
+
 struct UpdateFileList {
     std::vector<std::string> files;
     std::string MinMonitorVersion = "9_99~";
-    std::string FileMonitorVersion = "-";
-    std::string ConfigVersion = "-";
+    std::string FileMonitorVersion = kNoFileMonitorVersion;
+    std::string ConfigVersion = kNoConfigVersion;
     // The index in files of the language's default TCL program
     // ("Defaultprogramm"), when one was added.
     std::optional<std::size_t> defaultProgram;

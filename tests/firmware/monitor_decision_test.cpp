@@ -28,6 +28,7 @@ TEST(MonitorDecision, ByPlatformVersionsAndOption) {
         {7, "", "0_01~", "9_99~", Older, MonitorChoice::ReplaceOnLinux},
         {1, "", "-", "9_99~", Always, MonitorChoice::NoMonitorFiles},
         {4, "1_00~", "2_00~", "9_99~", Older, MonitorChoice::NoMonitorFiles},
+        {3, "2_05~", "-", "9_99~", Older, MonitorChoice::NoMonitorFiles}, // the section names no monitor
     };
     for (const Row& row : rows)
         EXPECT_EQ(decideMonitor(row.group, row.terminalKey, row.fileKey, row.minimumKey, row.option),
