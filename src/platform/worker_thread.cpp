@@ -27,6 +27,10 @@ void WorkerThread::start() {
         slot_.set(std::make_unique<Thread>([this] { return _run(this); }));
     } catch (const std::system_error& error) {
         closeAbortEvent();
+        // No thread runs: the destructor has nothing to wait for, and the
+        // thread slot may be a member of the derived object, which is gone
+        // by the time this base is destroyed.
+        destroyed_ = true;
         int code = error.code().value();
         throwError(code, errorText(code));
     }
