@@ -54,12 +54,12 @@ std::string readFirmwareArguments(const std::vector<std::string>& words, Firmwar
     const bool update = command == FirmwareCommand::Update;
     while (!reader.done()) {
         const std::string& word = reader.next();
-        std::optional<std::string>* value = word == "--depot"                ? &arguments.depotRoot
-                                            : word == "--tcl"                ? &arguments.tclVersion
-                                            : word == "--server"             ? &arguments.serverVersion
-                                            : word == "--language"           ? &arguments.language
-                                            : update && word == "--report"   ? &arguments.report
-                                            : nullptr;
+        std::optional<std::string>* value = word == "--depot"              ? &arguments.depotRoot
+                                            : word == "--tcl"              ? &arguments.tclVersion
+                                            : word == "--server"           ? &arguments.serverVersion
+                                            : word == "--language"         ? &arguments.language
+                                            : update && word == "--report" ? &arguments.report
+                                                                           : nullptr;
         if (value != nullptr) {
             *value = reader.value();
             if (!*value || (*value)->empty())
@@ -151,7 +151,8 @@ void printUpdateFiles(const Terminal& terminal, const FirmwareDepot& depot, cons
 
 int firmwareList(const Invocation& invocation) {
     FirmwareArguments arguments;
-    if (const std::string error = readFirmwareArguments(invocation.arguments, FirmwareCommand::List, arguments);
+    if (const std::string error =
+            readFirmwareArguments(invocation.arguments, FirmwareCommand::List, arguments);
         !error.empty())
         return usageError(invocation, error);
     const CToolBoxLang language(localeIdFromEnvironment());
@@ -219,15 +220,16 @@ std::string reportText(const std::vector<SummaryRow>& rows) {
         text += std::string(index == 0 ? "\n" : ",\n") + "  {\"serial\": " + jsonText(outcome.serialNumber) +
                 ", \"product\": " + jsonText(outcome.productName) +
                 ", \"old_version\": " + jsonText(outcome.oldVersion) +
-                ", \"new_version\": " + jsonText(outcome.newVersion) + ", \"result\": " +
-                (outcome.result == UpdateResult::Succeeded ? "\"ok\"" : "\"failed\"") + ", \"seconds\": " + seconds +
-                ", \"last_message\": " + jsonText(outcome.lastMessage) + "}";
+                ", \"new_version\": " + jsonText(outcome.newVersion) +
+                ", \"result\": " + (outcome.result == UpdateResult::Succeeded ? "\"ok\"" : "\"failed\"") +
+                ", \"seconds\": " + seconds + ", \"last_message\": " + jsonText(outcome.lastMessage) + "}";
     }
     return text + "\n]\n";
 }
 
 void printSummary(const std::vector<SummaryRow>& rows) {
-    const std::vector<std::string> head = {"serial", "product", "old version", "new version", "result", "seconds"};
+    const std::vector<std::string> head = {"serial",      "product", "old version",
+                                           "new version", "result",  "seconds"};
     std::vector<std::vector<std::string>> table = {head};
     for (const SummaryRow& row : rows) {
         const FirmwareOutcome& outcome = row.outcome;
@@ -235,9 +237,9 @@ void printSummary(const std::vector<SummaryRow>& rows) {
         std::snprintf(seconds, sizeof seconds, "%.1f", outcome.seconds);
         table.push_back({outcome.serialNumber, outcome.productName, outcome.oldVersion,
                          outcome.newVersion.empty() ? "-" : outcome.newVersion,
-                         !row.started                                   ? "not started"
+                         !row.started                                ? "not started"
                          : outcome.result == UpdateResult::Succeeded ? "ok"
-                                                                         : "failed",
+                                                                     : "failed",
                          seconds});
     }
     std::vector<std::size_t> widths(head.size(), 0);
@@ -247,8 +249,9 @@ void printSummary(const std::vector<SummaryRow>& rows) {
     for (const auto& line : table) {
         std::string text;
         for (std::size_t column = 0; column < line.size(); ++column)
-            text += column + 1 == line.size() ? line[column]
-                                              : line[column] + std::string(widths[column] + 2 - line[column].size(), ' ');
+            text += column + 1 == line.size()
+                        ? line[column]
+                        : line[column] + std::string(widths[column] + 2 - line[column].size(), ' ');
         std::printf("%s\n", text.c_str());
     }
     std::fflush(stdout);
@@ -281,7 +284,8 @@ std::vector<SummaryRow> summaryRows(CToolBoxDlg& window, const FirmwareUpdate& d
 
 // Lists every terminal through the add field and selects them all; false
 // when one was not found (shown).
-bool listAndSelect(ConsoleWindow& window, const Invocation& invocation, const std::vector<std::string>& terminals) {
+bool listAndSelect(ConsoleWindow& window, const Invocation& invocation,
+                   const std::vector<std::string>& terminals) {
     if (!window.start(invocation))
         return false;
     for (const std::string& text : terminals) {
@@ -318,7 +322,8 @@ bool awaitRun(FirmwareUpdate& dialog, ConsoleFirmwareView& lines) {
 
 int firmwareUpdate(const Invocation& invocation) {
     FirmwareArguments arguments;
-    if (const std::string error = readFirmwareArguments(invocation.arguments, FirmwareCommand::Update, arguments);
+    if (const std::string error =
+            readFirmwareArguments(invocation.arguments, FirmwareCommand::Update, arguments);
         !error.empty())
         return usageError(invocation, error);
     // A report that could not be written is known before any terminal is touched.
@@ -394,7 +399,8 @@ int firmwareUpdate(const Invocation& invocation) {
 std::vector<Subcommand> firmwareSubcommands() {
     return {
         {"firmware", "list",
-         "[--group N] [-a] firmware list [TERMINAL...] [--depot DIR] [--tcl V] [--server V] [--language L] [--replace-pcmcia]",
+         "[--group N] [-a] firmware list [TERMINAL...] [--depot DIR] [--tcl V] [--server V] [--language L] "
+         "[--replace-pcmcia]",
          "  Shows the versions and languages of the TCL and the server depot (the\n"
          "  folder DIR holding TCL, Server and pcmcia; default ./FirmwareDir) and which\n"
          "  ones an update would take: the last version and the first language unless\n"

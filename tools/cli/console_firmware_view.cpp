@@ -24,7 +24,8 @@ void ConsoleFirmwareView::slotHeader(int slot, const std::string& text) {
         std::string found;
         const std::string words = " " + text + " ";
         for (const std::string& serialNumber : serialNumbers_)
-            if (serialNumber.size() > found.size() && words.find(" " + serialNumber + " ") != std::string::npos)
+            if (serialNumber.size() > found.size() &&
+                words.find(" " + serialNumber + " ") != std::string::npos)
                 found = serialNumber;
         slotSerialNumbers_[slot] = found.empty() ? "slot " + std::to_string(slot + 1) : found;
     }
