@@ -334,6 +334,7 @@ int firmwareUpdate(const Invocation& invocation) {
     ConsoleWindow window(invocation);
     if (!listAndSelect(window, invocation, arguments.terminals))
         return kExitFailure;
+    window.progress.clear(); // the progress lines follow at the left margin
     const std::size_t selected = window.dialog.terminalList().size();
     ConsoleFirmwareView lines;
     std::vector<std::string> serialNumbers;
