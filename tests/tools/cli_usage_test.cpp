@@ -153,6 +153,12 @@ TEST(CliUsage, WrongCommandLinesAndRefusedFiles) {
         {"tcl 127.0.0.1 " + std::string(255, 'x'), 2, "a STATEMENT has at most 254 characters"},
         {"tcl 127.0.0.1 --quiet-ms x", 2, "--quiet-ms takes milliseconds"},
         {"tcl 127.0.0.1 --file folder", 1, "folder is a directory, not a regular file"},
+        {"firmware update --tcl V6.20", 2, "firmware update needs at least one TERMINAL"},
+        {"firmware update 127.0.0.1 --parallel 0", 2, "--parallel takes a number from 1 to 64"},
+        {"firmware list --replace-monitor", 2, "unknown option --replace-monitor"},
+        {"firmware list --depot", 2, "--depot needs a value"},
+        {"firmware update 127.0.0.1 --report /dev/null", 1, "/dev/null is a character device"},
+        {"firmware list", 1, "No TCL versions found!"}, // no FirmwareDir here
     };
     // A settings file that cannot be read must not stop subcommands that need none.
     const std::vector<Row> brokenSettingsRows = {

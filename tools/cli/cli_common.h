@@ -94,6 +94,7 @@ std::vector<Subcommand> setupSubcommands();    // config show, set, put
 std::vector<Subcommand> listSubcommands();     // search, add, read
 std::vector<Subcommand> actionSubcommands();   // reset, setip
 std::vector<Subcommand> tclSubcommands();      // tcl
+std::vector<Subcommand> firmwareSubcommands(); // firmware list, update
 
 // All of them, in the order the usage lists them.
 std::vector<Subcommand> allSubcommands();

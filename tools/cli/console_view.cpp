@@ -67,6 +67,7 @@ void ConsoleProgressLine::clear() {
 }
 
 MessageAnswer ConsoleMessageBoxes::show(const MessageBoxRequest& request) {
+    const std::lock_guard lock(mutex_);
     progress_.clear();
     if (request.icon == MessageIcon::Error)
         ++failures_;

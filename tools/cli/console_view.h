@@ -9,6 +9,7 @@
 #include "mainwindow/main_view.h"
 #include "platform/message_box.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -59,12 +60,14 @@ public:
     int warningsShown() const { return warnings_; }
 
 private:
+    // Boxes come from workers too (the firmware update's scheduler and updates).
+    std::mutex mutex_;
     ConsoleProgressLine& progress_;
     std::string subject_;
     std::optional<MessageAnswer> yesNoAnswer_;
     std::optional<MessageAnswer> okCancelAnswer_;
-    int failures_ = 0; // boxes with the error icon
-    int warnings_ = 0; // boxes with the exclamation icon
+    std::atomic<int> failures_ = 0; // boxes with the error icon
+    std::atomic<int> warnings_ = 0; // boxes with the exclamation icon
 };
 
 // The main window as kestrix-cli needs it: it keeps the rows the logic shows
@@ -87,7 +90,11 @@ public:
 
     // The path the save-file dialog answers; nothing: the dialog is cancelled.
     void setListFileAnswer(std::optional<std::string> path) { listFileAnswer_ = std::move(path); }
-    const std::vector<TerminalRow>& rows() const { return rows_; }
+    // A copy: the firmware update's workers redraw the list from their threads.
+    std::vector<TerminalRow> rows() const {
+        const std::lock_guard lock(rowsMutex_);
+        return rows_;
+    }
     int linesLeftOut() const { return linesLeftOut_; }
 
     void showStartWarning(const StartWarningTexts&) override {}
@@ -96,6 +103,7 @@ public:
     void setSelectorEntries(const std::vector<std::string>&, int) override {}
     void setPresentation(const ListPresentation&) override {}
     void showRows(const std::vector<TerminalRow>& rows, const std::vector<std::size_t>&) override {
+        const std::lock_guard lock(rowsMutex_);
         rows_ = rows;
     }
     void setControlsEnabled(bool) override {}
@@ -151,6 +159,7 @@ private:
     };
 
     ConsoleProgressLine& progress_;
+    mutable std::mutex rowsMutex_;
     std::vector<TerminalRow> rows_;
     std::optional<std::string> listFileAnswer_;
     int linesLeftOut_ = 0;
