@@ -72,6 +72,14 @@ void FirmUpd::configurationStep(const Terminal& terminal) {
     const std::string_view blockVersion =
         kConfigVersions[static_cast<std::size_t>(userParam_.actualVersionIndex())].text;
     if (blockVersion != list_.ConfigVersion) {
+        // The two versions of one layout differ in byte order only, and a
+        // conversion merely relabels: a block of the terminal's byte order
+        // labelled as the other would be read with every field reversed.
+        if (isBigEndianVersion(blockVersion) != isBigEndianVersion(list_.ConfigVersion)) {
+            trace("FirmUpd::run(): talmo.cfg %.*s und CONFIGVERSION %s haben verschiedene Byte-Reihenfolgen\n",
+                  static_cast<int>(blockVersion.size()), blockVersion.data(), list_.ConfigVersion.c_str());
+            failWith(kConvertFailed);
+        }
         if (!userParam_.setUserParamVersion(list_.ConfigVersion, terminal))
             failWith(kConvertFailed);
         blockState_ = BlockState::Converted;

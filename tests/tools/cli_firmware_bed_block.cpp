@@ -5,11 +5,11 @@
 namespace kestrix {
 
 std::vector<std::uint8_t> firmwareTestBlock() {
-    // Big-endian, as the sample depot's V6.21 expects: "6.20" would be
-    // relabelled "6.21" and then read in the other byte order.
-    const int index = test::versionIndex("6.21");
+    // Little-endian "6.20", the version the sample depot's firmware needs:
+    // group 4711, TCL port 3001.
+    const int index = test::versionIndex("6.20");
     UserParamBlock block = test::emptyBlock(index);
-    test::putItems(block, "60=1267 146=0bb9");
+    test::putItems(block, "60=6712 146=b90b");
     return test::firstBytes(test::withCrc(block, index), 1242);
 }
 

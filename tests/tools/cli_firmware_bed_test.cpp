@@ -24,7 +24,7 @@ using test::CliRun;
 
 } // namespace
 
-// A "6.21" talmo.cfg of maintenance group 4711 (cli_firmware_bed_block.cpp).
+// A "6.20" talmo.cfg of maintenance group 4711 (cli_firmware_bed_block.cpp).
 std::vector<std::uint8_t> firmwareTestBlock();
 
 namespace {
@@ -125,7 +125,7 @@ TEST_F(CliFirmwareOnBed, ListShowsTheDepotAndATerminalsFiles) {
               "monitor7450.bin  (sent only when the monitor is replaced)\n  " + depot + "tcl7450.bin\n  " +
               depot + "tables7450.dat\n  " + depot + "sprache_en.txt\n  " + depot +
               "default_en.tcl  (sent only when the terminal exchanges its default program)\n",
-          std::string("minimum monitor 2_00~, monitor file 2_10~, configuration version 6.21\n")})
+          std::string("minimum monitor 2_00~, monitor file 2_10~, configuration version 6.20\n")})
         EXPECT_NE(list.output.find(line), std::string::npos) << line << "in:\n" << list.output;
 }
 
