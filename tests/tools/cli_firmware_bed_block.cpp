@@ -4,12 +4,13 @@
 
 namespace kestrix {
 
-std::vector<std::uint8_t> firmwareTestBlock() {
-    // Little-endian "6.20", the version the sample depot's firmware needs:
-    // group 4711, TCL port 3001.
-    const int index = test::versionIndex("6.20");
+std::vector<std::uint8_t> firmwareTestBlock(const std::string& version) {
+    // Group 4711 and TCL port 3001 in the version's byte order ("6.20" is
+    // little-endian, the version the sample depot's firmware needs; "6.21"
+    // big-endian).
+    const int index = test::versionIndex(version);
     UserParamBlock block = test::emptyBlock(index);
-    test::putItems(block, "60=6712 146=b90b");
+    test::putItems(block, version == "6.21" ? "60=1267 146=0bb9" : "60=6712 146=b90b");
     return test::firstBytes(test::withCrc(block, index), 1242);
 }
 

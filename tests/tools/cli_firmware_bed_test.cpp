@@ -24,8 +24,8 @@ using test::CliRun;
 
 } // namespace
 
-// A "6.20" talmo.cfg of maintenance group 4711 (cli_firmware_bed_block.cpp).
-std::vector<std::uint8_t> firmwareTestBlock();
+// A talmo.cfg of maintenance group 4711 (cli_firmware_bed_block.cpp).
+std::vector<std::uint8_t> firmwareTestBlock(const std::string& version);
 
 namespace {
 
@@ -34,6 +34,7 @@ struct SimulatedTerminal {
     const char* monitorVersion;
     const char* group;
     const char* refusedWrites;
+    const char* blockVersion = "6.20";
 };
 // Terminal N answers at 10.77.0.(21 + N).
 constexpr SimulatedTerminal kTerminals[] = {
@@ -41,6 +42,7 @@ constexpr SimulatedTerminal kTerminals[] = {
     {"100202", "2.20", "4711", "0"},                               // newer monitor than the depot's 2.10
     {"100203", "2.05", "4711", "0"}, {"100204", "2.05", "1", "0"}, // another maintenance group
     {"100205", "2.05", "4711", "5"},                               // a file fails four times
+    {"100206", "2.05", "4711", "0", "6.21"}, // a big-endian block: the depot's "6.20" is of the other order
 };
 
 std::string address(std::size_t terminal) {
@@ -61,7 +63,7 @@ protected:
         for (std::size_t index = 0; index < std::size(kTerminals); ++index) {
             const SimulatedTerminal& simulated = kTerminals[index];
             directories_.push_back(std::make_unique<test::ScratchDirectory>());
-            directories_.back()->write("talmo.cfg", firmwareTestBlock());
+            directories_.back()->write("talmo.cfg", firmwareTestBlock(simulated.blockVersion));
             test::TerminalSetup terminal;
             terminal.ipv4 = address(index) + "/24";
             terminal.terminalSection = {{"serial_number", simulated.serialNumber},
@@ -147,6 +149,7 @@ TEST_F(CliFirmwareOnBed, UpdatesRefusesAndFailsAsTheDialogDoes) {
          1,
          {"Some terminal updates failed.", "100205  TALMO 7450-PZE  TCL 6.20     -            failed"}},
         {group + address(2) + " --tcl V7.00", 2, {"--tcl V7.00: the TCL depot holds V6.20, V6.21"}},
+        {group + address(5), 1, {"Converting talmo.cfg to required version failed."}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.words);
@@ -175,6 +178,10 @@ TEST_F(CliFirmwareOnBed, UpdatesRefusesAndFailsAsTheDialogDoes) {
     EXPECT_TRUE(received(2, "monitor7450.bin"));
     EXPECT_TRUE(received(1, "tcl7450.bin"));
     EXPECT_FALSE(received(3, "tcl7450.bin")) << "a refused selection updates no terminal";
+    // A block is never relabelled into the other byte order.
+    EXPECT_FALSE(received(5, "tcl7450.bin"));
+    std::ifstream kept(directories_[5]->path() / "talmo.cfg", std::ios::binary);
+    EXPECT_EQ(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(kept), {}), firmwareTestBlock("6.21"));
     const std::string three = reportLines("three.json");
     EXPECT_EQ(std::count(three.begin(), three.end(), '\n'), 3)
         << fileText(bed_->runDirectory() / "three.json");
