@@ -207,7 +207,7 @@ void FirmUpd::decideMonitorFiles(Terminal& terminal) {
         break;
     case MonitorChoice::Keep:
     case MonitorChoice::KeepAtMinimum:
-        list_.removeLeadingFiles(static_cast<std::size_t>(monitorFileCount(group)));
+        list_.removeMonitorFiles();
         if (monitorChoice_ == MonitorChoice::KeepAtMinimum)
             show(text(kSendingFilesText));
         trace("FirmUpd::run(): Monitor (und Bios) wird NICHT ersetzt\n");

@@ -142,8 +142,9 @@ void FirmUpd::waitAfterFile(Terminal& terminal, std::size_t index) {
         pause(kOldestPlatformPause);
         return;
     }
-    if (!replacesMonitor(monitorChoice_) ||
-        index >= static_cast<std::size_t>(terminal.restartingFirmwareFiles())) {
+    // Only a platform group that restarts after its monitor or BIOS file waits for it.
+    if (!replacesMonitor(monitorChoice_) || terminal.restartingFirmwareFiles() == 0 ||
+        !list_.isMonitorFile(index)) {
         pause(kBetweenFilesPause);
         return;
     }

@@ -49,6 +49,7 @@ FirmwareUpdate::~FirmwareUpdate() {
         // scheduler's destructor returns (its end message is lost).
         scheduler_->CancelSched();
         scheduler_.reset();
+        owner_.holdTerminalActions(false);
     } else {
         trace("~FirmwareUpdate() pSched == NULL\n");
     }
@@ -115,7 +116,9 @@ void FirmwareUpdate::OnInitDialog() {
     view_.load()->setOverallRange(static_cast<int>(selection_.size()));
     view_.load()->setCancelEnabled(true);
     const bool usable = fill == DepotFill::Filled;
-    view_.load()->setChoicesEnabled(usable);
+    // The lists stay: another version may be found.
+    view_.load()->setListsEnabled(true);
+    view_.load()->setOptionsEnabled(usable);
     view_.load()->setStartEnabled(usable);
 }
 
@@ -165,7 +168,8 @@ void FirmwareUpdate::OnOptions(UpdateOptions options) {
 void FirmwareUpdate::OnStart() {
     if (running())
         return;
-    view_.load()->setChoicesEnabled(false);
+    view_.load()->setListsEnabled(false);
+    view_.load()->setOptionsEnabled(false);
     view_.load()->setStartEnabled(false);
     view_.load()->setCancelEnabled(true);
     MessageBoxes& boxes = owner_.messageBoxes();
@@ -175,6 +179,7 @@ void FirmwareUpdate::OnStart() {
     try {
         scheduler_ =
             std::make_unique<SchedFirmUpd>(owner_, *this, selection_, *depot_, slots_, std::max(settings_.slotCount, 1));
+        owner_.holdTerminalActions(true);
     } catch (const SchedFirmUpd::SchedFirmUpdError& error) {
         boxes.show({kProductCaption, error.text, MessageIcon::Error});
     } catch (...) {
@@ -190,7 +195,8 @@ void FirmwareUpdate::cancelOrEnd() {
                                     failed ? MessageIcon::Error : MessageIcon::Information});
         return;
     }
-    view_.load()->setChoicesEnabled(false);
+    view_.load()->setListsEnabled(false);
+    view_.load()->setOptionsEnabled(false);
     view_.load()->setStartEnabled(false);
     view_.load()->setCancelEnabled(false);
     owner_.postIdleMessage();
@@ -230,6 +236,7 @@ void FirmwareUpdate::OnSchedFirmUpdEnd() {
     allSucceeded_ = scheduler_->allSucceeded();
     scheduler_.reset();
     trace("FirmwareUpdate::OnSchedFirmUpdEnd(): SchedFirmUpd wieder NULL\n");
+    owner_.holdTerminalActions(false);
     owner_.postIdleMessage();
 }
 

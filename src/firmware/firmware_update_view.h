@@ -20,8 +20,10 @@ public:
     // A list's entries and its selected one.
     virtual void showChoices(FirmwareChoice list, const std::vector<std::string>& entries,
                              std::size_t selected) = 0;
-    // The four lists and the two options.
-    virtual void setChoicesEnabled(bool enabled) = 0;
+    // The four lists.
+    virtual void setListsEnabled(bool enabled) = 0;
+    // The two options.
+    virtual void setOptionsEnabled(bool enabled) = 0;
     virtual void setStartEnabled(bool enabled) = 0;
     virtual void setCancelEnabled(bool enabled) = 0;
     // The overall bar: range 0..terminals, position 0.

@@ -33,9 +33,10 @@ bool monitorVersionDecides(int platformGroup);
 MonitorChoice decideMonitor(int platformGroup, const std::string& terminalKey, const std::string& fileKey,
                             const std::string& minimumKey, MonitorReplacement option);
 
-// Whether the choice sends the monitor files.
+// Whether the choice sends monitor files (after which a terminal of a
+// platform group with a monitor restarts by itself).
 constexpr bool replacesMonitor(MonitorChoice choice) {
-    return choice != MonitorChoice::Keep && choice != MonitorChoice::KeepAtMinimum;
+    return choice == MonitorChoice::Replace || choice == MonitorChoice::ReplaceOnLinux;
 }
 
 } // namespace kestrix

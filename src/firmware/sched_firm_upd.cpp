@@ -87,9 +87,12 @@ SchedFirmUpd::StartResult SchedFirmUpd::fillFreeSlots(std::size_t& next) {
             running_[slot] = starter_(*this, selection_[next], static_cast<int>(slot));
         } catch (const WorkerError& error) {
             trace("SchedFirmUpd::run(): FirmUpd-Konstruktor failed: %s\n", error.text.c_str());
+            // The selected terminals from here on are not updated: no success box.
+            allSucceeded_ = false;
             return StartResult::Failed;
         } catch (...) {
             trace("SchedFirmUpd::run(): any else exception\n");
+            allSucceeded_ = false;
             return StartResult::Failed;
         }
         ++next;
@@ -185,6 +188,13 @@ void SchedFirmUpd::onCancelSignalled() {
 
 void SchedFirmUpd::onRunFailed() {
     cleanup();
+    {
+        std::lock_guard lock(mutex_);
+        allSucceeded_ = false;
+    }
+    // The dialog waits for the end report to let the program end.
+    if (owner() != nullptr)
+        owner()->workerEnded(kEndCode);
 }
 
 void SchedFirmUpd::throwError(int code, const std::string& text) const {

@@ -184,6 +184,8 @@ bool UpdateFileComposer::takeSectionFiles(const TerminalFields& terminal, const 
         }
         if (rule.use == FileUse::LinuxMonitor)
             list.FileMonitorVersion = "0_01~";
+        if (key == "MONITOR" || key == "BIOS")
+            list.monitorFiles.push_back(list.files.size());
         list.files.push_back(path);
     }
     if (list.files.empty()) {

@@ -12,20 +12,34 @@ FirmwareDepotKind depotKindOf(const TerminalFields& terminal) {
                : FirmwareDepotKind::TCL;
 }
 
-void UpdateFileList::removeLeadingFiles(std::size_t count) {
-    count = std::min(count, files.size());
-    files.erase(files.begin(), files.begin() + static_cast<std::ptrdiff_t>(count));
-    if (defaultProgram) {
-        if (*defaultProgram < count)
-            defaultProgram.reset();
-        else
-            *defaultProgram -= count;
+bool UpdateFileList::isMonitorFile(std::size_t index) const {
+    return std::find(monitorFiles.begin(), monitorFiles.end(), index) != monitorFiles.end();
+}
+
+void UpdateFileList::removeMonitorFiles() {
+    std::vector<std::string> kept;
+    std::optional<std::size_t> keptDefault;
+    for (std::size_t index = 0; index < files.size(); ++index) {
+        if (isMonitorFile(index))
+            continue;
+        if (defaultProgram == index)
+            keptDefault = kept.size();
+        kept.push_back(std::move(files[index]));
     }
+    files = std::move(kept);
+    defaultProgram = keptDefault;
+    monitorFiles.clear();
 }
 
 void UpdateFileList::removeDefaultProgram() {
-    if (defaultProgram && *defaultProgram < files.size())
-        files.erase(files.begin() + static_cast<std::ptrdiff_t>(*defaultProgram));
+    if (defaultProgram && *defaultProgram < files.size()) {
+        const std::size_t removed = *defaultProgram;
+        files.erase(files.begin() + static_cast<std::ptrdiff_t>(removed));
+        std::erase(monitorFiles, removed);
+        for (std::size_t& index : monitorFiles)
+            if (index > removed)
+                --index;
+    }
     defaultProgram.reset();
 }
 

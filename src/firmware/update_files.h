@@ -45,9 +45,16 @@ struct UpdateFileList {
     // ("Defaultprogramm"), when one was added.
     std::optional<std::size_t> defaultProgram;
 
-    // Removes the first count files (the monitor and BIOS files of a
-    // terminal that keeps its monitor), keeping defaultProgram on its file.
-    void removeLeadingFiles(std::size_t count);
+    // The indexes in files of the monitor and BIOS files, in list order.
+    // A well-formed description names them first ("BIOS" and "MONITOR" sort
+    // before "TCL"), but the list is shortened by what the files are, not by
+    // where they stand.
+    std::vector<std::size_t> monitorFiles;
+
+    bool isMonitorFile(std::size_t index) const;
+    // Removes the monitor and BIOS files (of a terminal that keeps its
+    // monitor), keeping defaultProgram on its file.
+    void removeMonitorFiles();
     // Removes the default program's file, if one was added (for a terminal
     // that keeps its own program); every other file stays.
     void removeDefaultProgram();

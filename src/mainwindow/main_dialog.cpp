@@ -64,12 +64,27 @@ CToolBoxDlg::~CToolBoxDlg() {
 }
 
 void CToolBoxDlg::publishRows() {
+    std::vector<TerminalRow> rows = list_.rows(settings_.list);
     std::vector<std::size_t> selected;
     {
         const std::lock_guard lock(selectionMutex_);
         selected = selection_;
+        publishedRows_ = rows;
     }
-    view_.showRows(list_.rows(settings_.list), selected);
+    view_.showRows(rows, selected);
+}
+
+void CToolBoxDlg::publishKeptRows(std::optional<std::size_t> renewed) {
+    std::vector<TerminalRow> rows;
+    std::vector<std::size_t> selected;
+    {
+        const std::lock_guard lock(selectionMutex_);
+        if (renewed && *renewed < publishedRows_.size())
+            publishedRows_[*renewed] = terminalRow(list_.at(*renewed), settings_.list);
+        rows = publishedRows_;
+        selected = selection_;
+    }
+    view_.showRows(rows, selected);
 }
 
 MessageAnswer CToolBoxDlg::message(const std::string& text, MessageIcon icon, MessageButtons buttons,

@@ -156,6 +156,7 @@ public:
     void deselectEntry(std::size_t index) override;
     void redrawEntry(std::size_t index) override;
     void setWaitCursor(bool waiting) override { view_.setWaitCursor(waiting); }
+    void holdTerminalActions(bool held) override { view_.holdTerminalActions(held); }
     void postIdleMessage() override { view_.postIdleMessage(); }
 
     const TerminalList& terminalList() const { return list_; }
@@ -174,8 +175,12 @@ public:
 private:
     // The end both ways of closing lead to.
     bool endProgram();
-    // Sends the list's rows and the selection to the view.
+    // Sends the list's rows and the selection to the view (and keeps the rows).
     void publishRows();
+    // Sends the rows last published, one of them made anew from its record
+    // (or none), and the selection. For the firmware update's workers: each
+    // reads only the record it works on, never the other worker's.
+    void publishKeptRows(std::optional<std::size_t> renewed);
     // Shows a message box captioned "Kestrix IPv4+IPv6".
     MessageAnswer message(const std::string& text, MessageIcon icon,
                           MessageButtons buttons = MessageButtons::Ok, int defaultButton = 0);
@@ -247,6 +252,7 @@ private:
     // publishRows take the lock.
     std::mutex selectionMutex_;
     std::vector<std::size_t> selection_;
+    std::vector<TerminalRow> publishedRows_; // guarded by selectionMutex_
     std::vector<std::string> selectorEntries_;
     int selectorIndex_ = 0;
     int listFileIndex_ = 1;

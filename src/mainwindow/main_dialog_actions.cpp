@@ -62,12 +62,11 @@ void CToolBoxDlg::deselectEntry(std::size_t index) {
         const std::lock_guard lock(selectionMutex_);
         selection_.erase(std::remove(selection_.begin(), selection_.end(), index), selection_.end());
     }
-    publishRows();
+    publishKeptRows(std::nullopt);
 }
 
-void CToolBoxDlg::redrawEntry(std::size_t /*index*/) {
-    // The view redraws from a fresh copy of every row.
-    publishRows();
+void CToolBoxDlg::redrawEntry(std::size_t index) {
+    publishKeptRows(index);
 }
 
 std::optional<std::size_t> CToolBoxDlg::oneSelectedTerminal() {

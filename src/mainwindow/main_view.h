@@ -103,6 +103,9 @@ public:
     // The action buttons that work on the selected terminals.
     virtual void setActionButtonsEnabled(bool enabled) = 0;
     virtual void setWaitCursor(bool waiting) = 0;
+    // While held, the buttons that work on listed terminals (the action
+    // buttons, Status, TCL, IPv4 Setup) are disabled, whatever else says.
+    virtual void holdTerminalActions(bool held) = 0;
 
     // --- Detail pane ---
     virtual void showIdlePicture() = 0;

@@ -43,6 +43,9 @@ public:
     virtual void redrawEntry(std::size_t index) = 0;
 
     virtual void setWaitCursor(bool waiting) = 0;
+    // While held, no button that works on the listed terminals can be pressed
+    // (the firmware update's workers are using their records).
+    virtual void holdTerminalActions(bool held) = 0;
     // "MsgKRXIdle": the dialog has ended. The owner destroys the dialog
     // later, never inside this call, and shows its idle pane.
     virtual void postIdleMessage() = 0;

@@ -170,10 +170,15 @@ void FirmwareUpdateWidget::showChoices(FirmwareChoice list, const std::vector<st
     });
 }
 
-void FirmwareUpdateWidget::setChoicesEnabled(bool enabled) {
+void FirmwareUpdateWidget::setListsEnabled(bool enabled) {
     queue([this, enabled] {
         for (QComboBox* list : lists_)
             list->setEnabled(enabled);
+    });
+}
+
+void FirmwareUpdateWidget::setOptionsEnabled(bool enabled) {
+    queue([this, enabled] {
         replaceMonitor_->setEnabled(enabled);
         replacePcmcia_->setEnabled(enabled);
     });

@@ -35,7 +35,8 @@ public:
 
     // FirmwareUpdateView, on the widget's thread
     void showChoices(FirmwareChoice list, const std::vector<std::string>& entries, std::size_t selected) override;
-    void setChoicesEnabled(bool enabled) override;
+    void setListsEnabled(bool enabled) override;
+    void setOptionsEnabled(bool enabled) override;
     void setStartEnabled(bool enabled) override;
     void setCancelEnabled(bool enabled) override;
     void setOverallRange(int terminals) override;

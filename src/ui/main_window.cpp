@@ -148,6 +148,11 @@ void MainWindow::setActionButtonsEnabled(bool enabled) {
     updateEnabled();
 }
 
+void MainWindow::holdTerminalActions(bool held) {
+    terminalActionsHeld_ = held;
+    updateEnabled();
+}
+
 void MainWindow::setWaitCursor(bool waiting) {
     if (waiting == waitCursor_)
         return;
@@ -263,7 +268,11 @@ void MainWindow::updateEnabled() {
     for (QWidget* action : {static_cast<QWidget*>(reset_), static_cast<QWidget*>(setup_),
                             static_cast<QWidget*>(lbus_), static_cast<QWidget*>(keyboard_),
                             static_cast<QWidget*>(firmware_)})
-        action->setEnabled(actionButtonsEnabled_ && !operationRunning_);
+        action->setEnabled(actionButtonsEnabled_ && !operationRunning_ && !terminalActionsHeld_);
+    if (terminalActionsHeld_)
+        for (QWidget* control :
+             {static_cast<QWidget*>(status_), static_cast<QWidget*>(tcl_), static_cast<QWidget*>(setipa_)})
+            control->setEnabled(false);
     // An action dialog's view is the user's while its operation does not run.
     if (actionWidget_ != nullptr)
         actionWidget_->setEnabled(!operationRunning_);

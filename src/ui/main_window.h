@@ -61,6 +61,7 @@ public:
     void showRows(const std::vector<TerminalRow>& rows, const std::vector<std::size_t>& selected);
     void setControlsEnabled(bool enabled);
     void setActionButtonsEnabled(bool enabled);
+    void holdTerminalActions(bool held);
     void setWaitCursor(bool waiting);
     void showIdlePicture();
     void showTerminalDetails(const ShowTerminalText& text);
@@ -161,6 +162,7 @@ private:
 
     bool controlsEnabled_ = true;
     bool actionButtonsEnabled_ = true;
+    bool terminalActionsHeld_ = false;
     bool operationRunning_ = false;
     bool waitCursor_ = false;
     bool closeAllowed_ = false;

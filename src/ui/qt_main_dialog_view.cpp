@@ -138,6 +138,10 @@ void QtMainDialogView::showTclConsole(CTerminalTCL& console) {
     });
 }
 
+void QtMainDialogView::holdTerminalActions(bool held) {
+    onThreadOf(window_, [this, held] { window_.holdTerminalActions(held); });
+}
+
 void QtMainDialogView::showFirmwareUpdate(FirmwareUpdate& dialog) {
     onThreadOf(window_, [this, &dialog] {
         // The widget attaches itself to the dialog as it is made.

@@ -35,6 +35,7 @@ public:
         if (waiting)
             ++waitCursorShown;
     }
+    void holdTerminalActions(bool held) override { terminalActionsHeld = held; }
     void postIdleMessage() override { ++idleMessages; }
 
     RecordingMessageBoxes boxes;
@@ -44,6 +45,7 @@ public:
     bool waitCursor = false;
     int waitCursorShown = 0;
     int idleMessages = 0;
+    bool terminalActionsHeld = false;
     std::string directory = "/nonexistent";
 
 private:

@@ -345,24 +345,36 @@ TEST(FirmwareDepot, UpdateFilesFollowTheSectionTheReadersAndTheChoices) {
         EXPECT_EQ(list->FileMonitorVersion, c.fileMonitor);
         EXPECT_EQ(list->ConfigVersion, c.config);
         EXPECT_EQ(list->defaultProgram, c.defaultProgram);
+        // The sample depot's monitor and BIOS files are named by what they are.
+        std::vector<std::size_t> monitorFiles;
+        for (std::size_t index = 0; index < c.files.size(); ++index)
+            if (c.files[index].starts_with("$V/monitor") || c.files[index].starts_with("$V/bios"))
+                monitorFiles.push_back(index);
+        EXPECT_EQ(list->monitorFiles, monitorFiles);
     }
 }
 
 TEST(UpdateFileList, RemovingFilesKeepsTheDefaultProgramOnItsFile) {
     UpdateFileList list;
-    list.files = {"monitor", "tcl", "language", "default"};
-    list.defaultProgram = 3;
-    list.removeLeadingFiles(1);
-    EXPECT_EQ(list.defaultProgram, 2u);
+    list.files = {"tables", "bios", "monitor", "tcl", "language", "default"};
+    list.monitorFiles = {1, 2};
+    list.defaultProgram = 5;
+    list.removeMonitorFiles(); // by what they are: "tables" sorts before "BIOS" and stays
+    EXPECT_EQ(list.files, (std::vector<std::string>{"tables", "tcl", "language", "default"}));
+    EXPECT_EQ(list.defaultProgram, 3u);
     list.removeDefaultProgram();
-    EXPECT_EQ(list.files, (std::vector<std::string>{"tcl", "language"}));
     EXPECT_EQ(list.defaultProgram, std::nullopt);
     list.removeDefaultProgram(); // none added: the language file stays
-    EXPECT_EQ(list.files, (std::vector<std::string>{"tcl", "language"}));
+    EXPECT_EQ(list.files, (std::vector<std::string>{"tables", "tcl", "language"}));
+
+    // The default program before a monitor file: the monitor file's index follows.
+    list = {};
+    list.files = {"default", "monitor", "tcl"};
+    list.monitorFiles = {1};
     list.defaultProgram = 0;
-    list.removeLeadingFiles(5);
-    EXPECT_TRUE(list.files.empty());
-    EXPECT_EQ(list.defaultProgram, std::nullopt);
+    list.removeDefaultProgram();
+    EXPECT_TRUE(list.isMonitorFile(0));
+    EXPECT_FALSE(list.isMonitorFile(1));
 }
 
 } // namespace

@@ -42,6 +42,7 @@ TEST(MonitorDecision, ByPlatformVersionsAndOption) {
     EXPECT_FALSE(monitorVersionDecides(6));
     EXPECT_FALSE(monitorVersionDecides(4));
     EXPECT_FALSE(replacesMonitor(MonitorChoice::KeepAtMinimum));
+    EXPECT_FALSE(replacesMonitor(MonitorChoice::NoMonitorFiles)); // no restart to wait for
     EXPECT_TRUE(replacesMonitor(MonitorChoice::ReplaceOnLinux));
 }
 

@@ -37,6 +37,7 @@ public:
     void deselectEntry(std::size_t index) override { deselected.push_back(index); }
     void redrawEntry(std::size_t) override {}
     void setWaitCursor(bool) override {}
+    void holdTerminalActions(bool) override {}
     void postIdleMessage() override {}
 
     void workerEnded(int code) override {
@@ -221,10 +222,12 @@ TEST_F(Scheduler, CancelLetsTheRunningUpdatesFinishAndStartsNoOther) {
     EXPECT_TRUE(trace_.contains("SchedFirmUpd::run(): WaitForSingleObject() Abbruch Event erhalten\n"));
 }
 
-TEST_F(Scheduler, OneFailureMakesTheFinalBoxAnErrorAndATerminalThatCannotStartEndsTheStarts) {
+// Both a failed update and a terminal that could not start make the final
+// box an error: terminals that were never updated are no success.
+TEST_F(Scheduler, AFailureOrATerminalThatCannotStartMakesTheFinalBoxAnError) {
     auto scheduler = start({0, 1, 2, 3}, 3, 2);
     EXPECT_EQ(updates_.waitForStarts(2), (Starts{{0, 0}, {1, 1}}));
-    updates_.finish(0, UpdateResult::Failed);
+    updates_.finish(0, UpdateResult::Succeeded);
     updates_.finish(1, UpdateResult::Succeeded);
     EXPECT_EQ(waitForEnd(), "Firmwareupdates zum Teil fehlerhaft. Siehe Terminalliste.");
     EXPECT_EQ(owner_.boxes_.shown.back().icon, MessageIcon::Error);

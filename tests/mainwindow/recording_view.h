@@ -111,6 +111,7 @@ public:
         firmwareUpdate = &dialog;
         detail = "firmware";
     }
+    void holdTerminalActions(bool held) override { terminalActionsHeld = held; }
     void setActionStatusLine(const std::string&) override {}
     void closeActionDialog() override {
         if (tclConsole != nullptr)
@@ -179,6 +180,7 @@ public:
     };
     CTerminalSetup* setupEditor = nullptr;
     FirmwareUpdate* firmwareUpdate = nullptr;
+    bool terminalActionsHeld = false;
     SetupView setupView;
     RecordingTclView tclView;
     int tclLogins = 0;

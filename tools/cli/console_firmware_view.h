@@ -42,7 +42,8 @@ public:
     void advanceOverall() override {}
 
     void showChoices(FirmwareChoice, const std::vector<std::string>&, std::size_t) override {}
-    void setChoicesEnabled(bool) override {}
+    void setListsEnabled(bool) override {}
+    void setOptionsEnabled(bool) override {}
     void setStartEnabled(bool enabled) override;
     void setCancelEnabled(bool) override {}
     void setOverallRange(int) override {}

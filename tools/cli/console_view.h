@@ -130,6 +130,8 @@ public:
     // line's view to it (kestrix-cli firmware update); without it the
     // dialog cannot be shown (std::logic_error).
     void showFirmwareUpdate(FirmwareUpdate& dialog) override;
+    // The command line has no buttons to hold.
+    void holdTerminalActions(bool) override {}
     std::function<void(FirmwareUpdate&)> onFirmwareUpdate;
     void setActionStatusLine(const std::string& text) override;
     void closeActionDialog() override;
