@@ -155,6 +155,7 @@ void updateTwoTerminals() {
     ASSERT_TRUE(test::processEventsUntil([&] { return slotRunning(0) && slotRunning(1); },
                                          std::chrono::minutes(2)));
     saveScreenshot(window, "firmware_running.png");
+    EXPECT_EQ(window.size(), QSize(MainWindow::kWidth, MainWindow::kHeight)); // the dialog fits the pane
     window.close(); // refused while the updates run
     ASSERT_TRUE(test::processEventsUntil([&] { return !boxes.texts().empty(); }, std::chrono::seconds(30)));
     EXPECT_TRUE(window.isVisible());
