@@ -9,8 +9,6 @@
 #include "ui/toolbox_app.h"
 
 #include <QComboBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMessageBox>
@@ -21,7 +19,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -39,21 +36,9 @@ namespace kestrix {
 namespace {
 
 namespace fs = std::filesystem;
+using test::child;
 
-void saveScreenshot(QWidget& window, const char* name) {
-    QCoreApplication::processEvents();
-    const QString file = QStringLiteral(KESTRIX_ARTIFACTS_DIRECTORY "/") + QString::fromLatin1(name);
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
-    EXPECT_TRUE(window.grab().save(file));
-    std::printf("screenshot: %s\n", file.toLocal8Bit().constData());
-}
 
-template <typename Widget> Widget& child(QWidget& parent, const QString& name) {
-    auto* widget = parent.findChild<Widget*>(name);
-    if (widget == nullptr)
-        throw std::runtime_error("no control " + name.toStdString());
-    return *widget;
-}
 
 // A 7450 and a 7100, both with a monitor older than the depot's (so each
 // gets its monitor, and the 7100 its BIOS, and restarts after it) and a
@@ -105,8 +90,9 @@ void updateTwoTerminals() {
     MainWindow& window = toolBox.window();
     test::MessageBoxWatcher boxes([&window](QMessageBox& box) {
         // The dialog as the scheduler leaves it, under its final box.
-        if (box.text() == QStringLiteral("All firmware updates succeeded."))
-            saveScreenshot(window, "firmware_done.png");
+        if (box.text() == QStringLiteral("All firmware updates succeeded.")) {
+            EXPECT_TRUE(test::saveScreenshot(window, "firmware_done.png"));
+        }
         return box.button(QMessageBox::Ok);
     });
     const auto waitForOperation = [&] {
@@ -154,7 +140,7 @@ void updateTwoTerminals() {
     };
     ASSERT_TRUE(test::processEventsUntil([&] { return slotRunning(0) && slotRunning(1); },
                                          std::chrono::minutes(2)));
-    saveScreenshot(window, "firmware_running.png");
+    EXPECT_TRUE(test::saveScreenshot(window, "firmware_running.png"));
     EXPECT_EQ(window.size(), QSize(MainWindow::kWidth, MainWindow::kHeight)); // the dialog fits the pane
     window.close(); // refused while the updates run
     ASSERT_TRUE(test::processEventsUntil([&] { return !boxes.texts().empty(); }, std::chrono::seconds(30)));
