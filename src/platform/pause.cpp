@@ -1,11 +1,18 @@
 #include "platform/pause.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <string>
 #include <thread>
 
 namespace kestrix {
+
+namespace {
+
+std::atomic<long long> pausedMicroseconds{0};
+
+} // namespace
 
 double parseTimeScale(const char* text) {
     if (text == nullptr || *text == '\0')
@@ -31,8 +38,14 @@ std::chrono::microseconds scaledPause(int milliseconds) {
 
 void pause(int milliseconds) {
     auto length = scaledPause(milliseconds);
-    if (length > std::chrono::microseconds::zero())
+    if (length > std::chrono::microseconds::zero()) {
+        pausedMicroseconds.fetch_add(length.count(), std::memory_order_relaxed);
         std::this_thread::sleep_for(length);
+    }
+}
+
+std::chrono::microseconds pausedInTotal() {
+    return std::chrono::microseconds(pausedMicroseconds.load(std::memory_order_relaxed));
 }
 
 } // namespace kestrix

@@ -22,4 +22,8 @@ double parseTimeScale(const char* text);
 // The scaled length of a pause of the given milliseconds.
 std::chrono::microseconds scaledPause(int milliseconds);
 
+// The scaled time that every pause of the process has asked for so far,
+// summed over all threads (a benchmark sets it against a run's wall time).
+std::chrono::microseconds pausedInTotal();
+
 } // namespace kestrix

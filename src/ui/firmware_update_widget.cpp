@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <utility>
@@ -21,6 +22,9 @@
 namespace kestrix {
 
 namespace {
+
+// How often the scheduler's end looks again whether the window's operation has ended.
+constexpr int kEndRetryMilliseconds = 50;
 
 QPushButton* dialogButton(const std::string& text, const char* name, QWidget* parent) {
     auto* button = new QPushButton(qtText(text), parent);
@@ -40,8 +44,9 @@ QProgressBar* progressBar(const QString& name, QWidget* parent) {
 
 } // namespace
 
-FirmwareUpdateWidget::FirmwareUpdateWidget(FirmwareUpdate& dialog, QWidget* parent)
-    : QWidget(parent), dialog_(dialog) {
+FirmwareUpdateWidget::FirmwareUpdateWidget(FirmwareUpdate& dialog, std::function<bool()> operationRunning,
+                                           QWidget* parent)
+    : QWidget(parent), dialog_(dialog), operationRunning_(std::move(operationRunning)) {
     setObjectName(QStringLiteral("firmwareUpdate"));
     const FirmwareUpdateTexts& texts = dialog_.texts();
     QLabel* heading = plainLabel(texts.heading, this);
@@ -67,7 +72,9 @@ FirmwareUpdateWidget::FirmwareUpdateWidget(FirmwareUpdate& dialog, QWidget* pare
 
     overall_ = progressBar(QStringLiteral("overall"), this);
     auto* overallRow = new QHBoxLayout;
-    overallRow->addWidget(plainLabel(texts.allSelected, this));
+    QLabel* allSelected = plainLabel(texts.allSelected, this);
+    allSelected->setWordWrap(false); // the bar gives way, not the label
+    overallRow->addWidget(allSelected);
     overallRow->addWidget(overall_, 1);
 
     auto* slotRow = new QHBoxLayout;
@@ -200,7 +207,15 @@ void FirmwareUpdateWidget::setOverallRange(int terminals) {
 }
 
 void FirmwareUpdateWidget::postSchedulerEnd() {
-    QMetaObject::invokeMethod(this, [this] { dialog_.OnSchedFirmUpdEnd(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this] { deliverSchedulerEnd(); }, Qt::QueuedConnection);
+}
+
+void FirmwareUpdateWidget::deliverSchedulerEnd() {
+    if (operationRunning_()) {
+        QTimer::singleShot(kEndRetryMilliseconds, this, [this] { deliverSchedulerEnd(); });
+        return;
+    }
+    dialog_.OnSchedFirmUpdEnd();
 }
 
 void FirmwareUpdateWidget::slotLabel(int slot, const std::string& text) {

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <vector>
 
 class QCheckBox;
@@ -24,13 +25,16 @@ namespace kestrix {
 // The update workers' calls (the slots, the overall bar, the scheduler's end)
 // arrive on their threads; each is queued to this widget's thread with its
 // values, so a worker never waits for the window and a call that arrives
-// after the widget has gone is dropped. It decides nothing: the lists, the
+// after the widget has gone is dropped. The scheduler's end enters the
+// dialog's logic: while an operation of the window runs in the logic (closing
+// the window asks the dialog from a worker), it waits until that has ended.
+// It decides nothing: the lists, the
 // texts and every rule are the dialog's. It attaches itself to the dialog
 // when made; the frame destroys it when the dialog has ended.
 class FirmwareUpdateWidget : public QWidget, public FirmwareUpdateView {
     Q_OBJECT
 public:
-    FirmwareUpdateWidget(FirmwareUpdate& dialog, QWidget* parent);
+    FirmwareUpdateWidget(FirmwareUpdate& dialog, std::function<bool()> operationRunning, QWidget* parent);
     ~FirmwareUpdateWidget() override;
 
     // FirmwareUpdateView, on the widget's thread
@@ -68,8 +72,10 @@ private:
     template <typename Call> void queue(Call call);
     SlotControls* slotAt(int slot);
     void optionsChanged();
+    void deliverSchedulerEnd();
 
     FirmwareUpdate& dialog_;
+    const std::function<bool()> operationRunning_;
     std::array<QComboBox*, 4> lists_{};
     QCheckBox* replaceMonitor_;
     QCheckBox* replacePcmcia_;

@@ -146,12 +146,16 @@ void MainWindow::buildLayout() {
     left->setContentsMargins(0, 0, 0, 0);
     leftColumn->setFixedWidth(kLeftColumnWidth);
 
+    // The action buttons go on in the second row: one row of them is wider
+    // than the pane beside the list.
     auto* actionRow = new QHBoxLayout;
-    for (QPushButton* action : {reset_, setup_, tcl_, lbus_, setipa_, firmware_, keyboard_})
+    for (QPushButton* action : {reset_, setup_, tcl_, lbus_, setipa_})
         actionRow->addWidget(action);
     actionRow->addStretch(1);
 
     auto* buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(firmware_);
+    buttonRow->addWidget(keyboard_);
     buttonRow->addWidget(status_);
     buttonRow->addWidget(help_);
     buttonRow->addWidget(information_);

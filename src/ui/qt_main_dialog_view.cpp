@@ -145,7 +145,7 @@ void QtMainDialogView::holdTerminalActions(bool held) {
 void QtMainDialogView::showFirmwareUpdate(FirmwareUpdate& dialog) {
     onThreadOf(window_, [this, &dialog] {
         // The widget attaches itself to the dialog as it is made.
-        window_.showActionWidget(new FirmwareUpdateWidget(dialog, nullptr));
+        window_.showActionWidget(new FirmwareUpdateWidget(dialog, operationRunning_, nullptr));
     });
 }
 

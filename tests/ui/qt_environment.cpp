@@ -1,10 +1,13 @@
 #include "ui/qt_environment.h"
 
 #include <QAbstractButton>
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 
+#include <cstdio>
 #include <thread>
 
 namespace kestrix::test {
@@ -16,6 +19,15 @@ QtApplication::QtApplication() {
 }
 
 QtApplication::~QtApplication() = default;
+
+bool saveScreenshot(QWidget& widget, const char* name) {
+    QCoreApplication::processEvents();
+    const QString file = QStringLiteral(KESTRIX_ARTIFACTS_DIRECTORY "/") + QString::fromLatin1(name);
+    if (!QDir().mkpath(QFileInfo(file).path()) || !widget.grab().save(file))
+        return false;
+    std::printf("screenshot: %s\n", file.toLocal8Bit().constData());
+    return true;
+}
 
 bool processEventsUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QApplication>
+#include <QString>
+#include <QWidget>
 
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -28,6 +31,18 @@ private:
     char* argv_[2] = {name_, nullptr};
     std::unique_ptr<QApplication> application_;
 };
+
+// Saves a picture of the widget as it is painted now as NAME under the test
+// artifacts directory; false when that fails.
+bool saveScreenshot(QWidget& widget, const char* name);
+
+// The child control of that object name; throws std::runtime_error when there is none.
+template <typename Widget> Widget& child(QWidget& parent, const QString& name) {
+    auto* widget = parent.findChild<Widget*>(name);
+    if (widget == nullptr)
+        throw std::runtime_error("no control " + name.toStdString());
+    return *widget;
+}
 
 // Processes events until condition holds or the time is up; false then.
 bool processEventsUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit);
