@@ -68,6 +68,7 @@ public:
     void deselectEntry(std::size_t) override {}
     void redrawEntry(std::size_t) override {}
     void setWaitCursor(bool) override {}
+    void holdTerminalActions(bool) override {}
     void postIdleMessage() override {}
     MessageAnswer show(const MessageBoxRequest& request) override {
         std::printf("  box: %s\n", request.text.c_str());
@@ -87,7 +88,8 @@ private:
 class TimingView : public FirmwareUpdateView {
 public:
     void showChoices(FirmwareChoice, const std::vector<std::string>&, std::size_t) override {}
-    void setChoicesEnabled(bool) override {}
+    void setListsEnabled(bool) override {}
+    void setOptionsEnabled(bool) override {}
     void setStartEnabled(bool) override {}
     void setCancelEnabled(bool) override {}
     void setOverallRange(int) override {}
