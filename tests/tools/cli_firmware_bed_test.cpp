@@ -199,6 +199,14 @@ TEST_F(CliFirmwareOnBed, UpdatesRefusesAndFailsAsTheDialogDoes) {
     EXPECT_NE(listed.output.find("TCL 6.21"), std::string::npos) << listed.output;
 }
 
+// With the option a monitor newer than the depot's is replaced by the
+// depot's older one (which is above the firmware's minimum).
+TEST_F(CliFirmwareOnBed, TheOptionReplacesANewerMonitor) {
+    const CliRun run = cli("--group 4711 firmware update " + address(1) + " --replace-monitor");
+    EXPECT_EQ(run.exitCode, 0) << run.output << run.errors;
+    EXPECT_TRUE(received(1, "monitor7450.bin"));
+}
+
 TEST_F(CliFirmwareOnBed, AnInterruptLetsTheRunningUpdateFinishAndStartsNoOther) {
     test::BackgroundProcess run = test::BackgroundProcess::startProgram(
         {test::toolPath("ip"), "netns", "exec", bed_->pcNamespace(), "sh", "-c",
