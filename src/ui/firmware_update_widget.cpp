@@ -3,6 +3,7 @@
 #include "ui/plain_label.h"
 #include "ui/setup_controls.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -211,7 +212,10 @@ void FirmwareUpdateWidget::postSchedulerEnd() {
 }
 
 void FirmwareUpdateWidget::deliverSchedulerEnd() {
-    if (operationRunning_()) {
+    // Not inside a window operation, and not inside a box (the Cancel box's
+    // own event loop would otherwise end the dialog, and destroy this widget,
+    // under the click that opened the box).
+    if (operationRunning_() || QApplication::activeModalWidget() != nullptr) {
         QTimer::singleShot(kEndRetryMilliseconds, this, [this] { deliverSchedulerEnd(); });
         return;
     }

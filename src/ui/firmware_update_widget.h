@@ -67,11 +67,12 @@ private:
 
     QWidget* buildChoices();
     QWidget* buildSlot(int slot);
-    // Runs the call on the widget's thread later (at once when already there
-    // is not wanted: the order of a worker's calls must stay).
+    // Runs the call on the widget's thread: at once when called there, else
+    // queued (a worker's calls keep their order and never wait).
     template <typename Call> void queue(Call call);
     SlotControls* slotAt(int slot);
     void optionsChanged();
+    // The scheduler's end to the dialog, once no window operation runs and no box is open.
     void deliverSchedulerEnd();
 
     FirmwareUpdate& dialog_;
