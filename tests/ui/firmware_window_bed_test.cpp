@@ -95,12 +95,8 @@ void updateTwoTerminals() {
         }
         return box.button(QMessageBox::Ok);
     });
-    const auto waitForOperation = [&] {
-        return test::processEventsUntil([&] { return !toolBox.operationRunning(); },
-                                        std::chrono::minutes(4));
-    };
     window.searchButton().click();
-    ASSERT_TRUE(waitForOperation());
+    ASSERT_TRUE(test::waitForWindowOperation(toolBox));
     const std::vector<TerminalRow>& rows = window.terminalList().rowModel().rows();
     ASSERT_EQ(rows.size(), 2u);
     for (const TerminalRow& row : rows)
@@ -113,7 +109,7 @@ void updateTwoTerminals() {
         QItemSelectionModel::ClearAndSelect);
     ASSERT_EQ(toolBox.dialog().selection().size(), 2u);
     window.firmwareButton().click();
-    ASSERT_TRUE(waitForOperation());
+    ASSERT_TRUE(test::waitForWindowOperation(toolBox));
     auto* dialog = qobject_cast<FirmwareUpdateWidget*>(window.shownDetail());
     ASSERT_NE(dialog, nullptr) << boxes.texts().size() << " messages";
     auto& tclVersion = child<QComboBox>(*dialog, QStringLiteral("tclVersion"));

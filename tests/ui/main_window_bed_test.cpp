@@ -156,10 +156,6 @@ TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow)
         MainWindow& window = toolBox.window();
         ASSERT_TRUE(window.isVisible());
         EXPECT_EQ(window.size(), QSize(MainWindow::kWidth, MainWindow::kHeight)); // the controls fit it
-        const auto waitForOperation = [&] {
-            return test::processEventsUntil([&] { return !toolBox.operationRunning(); },
-                                            std::chrono::minutes(4));
-        };
         const std::vector<TerminalRow>& rows = window.terminalList().rowModel().rows();
         EXPECT_TRUE(setupTabsWithoutView().empty());
         EXPECT_FALSE(child<QPushButton>(window, "setup").isHidden());
@@ -210,7 +206,7 @@ TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow)
             login.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
         });
         window.resetButton().click();
-        ASSERT_TRUE(waitForOperation());
+        ASSERT_TRUE(test::waitForWindowOperation(toolBox));
         loginDriver.stop();
         EXPECT_EQ(logins, 1);
         auto* reset = qobject_cast<ResetDialogView*>(window.shownDetail());
@@ -222,7 +218,7 @@ TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow)
         // Its OK restarts the terminal while the window keeps painting.
         child<QPushButton>(*reset, "ok").click();
         EXPECT_TRUE(toolBox.operationRunning());
-        ASSERT_TRUE(waitForOperation());
+        ASSERT_TRUE(test::waitForWindowOperation(toolBox));
         EXPECT_TRUE(
             test::processEventsUntil([&] { return boxes.texts().size() == 2; }, std::chrono::seconds(10)));
         EXPECT_EQ(boxes.texts().back(), "Reset executed.");
@@ -247,7 +243,7 @@ TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow)
         EXPECT_TRUE(test::saveScreenshot(window, "set_ip_address_dialog.png"));
         child<QPushButton>(*setIP, "ok").click();
         EXPECT_TRUE(toolBox.operationRunning());
-        ASSERT_TRUE(waitForOperation());
+        ASSERT_TRUE(test::waitForWindowOperation(toolBox));
         ASSERT_EQ(rows.size(), 6u);
         EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](const TerminalRow& row) {
             return row.serialColumn == "SN: 100132" && row.addressLine == "10.77.0.60";
@@ -265,7 +261,7 @@ TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow)
         });
         child<QPushButton>(window, "maintenanceGroup").click();
         EXPECT_TRUE(toolBox.operationRunning());
-        EXPECT_TRUE(waitForOperation());
+        EXPECT_TRUE(test::waitForWindowOperation(toolBox));
         EXPECT_EQ(toolBox.dialog().engine().getT7000ipMaintGroup(), 7);
         EXPECT_EQ(rows.size(), 6u);
 
@@ -297,12 +293,8 @@ TEST_F(MainWindowOnBed, SetupEditorThroughTheWindow) {
         });
         ASSERT_TRUE(toolBox.initInstance());
         MainWindow& window = toolBox.window();
-        const auto waitForOperation = [&] {
-            return test::processEventsUntil([&] { return !toolBox.operationRunning(); },
-                                            std::chrono::minutes(4));
-        };
         window.searchButton().click();
-        ASSERT_TRUE(waitForOperation());
+        ASSERT_TRUE(test::waitForWindowOperation(toolBox));
         const std::vector<TerminalRow>& rows = window.terminalList().rowModel().rows();
         const auto row = std::find_if(rows.begin(), rows.end(),
                                       [](const TerminalRow& entry) { return entry.serialColumn == "SN: 100131"; });
@@ -319,7 +311,7 @@ TEST_F(MainWindowOnBed, SetupEditorThroughTheWindow) {
         const auto openEditor = [&]() -> SetupEditorWidget* {
             window.terminalList().setCurrentIndex(window.terminalList().model()->index(listRow, 0));
             window.setupButton().click();
-            EXPECT_TRUE(waitForOperation());
+            EXPECT_TRUE(test::waitForWindowOperation(toolBox));
             return qobject_cast<SetupEditorWidget*>(window.shownDetail());
         };
         SetupEditorWidget* editor = openEditor();
@@ -361,7 +353,7 @@ TEST_F(MainWindowOnBed, SetupEditorThroughTheWindow) {
             child<QLineEdit>(*editor, (std::string(point) + "PosixRule").c_str()).setText(QString::fromLatin1(rule));
         }
         child<QPushButton>(*editor, "ok").click();
-        ASSERT_TRUE(waitForOperation());
+        ASSERT_TRUE(test::waitForWindowOperation(toolBox));
         ASSERT_FALSE(boxes.texts().empty());
         EXPECT_EQ(boxes.texts().back(), "Configuration file installed.");
         std::ifstream packetIni(files_ / "packet.ini");
@@ -408,12 +400,8 @@ TEST_F(MainWindowOnBed, TclConsoleThroughTheWindow) {
         });
         ASSERT_TRUE(toolBox.initInstance());
         MainWindow& window = toolBox.window();
-        const auto waitForOperation = [&] {
-            return test::processEventsUntil([&] { return !toolBox.operationRunning(); },
-                                            std::chrono::minutes(4));
-        };
         window.searchButton().click();
-        ASSERT_TRUE(waitForOperation());
+        ASSERT_TRUE(test::waitForWindowOperation(toolBox));
         const auto select = [&](const std::string& serialColumn) {
             const std::vector<TerminalRow>& rows = window.terminalList().rowModel().rows();
             const auto row = std::find_if(rows.begin(), rows.end(), [&](const TerminalRow& entry) {
@@ -425,7 +413,7 @@ TEST_F(MainWindowOnBed, TclConsoleThroughTheWindow) {
         };
         const auto openConsole = [&]() -> TerminalTclView* {
             window.tclButton().click();
-            EXPECT_TRUE(waitForOperation());
+            EXPECT_TRUE(test::waitForWindowOperation(toolBox));
             auto* console = qobject_cast<TerminalTclView*>(window.shownDetail());
             const auto shows = [console](const QString& text) {
                 return test::processEventsUntil(
@@ -453,7 +441,7 @@ TEST_F(MainWindowOnBed, TclConsoleThroughTheWindow) {
         statement.setFocus();
         QKeyEvent returnKey(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
         QApplication::sendEvent(window.focusWidget(), &returnKey);
-        ASSERT_TRUE(waitForOperation());
+        ASSERT_TRUE(test::waitForWindowOperation(toolBox));
         auto& output = child<QPlainTextEdit>(*console, "output");
         EXPECT_TRUE(test::processEventsUntil(
             [&] { return output.toPlainText().contains(QStringLiteral("Answer from the terminal")); },
@@ -467,7 +455,7 @@ TEST_F(MainWindowOnBed, TclConsoleThroughTheWindow) {
         // The terminal ends the connection: the console sees it at its next poll.
         statement.setEditText(QStringLiteral("BYE:"));
         child<QPushButton>(*console, "send").click();
-        ASSERT_TRUE(waitForOperation());
+        ASSERT_TRUE(test::waitForWindowOperation(toolBox));
         EXPECT_TRUE(
             test::processEventsUntil([&] { return !boxes.texts().empty(); }, std::chrono::seconds(10)));
         EXPECT_EQ(boxes.texts(), std::vector<std::string>{"Connection to terminal is closed."});
@@ -475,7 +463,7 @@ TEST_F(MainWindowOnBed, TclConsoleThroughTheWindow) {
         EXPECT_EQ(child<QPushButton>(*console, "connection").text(), QStringLiteral("Connect"));
         EXPECT_FALSE(child<QPushButton>(*console, "send").isEnabled());
         child<QToolButton>(*console, "close").click();
-        ASSERT_TRUE(waitForOperation());
+        ASSERT_TRUE(test::waitForWindowOperation(toolBox));
         EXPECT_TRUE(test::processEventsUntil(
             [&] { return qobject_cast<TerminalTclView*>(window.shownDetail()) == nullptr; },
             std::chrono::seconds(10)));

@@ -1,5 +1,7 @@
 #include "ui/qt_environment.h"
 
+#include "ui/toolbox_app.h"
+
 #include <QAbstractButton>
 #include <QDir>
 #include <QFileInfo>
@@ -59,5 +61,9 @@ MessageBoxWatcher::MessageBoxWatcher(Answer answer) : timer_(std::make_unique<Ti
 }
 
 MessageBoxWatcher::~MessageBoxWatcher() = default;
+
+bool waitForWindowOperation(const CToolBoxApp& toolBox) {
+    return processEventsUntil([&] { return !toolBox.operationRunning(); }, std::chrono::minutes(4));
+}
 
 } // namespace kestrix::test

@@ -14,6 +14,10 @@
 class QAbstractButton;
 class QMessageBox;
 
+namespace kestrix {
+class CToolBoxApp;
+}
+
 namespace kestrix::test {
 
 // The QApplication of a test executable on the offscreen platform (unless
@@ -46,6 +50,9 @@ template <typename Widget> Widget& child(QWidget& parent, const QString& name) {
 
 // Processes events until condition holds or the time is up; false then.
 bool processEventsUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit);
+// Processes events until the window's operation (a search, an action's
+// button or OK) has ended; false when it still runs after four minutes.
+bool waitForWindowOperation(const CToolBoxApp& toolBox);
 
 // Watches for message boxes while it lives: each box that becomes the active
 // modal window is recorded and answered by answer (a button of the box, or
