@@ -4,11 +4,14 @@
 // writes as that form can tell it: the XML form by name, MAP by pair, COM by
 // code, with its texts kept by XML.
 #include "keyboard/keyb_file.h"
+#include "platform/trace.h"
 
 #include "check.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <span>
 #include <string>
 
@@ -34,6 +37,12 @@ KeyIndex asForm(KeybSaveForm form, KeyIndex key) {
 bool fits(const std::string& text, std::size_t limit) { return !text.empty() && text.size() <= limit; }
 
 } // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    if (std::getenv("KESTRIX_FUZZ_TRACE") != nullptr)
+        setTraceFile(stderr);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > kKeybBufferSize)
