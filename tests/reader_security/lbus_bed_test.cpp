@@ -31,11 +31,12 @@ protected:
             directories_.push_back(std::make_unique<test::ScratchDirectory>());
             test::TerminalSetup terminal;
             terminal.ipv4 = address(serialNumber) + "/24";
-            terminal.terminalSection = {{"serial_number", serialNumber}, {"product", "TALMO 7460"},
-                                        {"kind", "PZE"},                 {"firmware_version", "6.20"},
-                                        {"security_id", "A1B2C3D4"},     {"maintenance_group", "4711"}};
+            terminal.terminalSection = {
+                {"serial_number", serialNumber}, {"product", "TALMO 7460"},   {"kind", "PZE"},
+                {"firmware_version", "6.20"},    {"security_id", "A1B2C3D4"}, {"maintenance_group", "4711"}};
             terminal.tftpSection = {{"directory", directories_.back()->path().string()}};
-            terminal.readersSection = {{"present", "1 2"}, {"status_steps", "2"}, {"firmware_version", "1.00"}};
+            terminal.readersSection = {
+                {"present", "1 2"}, {"status_steps", "2"}, {"firmware_version", "1.00"}};
             layout.terminals.push_back(terminal);
         }
         buildSharedBed(layout);
@@ -77,16 +78,19 @@ constexpr unsigned kReaders1To3 = 0b1110;
 constexpr unsigned kReaders1And2 = 0b110;
 
 TEST_F(ReaderBusOnBed, KeyTransferToThreeReadersOneAbsent) {
-    operate("100301", LBusFunction::LoadKeys, kReaders1To3, [](RecordingTarget& target, int endCode, int exitCode) {
-        EXPECT_EQ(endCode, 12);
-        EXPECT_EQ(exitCode, 0);
-        EXPECT_EQ(target.statusLines(), (std::map<int, std::string>{{1, "OK"}, {2, "OK"}, {3, "ERROR absent"}}));
-        EXPECT_TRUE(target.messages().empty());
-    });
+    operate("100301", LBusFunction::LoadKeys, kReaders1To3,
+            [](RecordingTarget& target, int endCode, int exitCode) {
+                EXPECT_EQ(endCode, 12);
+                EXPECT_EQ(exitCode, 0);
+                EXPECT_EQ(target.statusLines(),
+                          (std::map<int, std::string>{{1, "OK"}, {2, "OK"}, {3, "ERROR absent"}}));
+                EXPECT_TRUE(target.messages().empty());
+            });
 }
 
 TEST_F(ReaderBusOnBed, ReleaseAndLockTheCard) {
-    for (auto [function, state] : {std::pair{LBusFunction::ReleaseCard, "unlocked"}, {LBusFunction::LockCard, "locked"}})
+    for (auto [function, state] :
+         {std::pair{LBusFunction::ReleaseCard, "unlocked"}, {LBusFunction::LockCard, "locked"}})
         operate("100301", function, kReaders1And2, [state](RecordingTarget& target, int endCode, int) {
             EXPECT_EQ(endCode, 12);
             EXPECT_EQ(target.statusLines(), (std::map<int, std::string>{{1, state}, {2, state}}));
