@@ -1,8 +1,10 @@
 #include "platform/worker_thread.h"
 
 #include "platform/error_text.h"
+#include "platform/pause.h"
 #include "platform/trace.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
@@ -55,7 +57,22 @@ WaitResult WorkerThread::pollAbortEvent() {
 }
 
 bool WorkerThread::gotcancelevent() {
-    switch (pollAbortEvent()) {
+    return cancelPollAnswer(pollAbortEvent());
+}
+
+bool WorkerThread::pauseUnlessCancelled(int milliseconds) {
+    constexpr int kStepMilliseconds = 100;
+    for (int left = milliseconds; left > 0; left -= kStepMilliseconds) {
+        pause(std::min(left, kStepMilliseconds));
+        const WaitResult result = pollAbortEvent();
+        if (result != WaitResult::Timeout)
+            return cancelPollAnswer(result);
+    }
+    return false;
+}
+
+bool WorkerThread::cancelPollAnswer(WaitResult result) {
+    switch (result) {
     case WaitResult::Signalled:
         trace("%s::gotcancelevent(): WaitForSingleObject() Abbruch Event erhalten\n", className_.c_str());
         return true;

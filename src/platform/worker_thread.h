@@ -52,6 +52,12 @@ public:
 
     // Polls the abort event (time-out 0). A failed wait counts as cancel.
     bool gotcancelevent();
+    // A worker's cancellable sleep: pauses (the one pause, so the time scale
+    // applies) in steps of at most 100 ms and polls the abort event after
+    // each. True as soon as a poll finds it set or fails: that poll has used
+    // up the auto-reset signal, so this answer is the cancel (with
+    // gotcancelevent's trace line). False once the whole time has passed.
+    bool pauseUnlessCancelled(int milliseconds);
     // Sets the abort event; the worker ends at its next poll. Throws the class's
     // error when the event cannot be set. Nothing to do once the worker has ended.
     virtual void cancelrun();
@@ -94,6 +100,8 @@ protected:
 
 private:
     static int _run(WorkerThread* worker);
+    // gotcancelevent's answer and trace line for a poll's result.
+    bool cancelPollAnswer(WaitResult result);
     void closeAbortEvent();
 
     const std::string className_;

@@ -13,7 +13,9 @@
 #include "platform/message_box.h"
 #include "platform/thread.h"
 #include "platform/worker_thread.h"
+#include "reader_security/lbus_answers.h"
 
+#include <array>
 #include <string>
 
 namespace kestrix {
@@ -66,15 +68,29 @@ public:
     int CancelLBusComm();
     LBusFunction function() const { return function_; }
 
+    // The pause between two status requests of an update.
+    static constexpr int kStatusPollMilliseconds = 10000;
+
 protected:
     void run() override;
+    void onCancelSignalled() override;
     [[noreturn]] void throwError(int code, const std::string& text) const override;
 
 private:
+    void DoRKeyTransfer();
+    void DoRCardCfgTransfer(unsigned unlock);
+    // Starts the update and polls it; false when it was not started or the polling was cancelled.
+    bool DoReaderUpdate();
+    // Reads one status answer into the status lines and pending statuses; answers how many readers are busy.
+    int readStatus(const std::string& answer);
+    void showError(int messageId);
+
     const LBusFunction function_;
     const unsigned readerMask_;
     Terminal& terminal_;
     LBusCommTarget& target_;
+    // The last status code of each reader 0-16 while it means busy, else 0.
+    std::array<int, kHighestReader + 1> pendingStatus_{};
 };
 
 } // namespace kestrix
