@@ -28,6 +28,8 @@ inline constexpr std::size_t kComFileSize = 741;
 inline constexpr std::size_t kKeybIdLength = 34;
 inline constexpr std::size_t kKeybRevisionLength = 4;
 inline constexpr std::size_t kKeybDescriptionLength = 79;
+// The COM form's table: 8 rows of 16 bytes from this offset, top row first.
+inline constexpr std::size_t kComTableOffset = 48;
 
 // Row 0 is the bottom row, row 7 the top row; column 0 the leftmost.
 using KeyMatrix = std::array<std::array<KeyIndex, kMatrixColumns>, kMatrixRows>;
@@ -90,5 +92,7 @@ private:
 // The fixed 741-byte COM image the COM form is patched into (the table area
 // at offset 48 holds the default layout, other table bytes are 0xBF).
 std::span<const std::uint8_t, kComFileSize> keyboardDriverImage();
+// The COM file offset of a cell's code: 48 + 16 * (7 - row) + (7 - column).
+std::size_t comTableOffset(int row, int column);
 
 } // namespace kestrix
