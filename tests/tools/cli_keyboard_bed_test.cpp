@@ -59,7 +59,8 @@ protected:
             if (simulated.platformGroup == 6)
                 std::filesystem::create_directory(directory.path() / "talmo");
             if (simulated.platformGroup == 1)
-                directory.write("autoexec.bat", "PROMPT $P$G\r\nC:\\T7000\\KBD8X8.COM\r\nC:\\T7000\\TCL.EXE\r\n");
+                directory.write("autoexec.bat",
+                                "PROMPT $P$G\r\nC:\\T7000\\KBD8X8.COM\r\nC:\\T7000\\TCL.EXE\r\n");
             directory.write(simulated.keyboardFile, defaultFileOfGroup(simulated.platformGroup));
             test::TerminalSetup terminal;
             terminal.ipv4 = address(index) + "/24";
@@ -104,7 +105,8 @@ protected:
         file.layout() = layout;
         const std::size_t length = file.SaveKeybFile(platformGroup);
         std::ofstream(bed_->runDirectory() / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(file.contents().data()), static_cast<std::streamsize>(length));
+            .write(reinterpret_cast<const char*>(file.contents().data()),
+                   static_cast<std::streamsize>(length));
     }
     static std::string fileText(const std::filesystem::path& path) {
         std::ifstream file(path, std::ios::binary);
@@ -135,9 +137,10 @@ TEST_F(CliKeyboardOnBed, FetchedLayoutChangedAndSentIsTheTerminalsAfterTheRestar
         const CliRun put = cli("--group 4711 keyboard put " + address(index) + " changed.xml");
         EXPECT_EQ(put.exitCode, 0) << put.errors;
         EXPECT_EQ(put.output, "Keyboard file installed.\n");
-        const std::string warning = "kestrix-cli: warning: changed.xml is an XML file; the terminal takes the " +
-                                    std::string(simulated.platformGroup == 1 ? "COM" : "MAP") +
-                                    " form, into which it is converted (a validate element is dropped)\n";
+        const std::string warning =
+            "kestrix-cli: warning: changed.xml is an XML file; the terminal takes the " +
+            std::string(simulated.platformGroup == 1 ? "COM" : "MAP") +
+            " form, into which it is converted (a validate element is dropped)\n";
         EXPECT_EQ(put.errors, simulated.platformGroup == 6 ? "" : warning);
 
         const std::string after = std::string("after-") + simulated.serialNumber;
@@ -155,12 +158,14 @@ TEST_F(CliKeyboardOnBed, WithoutMatrixKeyboardOnlyForcedAndAFailedResetSaysTheFi
     const std::string failure = "kestrix-cli: terminal " + address(3) + ": ";
     const CliRun refused = cli(put);
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_EQ(refused.errors, failure + "The terminal has no matrix touch keyboard that can be changed. --force "
-                                        "sends the file all the same.\n");
+    EXPECT_EQ(refused.errors, failure +
+                                  "The terminal has no matrix touch keyboard that can be changed. --force "
+                                  "sends the file all the same.\n");
     // Three attempts, each refused.
     const CliRun notSent = cli(put + " --force --no-reset");
     EXPECT_EQ(notSent.exitCode, 1);
-    EXPECT_EQ(notSent.errors, failure + "Cannot send keyboard file to terminal. Make sure TFTP is not blocked.\n");
+    EXPECT_EQ(notSent.errors,
+              failure + "Cannot send keyboard file to terminal. Make sure TFTP is not blocked.\n");
     const CliRun noReset = cli(put + " --force");
     EXPECT_EQ(noReset.exitCode, 1);
     EXPECT_EQ(noReset.errors, failure + "Reset not executed. Keyboard file sent.\n");

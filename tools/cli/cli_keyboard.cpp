@@ -4,8 +4,8 @@
 // main window's checks before the editor opens apply: no terminal in its
 // monitor, no access control manager, no server; a terminal without a matrix
 // keyboard gets a file only with --force.
-#include "cli_arguments.h"
 #include "cli_keyboard.h"
+#include "cli_arguments.h"
 
 #include "keyboard/keyb_file.h"
 #include "keyboard/keyboard_transfer.h"
@@ -151,12 +151,14 @@ int keyboardPut(const Invocation& invocation) {
         std::vector<std::uint8_t> bytes(file.contents().begin(), file.contents().end());
         if (file.loadedForm() != form) {
             const bool xml = file.loadedForm() == KeybFileForm::Xml;
-            std::fprintf(stderr, "kestrix-cli: warning: %s is %s %s file; the terminal takes the %s form, into "
+            std::fprintf(stderr,
+                         "kestrix-cli: warning: %s is %s %s file; the terminal takes the %s form, into "
                          "which it is converted%s\n",
                          echoed(arguments.input).c_str(), xml ? "an" : "a", keybFormName(file.loadedForm()),
                          keybFormName(form), xml ? " (a validate element is dropped)" : "");
             const std::size_t length = file.SaveKeybFile(terminal.PlatformGroup);
-            bytes.assign(file.contents().begin(), file.contents().begin() + static_cast<std::ptrdiff_t>(length));
+            bytes.assign(file.contents().begin(),
+                         file.contents().begin() + static_cast<std::ptrdiff_t>(length));
         }
         const KeyboardSendResult result = sendKeyboardFile(terminal, bytes, arguments.restart, showStep);
         const std::string message = keyboardSendMessage(language, result);
