@@ -166,6 +166,11 @@ TEST_F(CliKeyboardOnBed, WithoutMatrixKeyboardOnlyForcedAndAFailedResetSaysTheFi
     EXPECT_EQ(notSent.exitCode, 1);
     EXPECT_EQ(notSent.errors,
               failure + "Cannot send keyboard file to terminal. Make sure TFTP is not blocked.\n");
+    const std::string log = fileText(bed_->logFile(3));
+    std::size_t refusals = 0;
+    for (std::size_t at = log.find("ERROR 3 '"); at != std::string::npos; at = log.find("ERROR 3 '", at + 1))
+        ++refusals;
+    EXPECT_EQ(refusals, 3u) << log;
     const CliRun noReset = cli(put + " --force");
     EXPECT_EQ(noReset.exitCode, 1);
     EXPECT_EQ(noReset.errors, failure + "Reset not executed. Keyboard file sent.\n");
