@@ -9,6 +9,7 @@
 #include "settings_files/ini_file.h"
 #include "sim/configuration_file.h"
 #include "sim/firmware_files.h"
+#include "sim/keyboard_file.h"
 #include "sim/maintenance_server.h"
 #include "sim/reader_bus.h"
 #include "sim/tcl_host_port.h"
@@ -122,6 +123,10 @@ int main(int argc, char** argv) {
         kestrix::sim::ReaderBus readerBus(responder.config().readers, options.directory);
         for (auto& entry : readerBus.commands())
             responder.addCommand(std::move(entry));
+        // The keyboard layout file: a written one is installed at the next
+        // restart (platform group 6 installs it at once).
+        kestrix::sim::KeyboardFile keyboardFile(responder, options.directory);
+        keyboardFile.attachTo(options);
         kestrix::sim::TftpServer tftp(std::move(options));
 
         kestrix::sim::MaintenanceServer maintenance(responder, faults);
