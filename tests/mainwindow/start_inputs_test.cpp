@@ -79,6 +79,39 @@ TEST(TraceFile, IsOpenedOnlyWhenItExistsAndCanBeRewritten) {
     fs::remove_all(directory);
 }
 
+// Where the files and the pages come from: the current folder for a program
+// that is not installed or a folder with Kestrix.ini, else the per-user folder
+// of XDG_CONFIG_HOME (only an absolute one) or HOME. The installed program's
+// pages stay in its data folder. (The whole start of the installed program:
+// tests/packaging/package_test.sh.)
+TEST(StartDirectory, InstalledProgramUsesThePerUserFolderUnlessStartedWhereKestrixIniIs) {
+    using enum StartLayout;
+    const std::string site = "/srv/site", pages = "/usr/share/kestrix", user = "/home/t/.config/kestrix";
+    const std::tuple<bool, std::string, std::string, StartFolders> cases[] = {
+        // Kestrix.ini in current, installed pages, per-user folder -> folders
+        {false, "", user, {CurrentFolder, site, site}},
+        {true, "", user, {CurrentFolder, site, site}},
+        {true, pages, user, {CurrentFolder, site, pages}},
+        {false, pages, user, {PerUser, user, pages}},
+        {false, pages, "", {CurrentFolder, site, pages}},
+    };
+    for (const auto& [settingsFile, installed, perUser, want] : cases) {
+        const StartFolders got = chooseStartFolders(site, settingsFile, installed, perUser);
+        EXPECT_EQ(std::tie(got.layout, got.files, got.pages), std::tie(want.layout, want.files, want.pages))
+            << settingsFile << " " << installed << " " << perUser;
+    }
+    const std::tuple<const char*, const char*, std::string> homes[] = {
+        {"/x/conf/", "/home/t", "/x/conf/kestrix"},
+        {nullptr, "/home/t", "/home/t/.config/kestrix"},
+        {"", "/home/t", "/home/t/.config/kestrix"},
+        {"conf", "/home/t", "/home/t/.config/kestrix"}, // a relative XDG_CONFIG_HOME is ignored
+        {"conf", nullptr, ""},
+        {nullptr, "home", ""},
+    };
+    for (const auto& [configHome, home, want] : homes)
+        EXPECT_EQ(perUserFolder(configHome, home), want) << (configHome ? configHome : "-");
+}
+
 struct SettingsCase {
     std::optional<std::string> content; // nothing: no file
     TftpPortRange ports;

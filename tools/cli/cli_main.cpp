@@ -6,8 +6,11 @@
 // or "SN;IP;DNS" (the serial number alone as "SN;;"). --group gives the
 // maintenance group for the authenticated requests (0 without it); -a sets
 // the alternative adding mode of the terminal list. The local
-// TFTP port range comes from "Kestrix.ini" in the current directory. With a
-// file "KestrixTrace.txt" in the current directory the run is traced into it.
+// TFTP port range comes from "Kestrix.ini" in the start directory, the
+// window's (the current directory; for the installed program started from a
+// folder without "Kestrix.ini", the per-user folder). With a file
+// "KestrixTrace.txt" there the run is traced into it. File names on the
+// command line are taken from the current directory.
 //
 // Exit codes: 0 success, 1 the work failed or found nothing, 2 usage error.
 #include "cli_common.h"
@@ -23,6 +26,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 using namespace kestrix;
@@ -32,7 +36,7 @@ namespace {
 
 // What the program does at start-up before a subcommand that does not start
 // the main window's logic: the trace file and, for one that talks to
-// terminals, the settings file "Kestrix.ini" of the current directory (the
+// terminals, the settings file "Kestrix.ini" of the start directory (the
 // TFTP port range), their warnings on standard error. False when the settings
 // file is malformed (its text has been shown).
 bool startTool(const CToolBoxLang& language, Startup startup) {
@@ -44,7 +48,7 @@ bool startTool(const CToolBoxLang& language, Startup startup) {
     ConsoleProgressLine progress;
     ConsoleMessageBoxes messageBoxes(progress);
     ProgramSettings settings;
-    return GetIniFile(kSettingsFileName, language, messageBoxes, settings) == SettingsResult::Read;
+    return GetIniFile(settingsFileName(), language, messageBoxes, settings) == SettingsResult::Read;
 }
 
 // The usage of every subcommand, or of a group's subcommands only.
@@ -89,8 +93,8 @@ int main(int argc, char** argv) {
     const Invocation& invocation = line.invocation;
 
     CToolBoxLang language(localeIdFromEnvironment());
-    if (!initStartDirectory())
-        return fail("the current directory cannot be read");
+    if (std::error_code error; !initStartDirectory(&error))
+        return fail("the start directory cannot be used: " + error.message());
     int result = kExitFailure;
     try {
         if (subcommand->startup != Startup::MainDialog && !startTool(language, subcommand->startup)) {
