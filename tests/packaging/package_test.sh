@@ -30,7 +30,7 @@ dpkg-deb --contents "$package" | awk '{print $6}' | sed 's|^\./|/|' >"$scratch/c
 for file in /usr/bin/kestrix /usr/bin/kestrix-cli /usr/share/kestrix/Kestrix_D.htm /usr/share/kestrix/Kestrix_E.htm \
     /usr/share/kestrix/License.htm /usr/share/kestrix/TCLTests/version.tcl /usr/share/applications/kestrix.desktop \
     /usr/share/icons/hicolor/48x48/apps/kestrix.png /usr/share/man/man1/kestrix-cli.1.gz \
-    /usr/share/bash-completion/completions/kestrix-cli; do
+    /usr/share/bash-completion/completions/kestrix-cli /usr/share/doc/kestrix/copyright; do
     grep -qx -- "$file" "$scratch/contents" || fail "$file is not in the package"
 done
 
