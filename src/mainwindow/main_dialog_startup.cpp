@@ -37,7 +37,7 @@ bool CToolBoxDlg::OnInitDialog() {
         return false;
     }
 
-    const TraceFileOutcome traceOutcome = openTraceFile(startDirectory(), *language_);
+    const TraceFileOutcome traceOutcome = openTraceFile(settingsDirectory(), *language_);
     if (traceOutcome.state == TraceFileState::NotWritable)
         message(traceOutcome.warning, MessageIcon::Exclamation);
 

@@ -20,6 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 StartFolders g_folders;
+StartUse g_use = StartUse::Window;
 
 constexpr const char* kTclTestsFolder = "TCLTests";
 
@@ -43,14 +44,22 @@ const char* homeFolder() {
     return user != nullptr ? user->pw_dir : nullptr;
 }
 
-// Makes the per-user folder readable by its user only, and gives it the
-// installed test programs when it has none. The copy is a convenience: when it
-// fails the console finds no test programs and says so.
-bool preparePerUserFolder(const StartFolders& folders, std::error_code& failure) {
+} // namespace
+
+StartFolders chooseStartFolders(StartUse use, const std::string& current, bool settingsFileInCurrent,
+                                const std::string& installedPages, const std::string& perUser) {
+    if (installedPages.empty())
+        return {StartLayout::CurrentFolder, current, current, current};
+    if (settingsFileInCurrent || perUser.empty())
+        return {StartLayout::CurrentFolder, current, current, installedPages};
+    return {StartLayout::PerUser, use == StartUse::Window ? perUser : current, perUser, installedPages};
+}
+
+bool preparePerUserFolder(const StartFolders& folders, std::error_code& error) {
     const fs::path folder(folders.files);
-    if (fs::create_directories(folder, failure))
-        fs::permissions(folder, fs::perms::owner_all, failure);
-    if (failure)
+    if (fs::create_directories(folder, error))
+        fs::permissions(folder, fs::perms::owner_all, error);
+    if (error)
         return false;
     const fs::path tests = folder / kTclTestsFolder;
     std::error_code ignored;
@@ -59,23 +68,16 @@ bool preparePerUserFolder(const StartFolders& folders, std::error_code& failure)
     return true;
 }
 
-} // namespace
-
-StartFolders chooseStartFolders(const std::string& current, bool settingsFileInCurrent,
-                                const std::string& installedPages, const std::string& perUser) {
-    if (installedPages.empty())
-        return {StartLayout::CurrentFolder, current, current};
-    if (settingsFileInCurrent || perUser.empty())
-        return {StartLayout::CurrentFolder, current, installedPages};
-    return {StartLayout::PerUser, perUser, installedPages};
-}
-
 std::string perUserFolder(const char* configHome, const char* home) {
     if (configHome != nullptr && configHome[0] == '/')
         return (fs::path(configHome) / "kestrix").lexically_normal().string();
     if (home != nullptr && home[0] == '/')
         return (fs::path(home) / ".config/kestrix").lexically_normal().string();
     return {};
+}
+
+void setStartUse(StartUse use) {
+    g_use = use;
 }
 
 bool initStartDirectory(std::error_code* error) {
@@ -88,9 +90,10 @@ bool initStartDirectory(std::error_code* error) {
             current.pop_back();
         std::error_code ignored;
         const bool settingsFile = fs::exists(fs::path(current) / kSettingsFileName, ignored);
-        const StartFolders folders = chooseStartFolders(current, settingsFile, installedPagesFolder(),
-                                                        perUserFolder(std::getenv("XDG_CONFIG_HOME"), homeFolder()));
-        if (folders.layout == StartLayout::CurrentFolder || preparePerUserFolder(folders, failure))
+        const StartFolders folders =
+            chooseStartFolders(g_use, current, settingsFile, installedPagesFolder(),
+                               perUserFolder(std::getenv("XDG_CONFIG_HOME"), homeFolder()));
+        if (folders.files == current || preparePerUserFolder(folders, failure))
             g_folders = folders;
     }
     if (failure) {
@@ -109,16 +112,17 @@ std::string startDirectoryFile(const std::string& name) {
     return g_folders.files + "/" + name;
 }
 
+const std::string& settingsDirectory() {
+    return g_folders.settings;
+}
+
 std::string settingsFileName() {
-    return g_folders.layout == StartLayout::PerUser ? startDirectoryFile(kSettingsFileName) : kSettingsFileName;
+    return g_folders.layout == StartLayout::PerUser ? g_folders.settings + "/" + kSettingsFileName
+                                                    : kSettingsFileName;
 }
 
 std::string pageFile(const std::string& name) {
     return g_folders.pages + "/" + name;
-}
-
-StartLayout startLayout() {
-    return g_folders.layout;
 }
 
 } // namespace kestrix

@@ -6,11 +6,11 @@
 // or "SN;IP;DNS" (the serial number alone as "SN;;"). --group gives the
 // maintenance group for the authenticated requests (0 without it); -a sets
 // the alternative adding mode of the terminal list. The local
-// TFTP port range comes from "Kestrix.ini" in the start directory, the
-// window's (the current directory; for the installed program started from a
-// folder without "Kestrix.ini", the per-user folder). With a file
-// "KestrixTrace.txt" there the run is traced into it. File names on the
-// command line are taken from the current directory.
+// TFTP port range comes from "Kestrix.ini" in the current directory or, for
+// the installed program started from a folder without one, in the window's
+// per-user folder; with a file "KestrixTrace.txt" in that same folder the run
+// is traced into it. Everything else (list files, the firmware depot) is
+// taken from the current directory.
 //
 // Exit codes: 0 success, 1 the work failed or found nothing, 2 usage error.
 #include "cli_common.h"
@@ -26,7 +26,6 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
-#include <system_error>
 #include <vector>
 
 using namespace kestrix;
@@ -36,11 +35,11 @@ namespace {
 
 // What the program does at start-up before a subcommand that does not start
 // the main window's logic: the trace file and, for one that talks to
-// terminals, the settings file "Kestrix.ini" of the start directory (the
+// terminals, the settings file "Kestrix.ini" (the
 // TFTP port range), their warnings on standard error. False when the settings
 // file is malformed (its text has been shown).
 bool startTool(const CToolBoxLang& language, Startup startup) {
-    const TraceFileOutcome traceOutcome = openTraceFile(startDirectory(), language);
+    const TraceFileOutcome traceOutcome = openTraceFile(settingsDirectory(), language);
     if (traceOutcome.state == TraceFileState::NotWritable)
         std::fprintf(stderr, "kestrix-cli: %s\n", traceOutcome.warning.c_str());
     if (startup == Startup::Offline)
@@ -93,8 +92,9 @@ int main(int argc, char** argv) {
     const Invocation& invocation = line.invocation;
 
     CToolBoxLang language(localeIdFromEnvironment());
-    if (std::error_code error; !initStartDirectory(&error))
-        return fail("the start directory cannot be used: " + error.message());
+    setStartUse(StartUse::CommandLine);
+    if (!initStartDirectory())
+        return fail("the current directory cannot be read");
     int result = kExitFailure;
     try {
         if (subcommand->startup != Startup::MainDialog && !startTool(language, subcommand->startup)) {
