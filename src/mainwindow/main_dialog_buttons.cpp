@@ -18,7 +18,7 @@ const char* const kEnglishHelpPage = "Kestrix_E.htm";
 const char* const kLicencePage = "License.htm";
 
 std::string fileUrl(const std::string& name) {
-    return "file://" + startDirectoryFile(name);
+    return "file://" + pageFile(name);
 }
 
 std::string makerNotice(const CToolBoxLang& language) {

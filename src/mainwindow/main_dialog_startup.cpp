@@ -37,7 +37,7 @@ bool CToolBoxDlg::OnInitDialog() {
         return false;
     }
 
-    const TraceFileOutcome traceOutcome = openTraceFile(startDirectory(), *language_);
+    const TraceFileOutcome traceOutcome = openTraceFile(settingsDirectory(), *language_);
     if (traceOutcome.state == TraceFileState::NotWritable)
         message(traceOutcome.warning, MessageIcon::Exclamation);
 
@@ -58,7 +58,7 @@ bool CToolBoxDlg::OnInitDialog() {
     }
 
     // A malformed settings file has been shown by GetIniFile.
-    if (GetIniFile(kSettingsFileName, *language_, messageBoxes_, settings_) == SettingsResult::Malformed) {
+    if (GetIniFile(settingsFileName(), *language_, messageBoxes_, settings_) == SettingsResult::Malformed) {
         view_.closeWindow();
         return false;
     }

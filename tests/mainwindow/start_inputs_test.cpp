@@ -13,6 +13,7 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <unistd.h>
@@ -77,6 +78,62 @@ TEST(TraceFile, IsOpenedOnlyWhenItExistsAndCanBeRewritten) {
     fs::current_path(previous);
     EXPECT_EQ(startDirectoryFile("Kestrix.ini"), (directory / "Kestrix.ini").string());
     fs::remove_all(directory);
+}
+
+// Where the files, the settings and the pages come from: the current folder
+// for a program that is not installed or a folder with Kestrix.ini, else the
+// per-user folder of XDG_CONFIG_HOME (only an absolute one) or HOME, for the
+// command line only its settings. The installed program's pages stay in its
+// data folder. (The installed programs themselves: tests/packaging.)
+TEST(StartDirectory, InstalledProgramUsesThePerUserFolderUnlessStartedWhereKestrixIniIs) {
+    using enum StartLayout;
+    using enum StartUse;
+    const std::string site = "/srv/site", pages = "/usr/share/kestrix", user = "/home/t/.config/kestrix";
+    const std::tuple<StartUse, bool, std::string, std::string, StartFolders> cases[] = {
+        // use, Kestrix.ini in current, installed pages, per-user folder -> folders
+        {Window, false, "", user, {CurrentFolder, site, site, site}},
+        {Window, true, "", user, {CurrentFolder, site, site, site}},
+        {Window, true, pages, user, {CurrentFolder, site, site, pages}},
+        {Window, false, pages, user, {PerUser, user, user, pages}},
+        {CommandLine, false, pages, user, {PerUser, site, user, pages}},
+        {CommandLine, true, pages, user, {CurrentFolder, site, site, pages}},
+        {Window, false, pages, "", {CurrentFolder, site, site, pages}},
+    };
+    for (const auto& [use, settingsFile, installed, perUser, want] : cases) {
+        const StartFolders got = chooseStartFolders(use, site, settingsFile, installed, perUser);
+        EXPECT_EQ(std::tie(got.layout, got.files, got.settings, got.pages),
+                  std::tie(want.layout, want.files, want.settings, want.pages))
+            << (use == Window) << settingsFile << " " << installed << " " << perUser;
+    }
+    const std::tuple<const char*, const char*, std::string> homes[] = {
+        {"/x/conf/", "/home/t", "/x/conf/kestrix"},
+        {nullptr, "/home/t", "/home/t/.config/kestrix"},
+        {"", "/home/t", "/home/t/.config/kestrix"},
+        {"conf", "/home/t", "/home/t/.config/kestrix"}, // a relative XDG_CONFIG_HOME is ignored
+        {"conf", nullptr, ""},
+        {nullptr, "home", ""},
+    };
+    for (const auto& [configHome, home, want] : homes)
+        EXPECT_EQ(perUserFolder(configHome, home), want) << (configHome ? configHome : "-");
+}
+
+// The window's per-user folder is made for its user alone and gets the
+// installed test programs once; the user's own are never replaced.
+TEST(StartDirectory, PerUserFolderIsMadePrivateWithTheTestPrograms) {
+    const fs::path scratch = fs::temp_directory_path() / ("kestrix-user-" + std::to_string(::getpid()));
+    fs::remove_all(scratch);
+    fs::create_directories(scratch / "pages/TCLTests");
+    std::ofstream(scratch / "pages/TCLTests/version.tcl") << "installed\n";
+    const StartFolders folders{StartLayout::PerUser, (scratch / "config/kestrix").string(),
+                               (scratch / "config/kestrix").string(), (scratch / "pages").string()};
+    std::error_code error;
+    ASSERT_TRUE(preparePerUserFolder(folders, error)) << error.message();
+    EXPECT_EQ(fs::status(folders.files).permissions(), fs::perms::owner_all);
+    std::ofstream(folders.files + "/TCLTests/version.tcl") << "changed\n";
+    ASSERT_TRUE(preparePerUserFolder(folders, error));
+    std::ifstream copy(folders.files + "/TCLTests/version.tcl");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copy), {}), "changed\n");
+    fs::remove_all(scratch);
 }
 
 struct SettingsCase {

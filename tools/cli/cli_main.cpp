@@ -6,8 +6,11 @@
 // or "SN;IP;DNS" (the serial number alone as "SN;;"). --group gives the
 // maintenance group for the authenticated requests (0 without it); -a sets
 // the alternative adding mode of the terminal list. The local
-// TFTP port range comes from "Kestrix.ini" in the current directory. With a
-// file "KestrixTrace.txt" in the current directory the run is traced into it.
+// TFTP port range comes from "Kestrix.ini" in the current directory or, for
+// the installed program started from a folder without one, in the window's
+// per-user folder; with a file "KestrixTrace.txt" in that same folder the run
+// is traced into it. Everything else (list files, the firmware depot) is
+// taken from the current directory.
 //
 // Exit codes: 0 success, 1 the work failed or found nothing, 2 usage error.
 #include "cli_common.h"
@@ -32,11 +35,11 @@ namespace {
 
 // What the program does at start-up before a subcommand that does not start
 // the main window's logic: the trace file and, for one that talks to
-// terminals, the settings file "Kestrix.ini" of the current directory (the
+// terminals, the settings file "Kestrix.ini" (the
 // TFTP port range), their warnings on standard error. False when the settings
 // file is malformed (its text has been shown).
 bool startTool(const CToolBoxLang& language, Startup startup) {
-    const TraceFileOutcome traceOutcome = openTraceFile(startDirectory(), language);
+    const TraceFileOutcome traceOutcome = openTraceFile(settingsDirectory(), language);
     if (traceOutcome.state == TraceFileState::NotWritable)
         std::fprintf(stderr, "kestrix-cli: %s\n", traceOutcome.warning.c_str());
     if (startup == Startup::Offline)
@@ -44,7 +47,7 @@ bool startTool(const CToolBoxLang& language, Startup startup) {
     ConsoleProgressLine progress;
     ConsoleMessageBoxes messageBoxes(progress);
     ProgramSettings settings;
-    return GetIniFile(kSettingsFileName, language, messageBoxes, settings) == SettingsResult::Read;
+    return GetIniFile(settingsFileName(), language, messageBoxes, settings) == SettingsResult::Read;
 }
 
 // The usage of every subcommand, or of a group's subcommands only.
@@ -89,6 +92,7 @@ int main(int argc, char** argv) {
     const Invocation& invocation = line.invocation;
 
     CToolBoxLang language(localeIdFromEnvironment());
+    setStartUse(StartUse::CommandLine);
     if (!initStartDirectory())
         return fail("the current directory cannot be read");
     int result = kExitFailure;
