@@ -105,6 +105,5 @@ struct CommandEntry {
 std::vector<CommandEntry> identifyCommands();    // find, echo
 std::vector<CommandEntry> informationCommands(); // data, info, eeread
 std::vector<CommandEntry> restartCommands();     // monitor, reset, ip
-std::vector<CommandEntry> readerCommands();      // the six reader bus operations
 
 } // namespace kestrix::sim

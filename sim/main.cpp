@@ -10,6 +10,7 @@
 #include "sim/configuration_file.h"
 #include "sim/firmware_files.h"
 #include "sim/maintenance_server.h"
+#include "sim/reader_bus.h"
 #include "sim/tcl_host_port.h"
 #include "sim/terminal_config.h"
 #include "sim/tftp/tftp_server.h"
@@ -117,6 +118,10 @@ int main(int argc, char** argv) {
         // the version it reports after the next restart.
         kestrix::sim::FirmwareFiles firmwareFiles(responder);
         firmwareFiles.attachTo(options);
+        // The card readers: their update packages arrive by TFTP in the same directory.
+        kestrix::sim::ReaderBus readerBus(responder.config().readers, options.directory);
+        for (auto& entry : readerBus.commands())
+            responder.addCommand(std::move(entry));
         kestrix::sim::TftpServer tftp(std::move(options));
 
         kestrix::sim::MaintenanceServer maintenance(responder, faults);

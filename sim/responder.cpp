@@ -61,7 +61,7 @@ Responder::Responder(TerminalConfig config, InterfaceAddress& interfaceAddress)
     state_.ipv4 = config_.ipv4;
     state_.maintenanceGroup = config_.maintenanceGroup;
     state_.tcl = {config_.tclPort, config_.tclEncrypt, config_.tclKey};
-    for (auto* group : {identifyCommands, informationCommands, restartCommands, readerCommands})
+    for (auto* group : {identifyCommands, informationCommands, restartCommands})
         for (auto& entry : group())
             addCommand(std::move(entry));
 }

@@ -254,7 +254,6 @@ void readServices(SectionReader& terminal, TerminalConfig& config) {
     config.operatingSystem = terminal.quotedText("os", "Linux 4.19");
     config.rootFileSystemVersion = static_cast<int>(terminal.number("rootfs_version", 0, 0, 999999));
     config.flash = terminal.quotedText("flash", "AMD29F400BT");
-    config.readerAnswer = terminal.words("reader_answer", "OK");
 }
 
 // 128 bytes: erased (0xFF), then the hexadecimal bytes given (blanks between
@@ -292,6 +291,39 @@ void readTiming(SectionReader& terminal, TerminalConfig& config) {
     config.monitorPassMilliseconds = static_cast<int>(terminal.number("monitor_pass_ms", 0, 0, kHour));
 }
 
+int readerNumber(SectionReader& readers, const std::string& key, std::string_view text) {
+    int number = -1;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || end != text.data() + text.size() || number < 0 || number > 16)
+        readers.fail(key, "reader numbers are 0 to 16");
+    return number;
+}
+
+void readReaders(SectionReader& readers, TerminalConfig& config) {
+    ReaderBusConfig& bus = config.readers;
+    for (const std::string& number : readers.words("present", ""))
+        bus.present.insert(readerNumber(readers, "present", number));
+    bus.key = readers.word("key", "none");
+    bus.cardUnlocked = readers.choice("card", {"locked", "unlocked"}) == 1;
+    bus.firmwareVersion = readers.word("firmware_version", "1.00");
+    bus.parameterVersion = readers.word("parameter_version", "1");
+    bus.statusSteps = static_cast<int>(readers.number("status_steps", 2, 0, 1000));
+    // "3:-222": reader 3's update ends with -222.
+    for (const std::string& failure : readers.words("failures", "")) {
+        const std::size_t colon = failure.find(':');
+        int code = 0;
+        const char* last = failure.data() + failure.size();
+        auto [end, error] = colon == std::string::npos
+                                ? std::from_chars_result{failure.data(), std::errc::invalid_argument}
+                                : std::from_chars(failure.data() + colon + 1, last, code);
+        if (error != std::errc() || end != last)
+            readers.fail("failures", "must be READER:CODE words, as 3:-222");
+        bus.failures[readerNumber(readers, "failures", std::string_view(failure).substr(0, colon))] = code;
+    }
+    bus.startStatus = static_cast<int>(readers.number("start_status", 0, -1000, 0));
+    readers.refuseUnknownKeys();
+}
+
 void readFaults(SectionReader& faults, TerminalConfig& config) {
     std::string drop = faults.text("drop", "0");
     double probability = -1.0;
@@ -322,6 +354,8 @@ TerminalConfig readTerminalConfig(const IniData& ini) {
     readEeprom(terminal, config);
     readTiming(terminal, config);
     terminal.refuseUnknownKeys();
+    SectionReader readers(ini, "readers");
+    readReaders(readers, config);
     SectionReader faults(ini, "faults");
     readFaults(faults, config);
     return config;

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -50,8 +51,20 @@ struct FaultSettings {
     bool refuseIp = false;                 // "ip" is answered "IP configuration refused"
 };
 
+// The card readers on the terminal's reader bus ([readers]), numbers 0-16.
+struct ReaderBusConfig {
+    std::set<int> present;                 // the readers that answer; every other one is absent
+    std::string key = "none";              // every reader's key state at the start
+    bool cardUnlocked = false;             // every reader's parameter card state at the start
+    std::string firmwareVersion = "1.00";  // every reader's firmware
+    std::string parameterVersion = "1";    // every reader's parameters
+    int statusSteps = 2;                   // status answers of an update that report "running" (10) first
+    std::map<int, int> failures;           // reader -> the code its update ends with instead of 100
+    int startStatus = 0;                   // not 0: every update start is answered with it
+};
+
 // Everything that describes one simulated terminal, read once at start-up
-// from the [network], [terminal] and [faults] sections. The values that a
+// from the [network], [terminal], [readers] and [faults] sections. The values that a
 // terminal changes while it runs (address, run mode, group) start from here
 // and live in the responder. The [tftp] section belongs to the TFTP server.
 struct TerminalConfig {
@@ -100,7 +113,7 @@ struct TerminalConfig {
     int rootFileSystemVersion = 0;
     std::string flash;
     std::array<std::uint8_t, 128> eeprom{};
-    std::vector<std::string> readerAnswer; // the words after a reader operation's command word
+    ReaderBusConfig readers;
 
     int rebootMilliseconds = 5000;
     int sysbootMilliseconds = 10000;
