@@ -80,7 +80,7 @@ void MainWindow::buildControls() {
     keyboard_ = button(this, "keyboard");
     // Their dialogs are not part of this program yet; the setup editor is
     // offered once every page it can show has its view.
-    for (QPushButton* action : {lbus_, keyboard_})
+    for (QPushButton* action : {keyboard_})
         action->hide();
     setup_->setVisible(setupTabsWithoutView().empty());
 
@@ -191,6 +191,7 @@ void MainWindow::connectControls() {
     connect(tcl_, &QPushButton::clicked, this, &MainWindow::tclClicked);
     connect(setup_, &QPushButton::clicked, this, &MainWindow::setupClicked);
     connect(firmware_, &QPushButton::clicked, this, &MainWindow::firmwareClicked);
+    connect(lbus_, &QPushButton::clicked, this, &MainWindow::lbusClicked);
     connect(list_, &CListBoxTerminal::userSelectionChanged, this, &MainWindow::selectionChanged);
     connect(selector_, &QComboBox::currentIndexChanged, this, &MainWindow::selectorChanged);
     connect(sortButtons_, &QButtonGroup::idClicked, this,

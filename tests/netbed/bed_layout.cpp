@@ -104,7 +104,8 @@ IniData simConfiguration(const BedLayout& layout, std::size_t terminal, const st
     configuration.setValue("network", "ipv6_linklocal", setup.ipv6LinkLocal);
     configuration.setValue("network", "ipv6_global", setup.ipv6Global);
     const std::pair<const char*, const IniSection*> sections[] = {
-        {"terminal", &setup.terminalSection}, {"tftp", &setup.tftpSection}, {"faults", &setup.faultsSection}};
+        {"terminal", &setup.terminalSection}, {"tftp", &setup.tftpSection}, {"faults", &setup.faultsSection},
+        {"readers", &setup.readersSection}};
     for (const auto& [name, section] : sections) {
         configuration.addSection(name);
         for (const auto& [key, value] : *section)

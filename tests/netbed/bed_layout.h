@@ -59,6 +59,7 @@ struct TerminalSetup {
     IniSection terminalSection;
     IniSection tftpSection;
     IniSection faultsSection;
+    IniSection readersSection;
 
     LinkFaults linkFaults;
 };
