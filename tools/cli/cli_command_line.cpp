@@ -53,7 +53,7 @@ CommandLine failure(std::string text) {
 std::vector<Subcommand> allSubcommands() {
     std::vector<Subcommand> result;
     for (auto* group :
-         {terminalSubcommands, listSubcommands, actionSubcommands, firmwareSubcommands, tclSubcommands, fileSubcommands,
+         {terminalSubcommands, listSubcommands, actionSubcommands, firmwareSubcommands, lbusSubcommands, tclSubcommands, fileSubcommands,
           configSubcommands, setupSubcommands})
         for (Subcommand& subcommand : group())
             result.push_back(subcommand);
