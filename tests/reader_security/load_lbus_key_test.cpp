@@ -80,7 +80,10 @@ protected:
         dialog_.reset();
         T7000ip::releaseT7000ip();
     }
+    // A new dialog on a new record.
     CLoadLBusKey& open(int productType, const std::string& firmware, int grade) {
+        dialog_.reset();
+        owner_.terminals.clear();
         TerminalFields fields;
         fields.SerialNumber = "4711";
         fields.ProductType = productType;
@@ -133,7 +136,6 @@ TEST_F(LoadLBusKeyLogic, GradeAndVersionDecideTheActionsOffered) {
     for (const Case& entry : cases) {
         SCOPED_TRACE(std::string(entry.firmware) + " grade " + std::to_string(entry.grade));
         view_ = {};
-        owner_.terminals.clear();
         open(entry.product, entry.firmware, entry.grade);
         for (int number = 1; number <= 5; ++number) {
             const auto action = static_cast<F>(number);
@@ -223,7 +225,6 @@ TEST_F(LoadLBusKeyLogic, PackageCopyTriesThreeTimes) {
     };
     for (const Case entry : {Case{2, true, 2}, Case{3, false, 3}}) {
         SCOPED_TRACE(entry.refusals);
-        owner_.terminals.clear();
         owner_.boxes.shown.clear();
         CLoadLBusKey& dialog = open(product::Talmo7460, "6.20", 3);
         RefusingTftpServer server(entry.refusals);
