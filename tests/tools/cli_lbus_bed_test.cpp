@@ -4,7 +4,6 @@
 // absent), one more that follows an endless update, and a TALMO 7450, whose
 // platform cannot update readers. The update's polls are shortened by
 // KESTRIX_TIME_SCALE.
-#include "config/blocks.h"
 #include "netbed/network_bed.h"
 #include "support/scratch_directory.h"
 #include "tools/cli_runner.h"
@@ -18,6 +17,13 @@ namespace {
 
 using test::CliRun;
 
+} // namespace
+
+// A 6.20 talmo.cfg with readers on its bus (cli_lbus_bed_block.cpp).
+std::vector<std::uint8_t> lbusTestBlock();
+
+namespace {
+
 // Terminal N answers at 10.77.0.(51 + N).
 struct SimulatedTerminal {
     const char* serialNumber;
@@ -26,24 +32,12 @@ struct SimulatedTerminal {
 };
 constexpr SimulatedTerminal kTerminals[] = {
     {"100351", "TALMO 7460", "2"},
-    {"100352", "TALMO 7460", "100000"}, // its update runs until the polling is interrupted
+    {"100352", "TALMO 7460", "1000"}, // its update runs until the polling is interrupted
     {"100353", "TALMO 7450", "2"},
 };
 
 std::string address(std::size_t terminal) {
     return "10.77.0." + std::to_string(51 + terminal);
-}
-
-// A 6.20 talmo.cfg with setup passwords for grades 2 and 3, card readers 1-3
-// on LBus1 and the internal reader as a serial standard reader in
-// Standard/Chipcard mode.
-std::vector<std::uint8_t> readerBlock() {
-    const int index = test::versionIndex("6.20");
-    const std::vector<std::uint8_t> file = test::fileWithPasswords("6.20", {"", "grade2pw", "grade3pw"});
-    UserParamBlock block{};
-    std::copy(file.begin(), file.end(), block.begin());
-    test::putItems(block, "970=010700002105");
-    return test::firstBytes(test::withCrc(block, index), file.size());
 }
 
 class CliLBusOnBed : public test::SharedNetworkBedTest {
@@ -52,7 +46,7 @@ protected:
         test::BedLayout layout;
         for (std::size_t index = 0; index < std::size(kTerminals); ++index) {
             directories_.push_back(std::make_unique<test::ScratchDirectory>());
-            directories_.back()->write("talmo.cfg", readerBlock());
+            directories_.back()->write("talmo.cfg", lbusTestBlock());
             test::TerminalSetup terminal;
             terminal.ipv4 = address(index) + "/24";
             terminal.terminalSection = {{"serial_number", kTerminals[index].serialNumber},
@@ -127,7 +121,7 @@ TEST_F(CliLBusOnBed, InterruptStopsFollowingAnUpdate) {
         bed_->runDirectory(),
         "--group 4711 lbus " + address(1) + " firmware readers.trfw --readers 1 --password grade3pw"
             " >polling.txt 2>interrupted.txt & child=$!; "
-            "for i in $(seq 600); do grep -q running polling.txt && break; sleep 0.1; done; kill -INT $child; "
+            "for i in $(seq 600); do grep -q update polling.txt && break; sleep 0.1; done; kill -INT $child; "
             "wait $child",
         "set -m; " + test::toolPath("ip") + " netns exec " + bed_->pcNamespace() +
             " env LC_ALL= LC_MESSAGES= LANG=C KESTRIX_TIME_SCALE=0.02");
