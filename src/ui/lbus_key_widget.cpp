@@ -134,7 +134,6 @@ void LBusKeyWidget::addReader(int reader, const QString& label, QWidget* parent,
     controls.box->setObjectName(QStringLiteral("reader%1").arg(reader));
     controls.status = plainLabel(std::string(), parent);
     controls.status->setObjectName(QStringLiteral("readerStatus%1").arg(reader));
-    controls.status->setMinimumWidth(controls.status->fontMetrics().averageCharWidth() * 24);
     connect(controls.box, &QCheckBox::toggled, this,
             [this, reader](bool checked) { dialog_.OnReaderCheck(reader, checked); });
     grid->addWidget(controls.box, row, 0);

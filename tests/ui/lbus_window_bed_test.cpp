@@ -102,7 +102,7 @@ void runReaderActions(const fs::path& package) {
             login->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
         } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
             files->selectFile(QString::fromStdString(package.string()));
-            files->accept();
+            QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
         }
     });
     driver.start(20);
