@@ -55,16 +55,17 @@ ReaderBus::ReaderBus(const ReaderBusConfig& config, std::filesystem::path direct
 std::vector<CommandEntry> ReaderBus::commands() {
     std::vector<CommandEntry> entries;
     auto add = [&entries](const char* name, auto answer) {
-        entries.push_back({name, SerialNumberMatch::OwnOnly,
-                           [name, answer](CommandContext& context) -> std::optional<std::vector<std::string>> {
-                               auto mask = numberArgument(context.request, "mask");
-                               if (!mask)
-                                   return std::nullopt;
-                               std::optional<std::vector<std::string>> fields = answer(context.request, *mask);
-                               if (fields)
-                                   fields->insert(fields->begin(), name);
-                               return fields;
-                           }});
+        entries.push_back(
+            {name, SerialNumberMatch::OwnOnly,
+             [name, answer](CommandContext& context) -> std::optional<std::vector<std::string>> {
+                 auto mask = numberArgument(context.request, "mask");
+                 if (!mask)
+                     return std::nullopt;
+                 std::optional<std::vector<std::string>> fields = answer(context.request, *mask);
+                 if (fields)
+                     fields->insert(fields->begin(), name);
+                 return fields;
+             }});
     };
     add("rkeytrans", [this](const Request&, unsigned mask) { return std::optional(keyTransfer(mask)); });
     add("rcardcfg", [this](const Request& request, unsigned mask) -> std::optional<std::vector<std::string>> {
@@ -73,12 +74,16 @@ std::vector<CommandEntry> ReaderBus::commands() {
             return std::nullopt;
         return cardConfiguration(mask, *unlock);
     });
-    add("rfwdlexecute", [this](const Request&, unsigned mask) { return std::optional(execute(UpdateKind::Firmware, mask)); });
-    add("rparadlexecute",
-        [this](const Request&, unsigned mask) { return std::optional(execute(UpdateKind::Parameters, mask)); });
-    add("rfwdlstatus", [this](const Request&, unsigned mask) { return std::optional(status(UpdateKind::Firmware, mask)); });
-    add("rparadlstatus",
-        [this](const Request&, unsigned mask) { return std::optional(status(UpdateKind::Parameters, mask)); });
+    add("rfwdlexecute",
+        [this](const Request&, unsigned mask) { return std::optional(execute(UpdateKind::Firmware, mask)); });
+    add("rparadlexecute", [this](const Request&, unsigned mask) {
+        return std::optional(execute(UpdateKind::Parameters, mask));
+    });
+    add("rfwdlstatus",
+        [this](const Request&, unsigned mask) { return std::optional(status(UpdateKind::Firmware, mask)); });
+    add("rparadlstatus", [this](const Request&, unsigned mask) {
+        return std::optional(status(UpdateKind::Parameters, mask));
+    });
     return entries;
 }
 
@@ -108,7 +113,8 @@ std::vector<std::string> ReaderBus::cardConfiguration(unsigned mask, unsigned un
             return;
         }
         reader.cardUnlocked = ((unlock >> number) & 1u) != 0;
-        trace("talmo-sim: reader %d: parameter card %s\n", number, reader.cardUnlocked ? "unlocked" : "locked");
+        trace("talmo-sim: reader %d: parameter card %s\n", number,
+              reader.cardUnlocked ? "unlocked" : "locked");
         fields.push_back(name + (reader.cardUnlocked ? "unlocked" : "locked"));
     });
     return fields;
@@ -152,8 +158,8 @@ int ReaderBus::startStatus(UpdateKind kind, unsigned mask) {
 
 std::vector<std::string> ReaderBus::execute(UpdateKind kind, unsigned mask) {
     const int started = startStatus(kind, mask);
-    trace("talmo-sim: %s update start: %d\n", kind == UpdateKind::Firmware ? "reader firmware" : "reader parameter",
-          started);
+    trace("talmo-sim: %s update start: %d\n",
+          kind == UpdateKind::Firmware ? "reader firmware" : "reader parameter", started);
     return {std::to_string(started)};
 }
 

@@ -53,14 +53,14 @@ struct FaultSettings {
 
 // The card readers on the terminal's reader bus ([readers]), numbers 0-16.
 struct ReaderBusConfig {
-    std::set<int> present;                 // the readers that answer; every other one is absent
-    std::string key = "none";              // every reader's key state at the start
-    bool cardUnlocked = false;             // every reader's parameter card state at the start
-    std::string firmwareVersion = "1.00";  // every reader's firmware
-    std::string parameterVersion = "1";    // every reader's parameters
-    int statusSteps = 2;                   // status answers of an update that report "running" (10) first
-    std::map<int, int> failures;           // reader -> the code its update ends with instead of 100
-    int startStatus = 0;                   // not 0: every update start is answered with it
+    std::set<int> present;                // the readers that answer; every other one is absent
+    std::string key = "none";             // every reader's key state at the start
+    bool cardUnlocked = false;            // every reader's parameter card state at the start
+    std::string firmwareVersion = "1.00"; // every reader's firmware
+    std::string parameterVersion = "1";   // every reader's parameters
+    int statusSteps = 2;                  // status answers of an update that report "running" (10) first
+    std::map<int, int> failures;          // reader -> the code its update ends with instead of 100
+    int startStatus = 0;                  // not 0: every update start is answered with it
 };
 
 // Everything that describes one simulated terminal, read once at start-up

@@ -101,7 +101,8 @@ std::vector<ReaderAnswerEntry> readReaderEntries(std::string_view answer, std::s
         Scanner scanner(answer.substr(found + prefix.size()));
         std::optional<int> reader;
         std::string first;
-        if (!scanner.number(reader) || !scanner.literal('=') || !scanner.word(first) || !inReaderRange(reader))
+        if (!scanner.number(reader) || !scanner.literal('=') || !scanner.word(first) ||
+            !inReaderRange(reader))
             continue;
         scanner.skipSpaces();
         std::string second;
@@ -119,7 +120,8 @@ std::vector<ReaderAnswerEntry> readReaderEntries(std::string_view answer, std::s
 // such a blank, and it must not count as a malformed entry on every poll.
 ReaderStatusAnswer readStatusAnswer(std::string_view answer) {
     ReaderStatusAnswer result;
-    for (std::size_t blank = answer.find(' '); blank != std::string_view::npos; blank = answer.find(' ', blank + 1)) {
+    for (std::size_t blank = answer.find(' '); blank != std::string_view::npos;
+         blank = answer.find(' ', blank + 1)) {
         Scanner scanner(answer.substr(blank + 1));
         scanner.skipSpaces();
         if (scanner.atEnd())

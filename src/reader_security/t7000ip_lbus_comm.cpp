@@ -82,7 +82,8 @@ void T7000ipLBusComm::showError(int messageId) {
 }
 
 void T7000ipLBusComm::DoRKeyTransfer() {
-    trace("T7000ipLBusComm::DoRKeyTransfer(): Lesermaske: 0x%06x, %d\n", readerMask_, static_cast<int>(readerMask_));
+    trace("T7000ipLBusComm::DoRKeyTransfer(): Lesermaske: 0x%06x, %d\n", readerMask_,
+          static_cast<int>(readerMask_));
     const std::string answer = terminal_.T7000ipRKeyTransfer(readerMask_);
     if (answer.empty()) {
         showError(kNoResponseText);
@@ -131,15 +132,16 @@ bool T7000ipLBusComm::DoReaderUpdate() {
     while (remaining != 0) {
         if (gotcancelevent() || pauseUnlessCancelled(kStatusPollMilliseconds) || gotcancelevent())
             return false;
-        const std::string status =
-            firmware ? terminal_.T7000ipRfwdlStatus(readerMask_) : terminal_.T7000ipRparadlStatus(readerMask_);
+        const std::string status = firmware ? terminal_.T7000ipRfwdlStatus(readerMask_)
+                                            : terminal_.T7000ipRparadlStatus(readerMask_);
         if (status.empty()) {
             showError(kNoResponseText);
             return true;
         }
         remaining = readStatus(status);
         target_.setResultPosition(updatesStarted - remaining);
-        trace("T7000ipLBusComm::DoReaderUpdate(%d): Anzahl Updates aus rfwdlstatus-/rparadlstatus-Antwort: %d\n",
+        trace("T7000ipLBusComm::DoReaderUpdate(%d): Anzahl Updates aus rfwdlstatus-/rparadlstatus-Antwort: "
+              "%d\n",
               functionNumber, remaining);
     }
     return true;
@@ -153,9 +155,11 @@ int T7000ipLBusComm::readStatus(const std::string& answer) {
     }
     for (const ReaderStatusEntry& entry : status.entries) {
         target_.setReaderStatus(entry.reader, target_.language().GetText(readerStatusMessage(entry.code)));
-        pendingStatus_[static_cast<std::size_t>(entry.reader)] = readerStillPending(entry.code) ? entry.code : 0;
+        pendingStatus_[static_cast<std::size_t>(entry.reader)] =
+            readerStillPending(entry.code) ? entry.code : 0;
     }
-    return static_cast<int>(std::count_if(pendingStatus_.begin(), pendingStatus_.end(), [](int code) { return code != 0; }));
+    return static_cast<int>(
+        std::count_if(pendingStatus_.begin(), pendingStatus_.end(), [](int code) { return code != 0; }));
 }
 
 } // namespace kestrix

@@ -1,6 +1,6 @@
 #include "protocol/t7000ip.h"
-#include "reader_security/t7000ip_lbus_comm.h"
 #include "reader_security/recording_target.h"
+#include "reader_security/t7000ip_lbus_comm.h"
 #include "support/scripted_peer.h"
 #include "support/trace_capture.h"
 #include "terminal/terminal.h"
@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 // The reader operation worker against a scripted terminal on loopback (in a
 // network namespace of its own): it answers each reader command with the
@@ -122,11 +123,13 @@ TEST_F(ReaderWorker, AnUpdateThatDoesNotStartEndsWith13) {
     const struct {
         const char* answer;
         int message;
-    } cases[] = {{"rfwdlexecute 0", 531}, {"rfwdlexecute -70", 538}, {"rfwdlexecute started", 540}, {"other 2", 563}};
+    } cases[] = {
+        {"rfwdlexecute 0", 531}, {"rfwdlexecute -70", 538}, {"rfwdlexecute started", 540}, {"other 2", 563}};
     for (const auto& test : cases) {
         RecordingTarget target;
         script({{"rfwdlexecute", {test.answer}}});
-        worker_ = std::make_unique<T7000ipLBusComm>(LBusFunction::FirmwareUpdate, 2u, *terminal_, target, slot_);
+        worker_ =
+            std::make_unique<T7000ipLBusComm>(LBusFunction::FirmwareUpdate, 2u, *terminal_, target, slot_);
         EXPECT_EQ(target.waitForEnd(), 13) << test.answer;
         EXPECT_EQ(waitonthreadend(slot_, "CLoadLBusKey::waitonthreadend()"), -1) << test.answer;
         EXPECT_EQ(target.messages(), std::vector<std::string>{target.text(test.message)}) << test.answer;
@@ -147,19 +150,31 @@ TEST_F(ReaderWorker, KeyTransferAndCardAnswersGoToTheReadersLines) {
     EXPECT_EQ(finish(), std::make_pair(12, 0));
     EXPECT_EQ(target_.statusLines(), (std::map<int, std::string>{{1, "unlocked"}, {2, "unlocked"}}));
     const std::vector<PeerRequest> requests = peer_->requests();
-    EXPECT_EQ(requests.back().text().rfind("rcardcfg 100200 mask=6 unlock=6 ", 0), 0u) << requests.back().text();
+    EXPECT_EQ(requests.back().text().rfind("rcardcfg 100200 mask=6 unlock=6 ", 0), 0u)
+        << requests.back().text();
 }
 
 TEST_F(ReaderWorker, CancelDuringPollingEndsWithinTheSleep) {
     script({{"rfwdlexecute", {"rfwdlexecute 1"}}, {"rfwdlstatus", {"rfwdlstatus 1=10"}}});
     start(LBusFunction::FirmwareUpdate, 0b10);
-    ASSERT_TRUE(peer_->waitForRequests(1, std::chrono::seconds(30)));
+    // The second poll without cancel (after the start's, at the head of the
+    // loop) comes just before the sleep.
+    const std::string noCancel =
+        "T7000ipLBusComm::gotcancelevent() WaitForSingleObject() returned: WAIT_TIMEOUT";
+    const auto polls = [&] {
+        const std::string text = trace_.text();
+        const std::size_t first = text.find(noCancel);
+        return first == std::string::npos ? 0 : text.find(noCancel, first + 1) == std::string::npos ? 1 : 2;
+    };
+    while (polls() < 2)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(worker_->CancelLBusComm(), 0);
     EXPECT_EQ(finish(), std::make_pair(13, -1));
     EXPECT_EQ(asked("rfwdlstatus"), 0);
     EXPECT_TRUE(trace_.contains("T7000ipLBusComm::cancelrun(): Ende des Threads (meldet er mit 'MyEndMsg') "
                                 "bedeutet kein Ende des Leser-Updates!\n"));
-    EXPECT_TRUE(trace_.contains("T7000ipLBusComm::gotcancelevent(): WaitForSingleObject() Abbruch Event erhalten\n"));
+    EXPECT_TRUE(
+        trace_.contains("T7000ipLBusComm::gotcancelevent(): WaitForSingleObject() Abbruch Event erhalten\n"));
 }
 
 } // namespace
