@@ -76,7 +76,8 @@ std::optional<unsigned> parseReaderList(std::string_view list) {
         const std::string_view item = list.substr(0, comma);
         const std::size_t dash = item.find('-');
         const std::optional<int> first = readerNumber(item.substr(0, dash));
-        const std::optional<int> last = dash == std::string_view::npos ? first : readerNumber(item.substr(dash + 1));
+        const std::optional<int> last =
+            dash == std::string_view::npos ? first : readerNumber(item.substr(dash + 1));
         if (!first || !last || *last < *first)
             return std::nullopt;
         for (int reader = *first; reader <= *last; ++reader)

@@ -13,34 +13,36 @@ namespace kestrix {
 
 namespace {
 
-constexpr int kCancelText = 0;             // "Abbrechen"
-constexpr int kUnknownError = 5;           // "unbekannter Fehler"
-constexpr int kHeadingStart = 514;         // "Wählen Sie eine der folgenden Aktionen für die Leser am"
-constexpr int kWithSerialNumber = 515;     // "mit Seriennummer"
-constexpr int kHeadingEnd = 516;           // "aus:"
-constexpr int kReaderOnLbus = 517;         // "Leser am LBus"
-constexpr int kNoReaderSelected = 518;     // "Keine Leser ausgewählt!"
-constexpr int kInternalReader = 519;       // "interner Leser"
-constexpr int kFirstActionText = 520;      // 520-524: the five actions
-constexpr int kStandAlone = 525;           // "Das Terminal führt die Aktion autonom aus. ..."
-constexpr int kCancelIgnored = 526;        // "Der Abbruch wird ignoriert. Bitte warten."
-constexpr int kSecondsAction = 559;        // "Diese Aktion benötigt mehrere Sekunden. ..."
-constexpr int kSendingPackage = 560;       // "Update Paket ins Terminal laden ..."
-constexpr int kNoUpdateStarted = 561;      // "Kein Update gestartet, oder Statusabfrage ... angehalten."
-constexpr int kMinutesAction = 562;        // "Diese Aktion benötigt mehrere Minuten. ..."
-constexpr int kActionExecuted = 564;       // "Aktion ausgeführt. Ergebnisse in den Statusmeldungen ..."
+constexpr int kCancelText = 0;         // "Abbrechen"
+constexpr int kUnknownError = 5;       // "unbekannter Fehler"
+constexpr int kHeadingStart = 514;     // "Wählen Sie eine der folgenden Aktionen für die Leser am"
+constexpr int kWithSerialNumber = 515; // "mit Seriennummer"
+constexpr int kHeadingEnd = 516;       // "aus:"
+constexpr int kReaderOnLbus = 517;     // "Leser am LBus"
+constexpr int kNoReaderSelected = 518; // "Keine Leser ausgewählt!"
+constexpr int kInternalReader = 519;   // "interner Leser"
+constexpr int kFirstActionText = 520;  // 520-524: the five actions
+constexpr int kStandAlone = 525;       // "Das Terminal führt die Aktion autonom aus. ..."
+constexpr int kCancelIgnored = 526;    // "Der Abbruch wird ignoriert. Bitte warten."
+constexpr int kSecondsAction = 559;    // "Diese Aktion benötigt mehrere Sekunden. ..."
+constexpr int kSendingPackage = 560;   // "Update Paket ins Terminal laden ..."
+constexpr int kNoUpdateStarted = 561;  // "Kein Update gestartet, oder Statusabfrage ... angehalten."
+constexpr int kMinutesAction = 562;    // "Diese Aktion benötigt mehrere Minuten. ..."
+constexpr int kActionExecuted = 564;   // "Aktion ausgeführt. Ergebnisse in den Statusmeldungen ..."
 
 constexpr int kTimerPeriodMilliseconds = 2000;
 constexpr int kActivityUpper = 5;
 
 } // namespace
 
-CLoadLBusKey::CLoadLBusKey(ActionOwner& owner, std::size_t terminalIndex, int grade, const UserParamBlock& block)
+CLoadLBusKey::CLoadLBusKey(ActionOwner& owner, std::size_t terminalIndex, int grade,
+                           const UserParamBlock& block)
     : owner_(owner), terminalIndex_(terminalIndex), grade_(grade), block_(block) {
     const CToolBoxLang& text = owner_.language();
     const Terminal& shown = owner_.terminalAt(terminalIndex_);
-    texts_.heading = text.GetText(kHeadingStart) + " " + shown.ProductName + " " + text.GetText(kWithSerialNumber) +
-                     " " + shown.SerialNumber + " " + text.GetText(kHeadingEnd);
+    texts_.heading = text.GetText(kHeadingStart) + " " + shown.ProductName + " " +
+                     text.GetText(kWithSerialNumber) + " " + shown.SerialNumber + " " +
+                     text.GetText(kHeadingEnd);
     for (std::size_t index = 0; index < texts_.actions.size(); ++index)
         texts_.actions[index] = text.GetText(kFirstActionText + static_cast<int>(index));
     texts_.busLabels = {text.GetText(kReaderOnLbus) + "1", text.GetText(kReaderOnLbus) + "2"};
@@ -196,7 +198,8 @@ void CLoadLBusKey::OnButtonstart() {
 void CLoadLBusKey::startTimer() {
     bool started = false;
     toView([&](LoadLBusKeyView& view) { started = view.startActivityTimer(kTimerPeriodMilliseconds); });
-    trace(started ? "CLoadLBusKey::StartTimer(): SetTimer() ok\n" : "CLoadLBusKey::StartTimer(): SetTimer() failed\n");
+    trace(started ? "CLoadLBusKey::StartTimer(): SetTimer() ok\n"
+                  : "CLoadLBusKey::StartTimer(): SetTimer() failed\n");
 }
 
 void CLoadLBusKey::stopTimer() {
@@ -226,7 +229,9 @@ void CLoadLBusKey::OnMsgT7000ipLBusCommEnd(int endCode) {
     stopTimer();
     toView([](LoadLBusKeyView& view) { view.setStartEnabled(true); });
     if (lastExitCode_ != 0)
-        toView([this](LoadLBusKeyView& view) { view.setStatusText(owner_.language().GetText(kNoUpdateStarted)); });
+        toView([this](LoadLBusKeyView& view) {
+            view.setStatusText(owner_.language().GetText(kNoUpdateStarted));
+        });
     else
         message(kActionExecuted, MessageIcon::Information);
 }

@@ -21,12 +21,12 @@ class Terminal;
 
 // The texts of the LBus security dialog in the user's language.
 struct LoadLBusKeyTexts {
-    std::string heading;                            // "Please select ... readers connected to ... :"
-    std::array<std::string, 5> actions;             // by LBusFunction 1-5
-    std::array<std::string, 2> busLabels;           // "Reader on LBus1", "Reader on LBus2"
-    std::string internalReader;                     // "internal reader"
-    std::string start;                              // "Start"
-    std::string cancel;                             // "Cancel"
+    std::string heading;                  // "Please select ... readers connected to ... :"
+    std::array<std::string, 5> actions;   // by LBusFunction 1-5
+    std::array<std::string, 2> busLabels; // "Reader on LBus1", "Reader on LBus2"
+    std::string internalReader;           // "internal reader"
+    std::string start;                    // "Start"
+    std::string cancel;                   // "Cancel"
 };
 
 // The LBus security dialog `CLoadLBusKey`: the technician chooses readers on

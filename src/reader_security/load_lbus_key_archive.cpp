@@ -15,11 +15,11 @@ namespace kestrix {
 
 namespace {
 
-constexpr int kAllFiles = 7;             // "Alle Dateien (*.*)"
-constexpr int kNoUpdateHere = 527;       // "Update der Leserfirmware oder Leserparametrierung ... nicht möglich."
-constexpr int kNoPackageChosen = 528;    // "Kein Update Paket ausgewählt."
-constexpr int kPackageNotSent = 529;     // "Update Paket kann nicht ins Terminal geladen werden. ..."
-constexpr int kPackageFilter = 530;      // "%s-Dateien (*.%s)"
+constexpr int kAllFiles = 7;       // "Alle Dateien (*.*)"
+constexpr int kNoUpdateHere = 527; // "Update der Leserfirmware oder Leserparametrierung ... nicht möglich."
+constexpr int kNoPackageChosen = 528; // "Kein Update Paket ausgewählt."
+constexpr int kPackageNotSent = 529;  // "Update Paket kann nicht ins Terminal geladen werden. ..."
+constexpr int kPackageFilter = 530;   // "%s-Dateien (*.%s)"
 constexpr int kSendAttempts = 3;
 
 // "%s-Dateien (*.%s)" with the kind's name and extension.
@@ -45,10 +45,10 @@ bool CLoadLBusKey::RArchiveTFTP(LBusFunction action) {
     const std::string extension = firmware ? "trfw" : "trpara";
     const std::string remoteName = target.terminalPath(
         firmware ? "/talmo/rfwdownload.trfw" : "/talmo/rparadownload.trpara", TerminalPathForm::Write);
-    const PackageFileRequest request{"*." + extension,
-                                     packageFilter(text.GetText(kPackageFilter), firmware ? "TRFW" : "TRPARA",
-                                                   extension),
-                                     "*." + extension, text.GetText(kAllFiles), extension};
+    const PackageFileRequest request{
+        "*." + extension,
+        packageFilter(text.GetText(kPackageFilter), firmware ? "TRFW" : "TRPARA", extension),
+        "*." + extension, text.GetText(kAllFiles), extension};
     std::optional<std::string> package;
     toView([&](LoadLBusKeyView& view) { package = view.askPackageFile(request); });
     if (!package) {
@@ -67,7 +67,8 @@ bool CLoadLBusKey::RArchiveTFTP(LBusFunction action) {
                   error.withReason().c_str());
         } catch (const std::runtime_error& error) {
             // A file that went away after the choice, or the system refused a socket.
-            trace("CLoadLBusKey::RArchiveTFTP(%d): TFTP Write Error: ID=%d, Text=%s\n", number, 0, error.what());
+            trace("CLoadLBusKey::RArchiveTFTP(%d): TFTP Write Error: ID=%d, Text=%s\n", number, 0,
+                  error.what());
         }
     }
     message(kPackageNotSent, MessageIcon::Error);

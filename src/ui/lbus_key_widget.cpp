@@ -52,7 +52,8 @@ QPushButton* dialogButton(const std::string& text, const char* name, QWidget* pa
 
 LBusKeyWidget::LBusKeyWidget(CLoadLBusKey& dialog, std::function<void(std::function<void()>)> runLong,
                              std::function<bool()> operationRunning, QWidget* parent)
-    : QWidget(parent), dialog_(dialog), runLong_(std::move(runLong)), operationRunning_(std::move(operationRunning)) {
+    : QWidget(parent), dialog_(dialog), runLong_(std::move(runLong)),
+      operationRunning_(std::move(operationRunning)) {
     setObjectName(QStringLiteral("lbusKey"));
     const LoadLBusKeyTexts& texts = dialog_.texts();
     QLabel* heading = plainLabel(texts.heading, this);
@@ -233,12 +234,16 @@ void LBusKeyWidget::stopActivityTimer() {
 void LBusKeyWidget::showWorkerMessage(const std::string& text, MessageIcon icon) {
     // Queued also on the widget's own thread: the worker never waits for the box.
     QMetaObject::invokeMethod(
-        this, [this, text, icon] { QtMessageBoxes(*window()).show({kProductCaption, text, icon}); },
+        this,
+        [this, text, icon] {
+            QtMessageBoxes(*window()).show({kProductCaption, text, icon});
+        },
         Qt::QueuedConnection);
 }
 
 void LBusKeyWidget::postWorkerEnd(int endCode) {
-    QMetaObject::invokeMethod(this, [this, endCode] { deliverWorkerEnd(endCode); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, endCode] { deliverWorkerEnd(endCode); }, Qt::QueuedConnection);
 }
 
 void LBusKeyWidget::deliverWorkerEnd(int endCode) {

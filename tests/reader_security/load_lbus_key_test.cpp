@@ -30,7 +30,9 @@ struct RecordingLBusView : LoadLBusKeyView {
     void setActionEnabled(LBusFunction action, bool enabled) override { actionEnabled[action] = enabled; }
     void setActionVisible(LBusFunction action, bool visible) override { actionVisible[action] = visible; }
     void setActionChecked(LBusFunction action) override { checkedAction = action; }
-    void setReaderLine(int reader, bool enabled, bool checked) override { lines[reader] = {enabled, checked}; }
+    void setReaderLine(int reader, bool enabled, bool checked) override {
+        lines[reader] = {enabled, checked};
+    }
     void setReaderStatus(int, const std::string&) override {}
     void setStatusText(const std::string& text) override { statusTexts.push_back(text); }
     void setActivityBar(int, int, int position) override { activity.push_back(position); }
@@ -125,8 +127,11 @@ TEST_F(LoadLBusKeyLogic, GradeAndVersionDecideTheActionsOffered) {
         F preselected;
     };
     const Case cases[] = {
-        {product::Talmo7460, "6.20", 3, {F::LoadKeys, F::ReleaseCard, F::LockCard, F::FirmwareUpdate,
-                                         F::ParameterUpdate}, F::ReleaseCard},
+        {product::Talmo7460,
+         "6.20",
+         3,
+         {F::LoadKeys, F::ReleaseCard, F::LockCard, F::FirmwareUpdate, F::ParameterUpdate},
+         F::ReleaseCard},
         {product::Talmo7460, "6.20", 2, {F::ReleaseCard, F::LockCard}, F::ReleaseCard},
         {product::Talmo7460, "6a12", 3, {F::LoadKeys, F::ReleaseCard, F::LockCard}, F::ReleaseCard},
         {product::Talmo7450, "6.20", 3, {F::LoadKeys, F::ReleaseCard, F::LockCard}, F::ReleaseCard},
@@ -199,17 +204,18 @@ TEST_F(LoadLBusKeyLogic, UpdateRefusedWithoutPackageOrOnAnotherPlatform) {
 // and takes the file after that.
 struct RefusingTftpServer {
     explicit RefusingTftpServer(int refusals)
-        : peer("127.0.0.1", 69, [this, refusals](const test::PeerRequest& request, test::ScriptedPeer& server) {
-              const std::string& bytes = request.bytes;
-              if (bytes.size() < 4)
-                  return;
-              if (bytes[1] == 2 && ++writeRequests <= refusals)
-                  server.reply(request, std::string("\0\5\0\2access violation\0", 21));
-              else if (bytes[1] == 2)
-                  server.reply(request, std::string("\0\4\0\0", 4));
-              else if (bytes[1] == 3)
-                  server.reply(request, std::string("\0\4", 2) + bytes.substr(2, 2));
-          }) {}
+        : peer("127.0.0.1", 69,
+               [this, refusals](const test::PeerRequest& request, test::ScriptedPeer& server) {
+                   const std::string& bytes = request.bytes;
+                   if (bytes.size() < 4)
+                       return;
+                   if (bytes[1] == 2 && ++writeRequests <= refusals)
+                       server.reply(request, std::string("\0\5\0\2access violation\0", 21));
+                   else if (bytes[1] == 2)
+                       server.reply(request, std::string("\0\4\0\0", 4));
+                   else if (bytes[1] == 3)
+                       server.reply(request, std::string("\0\4", 2) + bytes.substr(2, 2));
+               }) {}
     std::atomic<int> writeRequests = 0;
     test::ScriptedPeer peer;
 };
@@ -235,8 +241,10 @@ TEST_F(LoadLBusKeyLogic, PackageCopyTriesThreeTimes) {
         for (std::size_t at = 0; (at = trace.text().find("TFTP Write Error", at)) != std::string::npos; ++at)
             ++errors;
         EXPECT_EQ(errors, static_cast<std::size_t>(entry.traceLines));
-        EXPECT_EQ(owner_.boxes.texts(), entry.sent ? std::vector<std::string>{} : std::vector<std::string>{text(529)});
-        EXPECT_NE(server.peer.requests().front().text().find("[4711]/talmo/rfwdownload.trfw"), std::string::npos);
+        EXPECT_EQ(owner_.boxes.texts(),
+                  entry.sent ? std::vector<std::string>{} : std::vector<std::string>{text(529)});
+        EXPECT_NE(server.peer.requests().front().text().find("[4711]/talmo/rfwdownload.trfw"),
+                  std::string::npos);
     }
     std::filesystem::remove(package);
 }

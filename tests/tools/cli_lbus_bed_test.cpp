@@ -85,19 +85,31 @@ TEST_F(CliLBusOnBed, ReaderActionsShowEachReadersResult) {
     };
     const std::string first = address(0) + " ";
     const Row rows[] = {
-        {first + "key --password grade3pw", 0, "reader 1: OK\nreader 2: OK\nreader 3: ERROR absent\n",
+        {first + "key --password grade3pw",
+         0,
+         "reader 1: OK\nreader 2: OK\nreader 3: ERROR absent\n",
          {"This action will take some seconds.", "Action executed."}},
-        {first + "unlock --password grade2pw", 0, "reader 0: unlocked\nreader 1: unlocked\nreader 2: unlocked\n"
-                                                  "reader 3: ERROR absent\n", {"Action executed."}},
+        {first + "unlock --password grade2pw",
+         0,
+         "reader 0: unlocked\nreader 1: unlocked\nreader 2: unlocked\n"
+         "reader 3: ERROR absent\n",
+         {"Action executed."}},
         {first + "lock --readers 0,2 --password grade3pw", 0, "reader 0: locked\nreader 2: locked\n", {}},
-        {first + "firmware readers.trfw --readers 1-2 --password grade3pw", 0,
-         "reader 1: update runninng\nreader 2: update runninng\nreader 1: update done\nreader 2: update done\n",
-         {"Sending update package to terminal ...", "This action will take some minutes.", "Action executed."}},
+        {first + "firmware readers.trfw --readers 1-2 --password grade3pw",
+         0,
+         "reader 1: update runninng\nreader 2: update runninng\nreader 1: update done\nreader 2: update "
+         "done\n",
+         {"Sending update package to terminal ...", "This action will take some minutes.",
+          "Action executed."}},
         // Refusals where the dialog disables the control, and wrong readers.
         {first + "key --password grade2pw", 1, "", {"access grade 2 allows only unlock and lock"}},
-        {address(2) + " firmware readers.trfw --password grade3pw", 1, "",
+        {address(2) + " firmware readers.trfw --password grade3pw",
+         1,
+         "",
          {"Terminal is unable to update reader firmware or parametrization."}},
-        {first + "firmware missing.trfw --password grade3pw", 1, "",
+        {first + "firmware missing.trfw --password grade3pw",
+         1,
+         "",
          {"No update package selected.", "No update started, or stop of status messages during update."}},
         {first + "key --readers 0,1 --password grade3pw", 2, "", {"this action offers readers 1,2,3"}},
         {first + "unlock --readers 4 --password grade3pw", 2, "", {"this action offers readers 0,1,2,3"}},
@@ -119,7 +131,8 @@ TEST_F(CliLBusOnBed, InterruptStopsFollowingAnUpdate) {
     // on, so that the program started in the background still takes SIGINT.
     const CliRun run = test::runCli(
         bed_->runDirectory(),
-        "--group 4711 lbus " + address(1) + " firmware readers.trfw --readers 1 --password grade3pw"
+        "--group 4711 lbus " + address(1) +
+            " firmware readers.trfw --readers 1 --password grade3pw"
             " >polling.txt 2>interrupted.txt & child=$!; "
             "for i in $(seq 600); do grep -q update polling.txt && break; sleep 0.1; done; kill -INT $child; "
             "wait $child",

@@ -156,7 +156,8 @@ void runReaderActions(const fs::path& package) {
     EXPECT_EQ(window.size(), QSize(MainWindow::kWidth, MainWindow::kHeight)); // the dialog fits the pane
     child<QPushButton>(*dialog, "cancel").click();
     EXPECT_TRUE(test::processEventsUntil(
-        [&] { return window.shownDetail()->objectName() != QStringLiteral("lbusKey"); }, std::chrono::seconds(30)));
+        [&] { return window.shownDetail()->objectName() != QStringLiteral("lbusKey"); },
+        std::chrono::seconds(30)));
 }
 
 TEST_F(LBusWindowOnBed, KeyCardAndFirmwareUpdateThroughTheLBusButton) {

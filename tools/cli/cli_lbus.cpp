@@ -27,8 +27,8 @@ namespace {
 
 // The exit code after an interrupt taken as Cancel (128 + SIGINT).
 constexpr int kExitInterrupted = 130;
-constexpr int kCardsOnlyText = 69;    // "Mit diesem Firmwarestand können nur LBus-Schlüssel geladen werden. "
-constexpr int kNoReaderUpdate = 527;  // "Update der Leserfirmware oder Leserparametrierung ... nicht möglich."
+constexpr int kCardsOnlyText = 69; // "Mit diesem Firmwarestand können nur LBus-Schlüssel geladen werden. "
+constexpr int kNoReaderUpdate = 527; // "Update der Leserfirmware oder Leserparametrierung ... nicht möglich."
 constexpr int kUpdateDone = 100;
 
 struct ActionName {
@@ -62,7 +62,8 @@ std::string readLBusArguments(const std::vector<std::string>& words, LBusArgumen
                 return "--readers needs a list such as 1,2,5-8";
             arguments.readers = parseReaderList(*list);
             if (!arguments.readers)
-                return "--readers " + echoed(*list) + ": give reader numbers 0-16 and ranges, such as 1,2,5-8";
+                return "--readers " + echoed(*list) +
+                       ": give reader numbers 0-16 and ranges, such as 1,2,5-8";
         } else if (word == "--password") {
             const std::optional<std::string> password = reader.value();
             if (!password)
@@ -137,7 +138,9 @@ int lbusCommand(const Invocation& invocation) {
     if (!window.startWithTerminal(invocation, arguments.terminal))
         return kExitFailure;
     window.progress.clear();
-    window.view.onSetupLogin = [&](CLoginForSetup& login) { return loginWithPassword(login, arguments.password); };
+    window.view.onSetupLogin = [&](CLoginForSetup& login) {
+        return loginWithPassword(login, arguments.password);
+    };
     ConsoleLBusView lines(window.messageBoxes, arguments.packageFile);
     CLoadLBusKey* dialog = nullptr;
     window.view.onLoadLBusKey = [&](CLoadLBusKey& shown) {
@@ -187,8 +190,8 @@ int lbusCommand(const Invocation& invocation) {
         }
         dialog->OnMsgT7000ipLBusCommEnd(lines.endCode());
     }
-    const bool succeeded =
-        dialog->lastExitCode() == 0 && allReadersSucceeded(mask, arguments.action, lines, window.dialog.language());
+    const bool succeeded = dialog->lastExitCode() == 0 &&
+                           allReadersSucceeded(mask, arguments.action, lines, window.dialog.language());
     closeDialog();
     if (cancelled)
         return kExitInterrupted;

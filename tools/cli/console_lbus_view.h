@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reader_security/load_lbus_key_view.h"
 #include "reader_security/lbus_gates.h"
+#include "reader_security/load_lbus_key_view.h"
 
 #include <array>
 #include <condition_variable>
