@@ -47,6 +47,7 @@ enum class DetailContents {
     TclConsole,      // CTerminalTCL
     Setup,           // CTerminalSetup
     FirmwareUpdate,  // FirmwareUpdate
+    LBusSecurity,    // CLoadLBusKey
 };
 
 // Whether a broadcast goes over IPv6 (ff02::1) or IPv4 (the interface's broadcast address).
@@ -134,6 +135,11 @@ public:
     // authentication but did not accept the maintenance group; then the
     // firmware update dialog for every selected terminal.
     void OnButtonFirmUpdate();
+    // LBus security: the common checks, monitor mode, no server, the block
+    // fetched and converted, a block from "5.50" on (the security functions
+    // need it), the note that below version "6_04~" only keys can be
+    // loaded, the setup login with grade 2 or 3, then CLoadLBusKey.
+    void OnButtonLbuskey();
 
     // --- Buttons without a terminal action dialog ---
 
@@ -226,8 +232,13 @@ private:
         int grade = 3;
         UserParam block;           // converted to its newest version
         std::string actualVersion; // its version when fetched ("6.10")
+        bool withLogin = true;     // false for a block older than "5.50": it holds no passwords
     };
     std::optional<SetupAccess> setupAccess(Terminal& terminal, const char* handler, BlockFailureNote note);
+    // The two steps of setupAccess: the block (grade 3 and no login for a
+    // block older than "5.50"), then the login, which sets the grade.
+    std::optional<SetupAccess> fetchSetupBlock(Terminal& terminal, BlockFailureNote note);
+    bool setupLogin(SetupAccess& access, const Terminal& terminal);
 
     // Forwards the set-IPv4 dialog's status line to the view.
     class ActionStatusLine : public SetIPAddressView {

@@ -8,6 +8,7 @@
 #include "config/terminal_setup.h"
 #include "config/user_param.h"
 #include "firmware/firmware_update.h"
+#include "reader_security/load_lbus_key.h"
 #include "lan/lan_interfaces.h"
 #include "mainwindow/main_dialog.h"
 #include "mainwindow/start_directory.h"
@@ -38,6 +39,13 @@ constexpr std::string_view kFirstSetupVersionKey = "5_02~";
 constexpr int kSetupTitle = 29;          // "Setup", the end of the login's heading
 constexpr int kGradeWithoutLogin = 3;    // the mode of a block older than "5.50"
 constexpr std::string_view kFirstVersionWithLogin = "5.50";
+constexpr int kTerminalIsServer = 82;    // "Das Terminal ist ein Server.\nEs kann diese Funktion nicht ausführen."
+constexpr int kNoLbusSecurity = 68;      // "Mit diesem Firmwarestand stehen die Sicherheitsfunktionen des LBus nicht zur Verfügung."
+constexpr int kOnlyLbusKeys = 69;        // "Mit diesem Firmwarestand können nur LBus-Schlüssel geladen werden. "
+constexpr int kAccessGrade = 334;        // "Berechtigungsstufe"
+constexpr int kOr = 407;                 // "oder"
+constexpr std::string_view kFirstCardVersionKey = "6_04~";
+constexpr int kLowestLbusGrade = 2;
 
 } // namespace
 
@@ -112,7 +120,7 @@ void CToolBoxDlg::openDetailDialog(std::unique_ptr<PaneDialog> dialog, DetailCon
     view_.setControlsEnabled(false);
 }
 
-std::optional<CToolBoxDlg::SetupAccess> CToolBoxDlg::setupAccess(Terminal& terminal, const char* handler, BlockFailureNote note) {
+std::optional<CToolBoxDlg::SetupAccess> CToolBoxDlg::fetchSetupBlock(Terminal& terminal, BlockFailureNote note) {
     const auto blockMessage = [&](int id) {
         std::string text = language_->GetText(id);
         if (note == BlockFailureNote::NoSetup)
@@ -137,18 +145,33 @@ std::optional<CToolBoxDlg::SetupAccess> CToolBoxDlg::setupAccess(Terminal& termi
         return std::nullopt;
     }
     // The passwords live in blocks from "5.50" on: an older block asks for none.
-    if (fetchedVersion < *configVersionIndex(kFirstVersionWithLogin)) {
-        trace("%s: ActualVersion < 5.50\n", handler);
-        access.grade = kGradeWithoutLogin;
-        return access;
-    }
+    access.withLogin = fetchedVersion >= *configVersionIndex(kFirstVersionWithLogin);
+    access.grade = kGradeWithoutLogin;
+    return access;
+}
+
+bool CToolBoxDlg::setupLogin(SetupAccess& access, const Terminal& terminal) {
+    const UserParam& block = access.block;
     CLoginForSetup login(*language_, messageBoxes_, terminal.SerialNumber, kSetupTitle,
                          {block.getPassword(1), block.getPassword(2), block.getPassword(3)});
     if (!view_.runSetupLogin(login) || login.grade() == 0) {
         trace("CLoginForSetup not ok\n");
-        return std::nullopt;
+        return false;
     }
     access.grade = login.grade();
+    return true;
+}
+
+std::optional<CToolBoxDlg::SetupAccess> CToolBoxDlg::setupAccess(Terminal& terminal, const char* handler, BlockFailureNote note) {
+    std::optional<SetupAccess> access = fetchSetupBlock(terminal, note);
+    if (!access)
+        return std::nullopt;
+    if (!access->withLogin) {
+        trace("%s: ActualVersion < 5.50\n", handler);
+        return access;
+    }
+    if (!setupLogin(*access, terminal))
+        return std::nullopt;
     return access;
 }
 
@@ -280,6 +303,51 @@ void CToolBoxDlg::OnButtonFirmUpdate() {
         shown.OnInitDialog();
     } catch (const std::exception&) {
         trace("Create Firmwareupd failed\n");
+    }
+}
+
+void CToolBoxDlg::OnButtonLbuskey() {
+    trace("OnButtonLbuskey() startet\n");
+    const std::optional<std::size_t> index = oneSelectedTerminal();
+    if (!index)
+        return;
+    Terminal& terminal = list_.at(*index);
+    if (refusedInMonitorMode(terminal))
+        return;
+    if (!terminal.isNotServer()) {
+        message(language_->GetText(kTerminalIsServer), MessageIcon::Information);
+        return;
+    }
+    std::optional<SetupAccess> access = fetchSetupBlock(terminal, BlockFailureNote::None);
+    if (!access)
+        return;
+    if (!access->withLogin) {
+        trace("OnButtonLbuskey: ActualVersion < 5.50\n");
+        message(language_->GetText(kNoLbusSecurity), MessageIcon::Error);
+        return;
+    }
+    if (terminal.sortVersion() < kFirstCardVersionKey) {
+        trace("OnButtonLbuskey: Firmwareversion < 6.04\n");
+        message(language_->GetText(kOnlyLbusKeys), MessageIcon::Information);
+    }
+    if (!setupLogin(*access, terminal))
+        return;
+    // Grade 1 may use no reader function: "Access grade 2 or 3".
+    if (access->grade < kLowestLbusGrade) {
+        trace("OnButtonLbuskey: Berechtigungsstufe %d\n", access->grade);
+        message(language_->GetText(kAccessGrade) + " 2 " + language_->GetText(kOr) + " 3", MessageIcon::Information);
+        return;
+    }
+    if (!clearDetailPane())
+        return;
+    try {
+        auto dialog = std::make_unique<CLoadLBusKey>(*this, *index, access->grade, access->block.block());
+        CLoadLBusKey& shown = *dialog;
+        view_.showLoadLBusKey(shown);
+        openDetailDialog(std::move(dialog), DetailContents::LBusSecurity, index);
+        shown.OnInitDialog();
+    } catch (const std::exception&) {
+        trace("Create CLoadLBusKey failed\n");
     }
 }
 

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include <array>
+#include <initializer_list>
 
 namespace kestrix {
 namespace {
@@ -80,7 +81,7 @@ void MainWindow::buildControls() {
     keyboard_ = button(this, "keyboard");
     // Their dialogs are not part of this program yet; the setup editor is
     // offered once every page it can show has its view.
-    for (QPushButton* action : {lbus_, keyboard_})
+    for (QPushButton* action : {keyboard_})
         action->hide();
     setup_->setVisible(setupTabsWithoutView().empty());
 
@@ -146,20 +147,19 @@ void MainWindow::buildLayout() {
     left->setContentsMargins(0, 0, 0, 0);
     leftColumn->setFixedWidth(kLeftColumnWidth);
 
-    // The action buttons go on in the second row: one row of them is wider
-    // than the pane beside the list.
-    auto* actionRow = new QHBoxLayout;
-    for (QPushButton* action : {reset_, setup_, tcl_, lbus_, setipa_})
-        actionRow->addWidget(action);
-    actionRow->addStretch(1);
-
-    auto* buttonRow = new QHBoxLayout;
-    buttonRow->addWidget(firmware_);
-    buttonRow->addWidget(keyboard_);
-    buttonRow->addWidget(status_);
-    buttonRow->addWidget(help_);
-    buttonRow->addWidget(information_);
-    buttonRow->addStretch(1);
+    // The buttons stand in three rows above the pane: the terminal actions
+    // with their dialogs in the first two, the information buttons in the
+    // third; two rows of them are wider than the pane beside the list.
+    const auto buttonRow = [](std::initializer_list<QPushButton*> buttons) {
+        auto* row = new QHBoxLayout;
+        for (QPushButton* button : buttons)
+            row->addWidget(button);
+        row->addStretch(1);
+        return row;
+    };
+    QHBoxLayout* actionRow = buttonRow({reset_, setup_, tcl_, setipa_});
+    QHBoxLayout* secondActionRow = buttonRow({lbus_, firmware_, keyboard_});
+    QHBoxLayout* informationRow = buttonRow({status_, help_, information_});
 
     auto* paneLayout = new QVBoxLayout(detailPane_);
     paneLayout->setContentsMargins(1, 1, 1, 1);
@@ -167,7 +167,8 @@ void MainWindow::buildLayout() {
 
     auto* right = new QVBoxLayout;
     right->addLayout(actionRow);
-    right->addLayout(buttonRow);
+    right->addLayout(secondActionRow);
+    right->addLayout(informationRow);
     right->addWidget(detailPane_, 1);
 
     auto* window = new QHBoxLayout(this);
@@ -191,6 +192,7 @@ void MainWindow::connectControls() {
     connect(tcl_, &QPushButton::clicked, this, &MainWindow::tclClicked);
     connect(setup_, &QPushButton::clicked, this, &MainWindow::setupClicked);
     connect(firmware_, &QPushButton::clicked, this, &MainWindow::firmwareClicked);
+    connect(lbus_, &QPushButton::clicked, this, &MainWindow::lbusClicked);
     connect(list_, &CListBoxTerminal::userSelectionChanged, this, &MainWindow::selectionChanged);
     connect(selector_, &QComboBox::currentIndexChanged, this, &MainWindow::selectorChanged);
     connect(sortButtons_, &QButtonGroup::idClicked, this,

@@ -156,6 +156,25 @@ TEST_F(ActionFrameOnBed, ABlockOlderThan550OpensTheDialogWithoutLogin) {
     });
 }
 
+TEST_F(ActionFrameOnBed, ChecksBeforeTheLBusSecurityDialog) {
+    withProgram([](Program& program) {
+        CToolBoxDlg& dialog = program.dialog;
+        // A block older than 5.50: no security functions, no login.
+        dialog.OnSelectionChange({1});
+        dialog.OnButtonLbuskey();
+        EXPECT_EQ(program.boxTexts(), std::vector<std::string>{dialog.language().GetText(68)});
+        EXPECT_EQ(program.view.setupLogins, 0);
+        // Grade 1 may use none of them: a note and no dialog.
+        program.boxes.shown.clear();
+        dialog.OnSelectionChange({0});
+        program.view.loginEntry = "pw1abc";
+        dialog.OnButtonLbuskey();
+        EXPECT_EQ(program.boxTexts(), std::vector<std::string>{"Access grade 2 or 3"});
+        EXPECT_EQ(program.view.setupLogins, 1);
+        EXPECT_EQ(dialog.detailDialog(), nullptr);
+    });
+}
+
 // IPv4 Setup finds a terminal at its new address: a listed record of it,
 // which holds the old address, is replaced in its place.
 TEST_F(ActionFrameOnBed, ATerminalFoundByAnActionReplacesItsListedRecord) {

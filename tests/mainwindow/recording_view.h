@@ -111,6 +111,10 @@ public:
         firmwareUpdate = &dialog;
         detail = "firmware";
     }
+    void showLoadLBusKey(CLoadLBusKey& dialog) override {
+        lbusDialog = &dialog;
+        detail = "lbus";
+    }
     void holdTerminalActions(bool held) override { terminalActionsHeld = held; }
     void setActionStatusLine(const std::string&) override {}
     void closeActionDialog() override {
@@ -123,6 +127,7 @@ public:
         if (firmwareUpdate != nullptr)
             firmwareUpdate->detachView();
         firmwareUpdate = nullptr;
+        lbusDialog = nullptr;
         resetDialog = nullptr;
         setIPAddressDialog = nullptr;
         ++actionDialogsClosed;
@@ -180,6 +185,7 @@ public:
     };
     CTerminalSetup* setupEditor = nullptr;
     FirmwareUpdate* firmwareUpdate = nullptr;
+    CLoadLBusKey* lbusDialog = nullptr;
     bool terminalActionsHeld = false;
     SetupView setupView;
     RecordingTclView tclView;

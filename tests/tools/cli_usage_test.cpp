@@ -159,6 +159,10 @@ TEST(CliUsage, WrongCommandLinesAndRefusedFiles) {
         {"firmware list --depot", 2, "--depot needs a value"},
         {"firmware update 127.0.0.1 --report /dev/null", 1, "/dev/null is a character device"},
         {"firmware list", 1, "No TCL versions found!"}, // no FirmwareDir here
+        {"lbus 127.0.0.1 --readers 1", 2, "lbus needs TERMINAL and an action"},
+        {"lbus 127.0.0.1 erase", 2, "unknown action erase"},
+        {"lbus 127.0.0.1 firmware", 2, "firmware needs one FILE"},
+        {"lbus 127.0.0.1 unlock pkg.trfw", 2, "unlock takes no FILE"},
     };
     // A settings file that cannot be read must not stop subcommands that need none.
     const std::vector<Row> brokenSettingsRows = {

@@ -159,7 +159,7 @@ TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow)
         const std::vector<TerminalRow>& rows = window.terminalList().rowModel().rows();
         EXPECT_TRUE(setupTabsWithoutView().empty());
         EXPECT_FALSE(child<QPushButton>(window, "setup").isHidden());
-        for (const char* hidden : {"lbus", "keyboard"})
+        for (const char* hidden : {"keyboard"})
             EXPECT_TRUE(child<QPushButton>(window, hidden).isHidden())
                 << "an action without its dialog: " << hidden;
         PaintedTexts progress(child<QLabel>(window, "progressLine"));

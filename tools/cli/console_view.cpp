@@ -133,6 +133,12 @@ void ConsoleView::showFirmwareUpdate(FirmwareUpdate& dialog) {
     onFirmwareUpdate(dialog);
 }
 
+void ConsoleView::showLoadLBusKey(CLoadLBusKey& dialog) {
+    if (!onLoadLBusKey)
+        throw std::logic_error("the LBus security dialog has no view on this command line");
+    onLoadLBusKey(dialog);
+}
+
 void ConsoleView::closeActionDialog() {
     if (tclConsole_ != nullptr)
         tclConsole_->detachView();

@@ -133,6 +133,10 @@ public:
     // The command line has no buttons to hold.
     void holdTerminalActions(bool) override {}
     std::function<void(FirmwareUpdate&)> onFirmwareUpdate;
+    // The LBus security dialog: onLoadLBusKey attaches the command line's
+    // view to it (kestrix-cli lbus); without it the dialog cannot be shown.
+    void showLoadLBusKey(CLoadLBusKey& dialog) override;
+    std::function<void(CLoadLBusKey&)> onLoadLBusKey;
     void setActionStatusLine(const std::string& text) override;
     void closeActionDialog() override;
     void postIdleMessage() override {}
