@@ -52,6 +52,8 @@ void CToolBoxApp::connectWindow() {
             [this] { runHere([this] { dialog_.OnButtonSetipa(); }); });
     connect(&window_, &MainWindow::clearClicked, this,
             [this] { runHere([this] { dialog_.OnClearList(); }); });
+    connect(&window_, &MainWindow::exportClicked, this,
+            [this] { runHere([this] { dialog_.OnExport(); }); });
     connect(&window_, &MainWindow::removeClicked, this,
             [this] { runHere([this] { dialog_.OnRemoveSelected(); }); });
     connect(&window_, &MainWindow::selectionChanged, this, [this](const std::vector<std::size_t>& selected) {

@@ -38,8 +38,7 @@ std::string shellQuoted(const std::string& text) {
 } // namespace
 
 std::vector<std::vector<std::string>> tableReadByPython(const std::filesystem::path& file) {
-    const std::string command =
-        "python3 -c " + shellQuoted(kReader) + " " + shellQuoted(file.string()) + " 2>&1";
+    const std::string command = "python3 -c " + shellQuoted(kReader) + " " + shellQuoted(file.string());
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr)
         throw std::runtime_error("python3 cannot be started");
@@ -48,7 +47,8 @@ std::vector<std::vector<std::string>> tableReadByPython(const std::filesystem::p
     for (std::size_t got; (got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
         output.append(buffer.data(), got);
     if (::pclose(pipe) != 0)
-        throw std::runtime_error("python3 does not read " + file.string() + ":\n" + output);
+        throw std::runtime_error("python3 does not read " + file.string() +
+                                 " (its message is on standard error)");
     std::vector<std::vector<std::string>> rows;
     std::istringstream lines(output);
     std::string line;
@@ -57,6 +57,9 @@ std::vector<std::vector<std::string>> tableReadByPython(const std::filesystem::p
         std::istringstream words(line);
         std::string word;
         while (words >> word) {
+            if (word.front() != 'x' || word.size() % 2 != 1 ||
+                word.find_first_not_of("0123456789abcdef", 1) != std::string::npos)
+                throw std::runtime_error("python3 printed other than fields:\n" + output);
             std::string field;
             for (std::size_t at = 1; at + 1 < word.size(); at += 2)
                 field += static_cast<char>(std::stoi(word.substr(at, 2), nullptr, 16));
