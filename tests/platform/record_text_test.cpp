@@ -12,8 +12,8 @@ namespace {
 
 using Table = std::vector<std::vector<std::string>>;
 
-const std::vector<std::string> kFields = {
-    "plain", "", "a,b", "say \"hi\"", "two\r\nlines", "end\n", " spaced ", "Müller", "tab\there", "back\\slash"};
+const std::vector<std::string> kFields = {"plain", "",         "a,b",    "say \"hi\"", "two\r\nlines",
+                                          "end\n", " spaced ", "Müller", "tab\there",  "back\\slash"};
 
 TEST(RecordText, CsvAndJsonReadBackAsWritten) {
     test::ScratchDirectory files;
@@ -36,11 +36,11 @@ TEST(RecordText, JsonStringEscapesControlsAndReplacesBrokenUtf8) {
         std::string json;
     } cases[] = {
         {std::string("\x01\x1f\x7f", 3), "\"\\u0001\\u001f\\u007f\""},
-        {"\xff", "\"\xEF\xBF\xBD\""},                       // no UTF-8 lead byte
-        {"\xC3", "\"\xEF\xBF\xBD\""},                       // a sequence cut short
-        {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},       // an overlong form
+        {"\xff", "\"\xEF\xBF\xBD\""},                                 // no UTF-8 lead byte
+        {"\xC3", "\"\xEF\xBF\xBD\""},                                 // a sequence cut short
+        {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},                 // an overlong form
         {"\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""}, // a surrogate
-        {"\xF0\x9F\x94\x91", "\"\xF0\x9F\x94\x91\""},       // four bytes pass
+        {"\xF0\x9F\x94\x91", "\"\xF0\x9F\x94\x91\""},                 // four bytes pass
     };
     for (const auto& entry : cases)
         EXPECT_EQ(jsonString(entry.text), entry.json);
