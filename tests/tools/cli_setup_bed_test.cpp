@@ -65,6 +65,8 @@ TEST_F(CliSetupOnBed, SetShowAndPutChangeTheTerminalOrRefuseBeforeWriting) {
         std::string terminalAt = "10.77.0.41"; // the terminal's interface address afterwards
     };
     const std::string saved = (bed.runDirectory() / "saved.cfg").string();
+    std::ofstream(bed.runDirectory() / "site.rch")
+        << "100401;10.77.0.41;;;;;;\r\n\r\n100403;10.77.0.43;;;;;;\r\n100499;10.77.0.99;;;;;;\r\n";
     const Row rows[] = {
         {"--group 4711 config fetch 10.77.0.41 " + saved, 0, {}, "6712", "b90b", "0000"},
         {"config show " + saved + " --show-secrets",
@@ -87,12 +89,12 @@ TEST_F(CliSetupOnBed, SetShowAndPutChangeTheTerminalOrRefuseBeforeWriting) {
          "6712",
          "b90b",
          "0000"},
-        // Three terminals at once; one has no block, one does not answer.
-        {"--group 4711 config backup 10.77.0.41 10.77.0.43 10.77.0.99 --dir before --parallel 3",
+        // The three terminals of a list file at once; one has no block, one does not answer.
+        {"--group 4711 config backup site.rch --dir before --parallel 3",
          1,
-         {"/3] 10.77.0.41: SN 100401, version 6.20 -> 100401.cfg",
-          "/3] 10.77.0.43: failed: talmo.cfg cannot be", "/3] 10.77.0.99: failed: No response",
-          "2 of 3 terminals not backed up"},
+         {"/3] 100401;10.77.0.41;;;;;;: SN 100401, version 6.20 -> 100401.cfg",
+          "/3] 100403;10.77.0.43;;;;;;: failed: talmo.cfg cannot be",
+          "/3] 100499;10.77.0.99;;;;;;: failed: ", "2 of 3 terminals not backed up"},
          "6712",
          "b90b",
          "0000"},
@@ -203,7 +205,7 @@ TEST_F(CliSetupOnBed, SetShowAndPutChangeTheTerminalOrRefuseBeforeWriting) {
     EXPECT_EQ(record[0], (std::vector<std::string>{"terminal", "serial_number", "version", "time", "file",
                                                    "result", "reason"}));
     EXPECT_EQ(std::vector(record[1].begin(), record[1].begin() + 3),
-              (std::vector<std::string>{"10.77.0.41", "100401", "6.20"}));
+              (std::vector<std::string>{"100401;10.77.0.41;;;;;;", "100401", "6.20"}));
     EXPECT_EQ(std::vector(record[1].begin() + 4, record[1].end()),
               (std::vector<std::string>{"100401.cfg", "ok", ""}));
     EXPECT_EQ(record[2][5], "failed");
