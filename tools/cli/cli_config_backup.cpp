@@ -164,6 +164,10 @@ private:
     // once, and a file of an earlier run stays unless overwriting is allowed.
     std::string claim(const std::string& serialNumber) {
         const std::lock_guard lock(mutex_);
+        // The serial number comes from the terminal's reply: it names a file in DIR and nothing else.
+        if (serialNumber.empty() || serialNumber == "." || serialNumber == ".." ||
+            serialNumber.find('/') != std::string::npos)
+            return "its serial number '" + serialNumber + "' cannot name a file in the folder";
         if (!claimed_.insert(serialNumber).second)
             return "named twice: its block is fetched once";
         const std::filesystem::path path =
