@@ -151,11 +151,14 @@ std::vector<std::uint8_t> blockWith(std::string_view version, const std::string&
 }
 
 // config diff on pairs of blocks: the fields named by the map, secrets masked
-// unless asked, unnamed bytes by offset; an older block converted first.
+// unless asked, unnamed bytes by offset; an older block converted first, a
+// big-endian one compared by its values.
 TEST_F(ConfigCli, DiffNamesEachDifferingFieldAndExitsByTheResult) {
     const std::string base = "60=6712 146=b90b 794='111111' ";
     directory.write("a.cfg", blockWith("6.20", base));
     directory.write("broken.cfg", std::string(1242, 'x'));
+    // The same values from a big-endian terminal.
+    directory.write("big.cfg", blockWith("6.21", "60=1267 146=0bb9 794='111111'"));
     const int index610 = test::versionIndex("6.10");
     UserParamBlock older = test::emptyBlock(index610);
     test::putItems(older, base);
@@ -187,6 +190,7 @@ TEST_F(ConfigCli, DiffNamesEachDifferingFieldAndExitsByTheResult) {
          1,
          "channel[2].flags: 0 -> 256\noffset 990-991: 0000 -> ff01\nlast-write: 0 -> 16777216\n"},
         {"", {"older.cfg", "newer.cfg"}, 0, ""},
+        {"", {"a.cfg", "big.cfg"}, 1, "version: '6.20' -> '6.21'\n"},
         {"", {"a.cfg"}, 2, "kestrix-cli: config diff needs A.cfg and B.cfg\nusage: kestrix-cli config diff"},
         {"", {"a.cfg", "missing.cfg"}, 2, "kestrix-cli: cannot read missing.cfg"},
         {"", {"broken.cfg", "a.cfg"}, 2, "kestrix-cli: broken.cfg is no block the program accepts"},
