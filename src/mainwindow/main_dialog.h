@@ -99,6 +99,9 @@ public:
     void OnRemoveSelected();
     // Saves the list to a list file the user chooses.
     void WriteFile();
+    // Export: writes the list as CSV or JSON (by the extension of the file the
+    // user chooses) through the file replacement; says so when it cannot.
+    void OnExport();
     // Reads a list file from the start directory; false on a routing failure.
     bool ReadFile(const std::string& fileName);
 

@@ -1,7 +1,8 @@
 // Terminal list files ("*.rch"): one saved line per terminal, CR LF line ends,
-// no header; and the buttons that empty the list.
+// no header; the list's export as CSV or JSON; and the buttons that empty the list.
 #include "mainwindow/main_dialog.h"
 
+#include "mainwindow/list_export.h"
 #include "mainwindow/start_directory.h"
 #include "platform/error_text.h"
 #include "platform/file_replacement.h"
@@ -75,6 +76,29 @@ void CToolBoxDlg::WriteFile() {
         return;
     }
     trace("CToolBoxDlg::WriteFile(): write done\n");
+}
+
+void CToolBoxDlg::OnExport() {
+    if (list_.empty())
+        return;
+    const std::optional<std::string> chosen = view_.askExportFileName(startDirectory());
+    if (!chosen)
+        return;
+    const std::string& path = *chosen;
+    const std::optional<ExportFormat> format = exportFormatOfPath(path);
+    if (!format) {
+        message(path + ": the name must end in .csv or .json", MessageIcon::Exclamation);
+        return;
+    }
+    view_.setWaitCursor(true);
+    const std::string contents = listExportText(list_, *format);
+    const std::string error = replaceFileContents(
+        path, std::span(reinterpret_cast<const std::uint8_t*>(contents.data()), contents.size()),
+        FileSecrecy::FollowUmask);
+    view_.setWaitCursor(false);
+    trace("CToolBoxDlg::OnExport(%s): %s\n", path.c_str(), error.empty() ? "written" : error.c_str());
+    if (!error.empty())
+        message(path + " " + language_->GetText(22), MessageIcon::Exclamation);
 }
 
 bool CToolBoxDlg::ReadFile(const std::string& fileName) {

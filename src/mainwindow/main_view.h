@@ -166,6 +166,9 @@ public:
     // name "*.rch" and the filter; answers the chosen path, nothing on cancel.
     virtual std::optional<std::string> askListFileName(const std::string& directory,
                                                        const std::string& filterText) = 0;
+    // The save-file dialog of Export: starts in directory, offers CSV and JSON
+    // files; answers the chosen path, nothing on cancel.
+    virtual std::optional<std::string> askExportFileName(const std::string& directory) = 0;
     // Ends the program's window (after start-up failures and at shutdown).
     virtual void closeWindow() = 0;
 };

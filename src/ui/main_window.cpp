@@ -88,6 +88,7 @@ void MainWindow::applyTexts(const CToolBoxLang& language) {
     setTexts(*add_, language, 34, 43);
     setTexts(*clear_, language, 38, 38);
     setTexts(*remove_, language, 40, 40);
+    export_->setText(QStringLiteral("Export..."));
     setTexts(*status_, language, 10, 10);
     setTexts(*help_, language, 27, 27);
     setTexts(*information_, language, 32, 32);
@@ -255,7 +256,7 @@ void MainWindow::updateEnabled() {
     const bool logicControls = controlsEnabled_ && !operationRunning_;
     for (QWidget* control :
          {static_cast<QWidget*>(selector_), static_cast<QWidget*>(search_), static_cast<QWidget*>(clear_),
-          static_cast<QWidget*>(remove_), static_cast<QWidget*>(nameField_), static_cast<QWidget*>(add_),
+          static_cast<QWidget*>(remove_), static_cast<QWidget*>(export_), static_cast<QWidget*>(nameField_), static_cast<QWidget*>(add_),
           static_cast<QWidget*>(maintenanceGroup_), static_cast<QWidget*>(list_)})
         control->setEnabled(logicControls);
     for (QAbstractButton* radio : sortButtons_->buttons())

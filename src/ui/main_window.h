@@ -99,6 +99,7 @@ signals:
     void searchClicked();
     void clearClicked();
     void removeClicked();
+    void exportClicked();
     void addClicked(const std::string& text);
     void statusClicked();
     void helpClicked();
@@ -140,6 +141,7 @@ private:
     CListBoxTerminal* list_ = nullptr;
     QPushButton* clear_ = nullptr;
     QPushButton* remove_ = nullptr;
+    QPushButton* export_ = nullptr;
     QLineEdit* nameField_ = nullptr;
     QPushButton* add_ = nullptr;
     QPushButton* status_ = nullptr;

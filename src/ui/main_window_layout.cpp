@@ -62,6 +62,7 @@ void MainWindow::buildControls() {
     list_->setObjectName(QStringLiteral("terminalList"));
     clear_ = button(this, "clear");
     remove_ = button(this, "remove");
+    export_ = button(this, "export");
     nameField_ = new QLineEdit(this);
     nameField_->setObjectName(QStringLiteral("nameField"));
     nameField_->setMaxLength(kNameFieldLength);
@@ -129,6 +130,7 @@ void MainWindow::buildLayout() {
     auto* listButtonRow = new QHBoxLayout;
     listButtonRow->addWidget(clear_);
     listButtonRow->addWidget(remove_);
+    listButtonRow->addWidget(export_);
     listButtonRow->addStretch(1);
 
     auto* addRow = new QHBoxLayout;
@@ -182,6 +184,7 @@ void MainWindow::connectControls() {
     connect(search_, &QPushButton::clicked, this, &MainWindow::searchClicked);
     connect(clear_, &QPushButton::clicked, this, &MainWindow::clearClicked);
     connect(remove_, &QPushButton::clicked, this, &MainWindow::removeClicked);
+    connect(export_, &QPushButton::clicked, this, &MainWindow::exportClicked);
     connect(add_, &QPushButton::clicked, this, [this] { emit addClicked(nameField_->text().toStdString()); });
     connect(status_, &QPushButton::clicked, this, &MainWindow::statusClicked);
     connect(help_, &QPushButton::clicked, this, &MainWindow::helpClicked);

@@ -121,6 +121,25 @@ std::optional<std::string> QtMainDialogView::askListFileName(const std::string& 
     });
 }
 
+std::optional<std::string> QtMainDialogView::askExportFileName(const std::string& directory) {
+    return onThreadOf(window_, [this, &directory]() -> std::optional<std::string> {
+        QFileDialog dialog(&window_);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDirectory(QString::fromStdString(directory));
+        dialog.setNameFilters({QStringLiteral("CSV (*.csv)"), QStringLiteral("JSON (*.json)")});
+        dialog.setDefaultSuffix(QStringLiteral("csv"));
+        // The default suffix follows the filter chosen.
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+            dialog.setDefaultSuffix(filter.startsWith(QStringLiteral("JSON")) ? QStringLiteral("json")
+                                                                              : QStringLiteral("csv"));
+        });
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().constFirst().toStdString();
+    });
+}
+
 void QtMainDialogView::showResetDialog(ResetExe& dialog) {
     onThreadOf(window_, [this, &dialog] { window_.showActionWidget(new ResetDialogView(dialog, runLong_, nullptr)); });
 }

@@ -44,6 +44,7 @@ public:
     bool runMaintenanceGroupDialog(T7000ip& engine, const CToolBoxLang& language) override;
     std::optional<std::string> askListFileName(const std::string& directory,
                                                const std::string& filterText) override;
+    std::optional<std::string> askExportFileName(const std::string& directory) override;
     void closeWindow() override;
     void showResetDialog(ResetExe& dialog) override;
     void showSetIPAddressDialog(CSetIPAddress& dialog) override;

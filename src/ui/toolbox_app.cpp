@@ -54,6 +54,9 @@ void CToolBoxApp::connectWindow() {
             [this] { runHere([this] { dialog_.OnButtonSetipa(); }); });
     connect(&window_, &MainWindow::clearClicked, this,
             [this] { runHere([this] { dialog_.OnClearList(); }); });
+    // The export looks up missing DNS names: it runs beside the window, as a list file does.
+    connect(&window_, &MainWindow::exportClicked, this,
+            [this] { runInBackground([this] { dialog_.OnExport(); }); });
     connect(&window_, &MainWindow::removeClicked, this,
             [this] { runHere([this] { dialog_.OnRemoveSelected(); }); });
     connect(&window_, &MainWindow::selectionChanged, this, [this](const std::vector<std::size_t>& selected) {

@@ -140,5 +140,74 @@ TEST_F(ConfigCli, ConvertWritesAValidBlockOfTheTargetVersion) {
         EXPECT_NE(info.output.find(expected), std::string::npos) << expected << "\n" << info.output;
 }
 
+// A block of the version with the items over zeros, its secret fields
+// enciphered for a TCL terminal, with its CRC.
+std::vector<std::uint8_t> blockWith(std::string_view version, const std::string& items) {
+    const int index = test::versionIndex(version);
+    UserParamBlock block = test::emptyBlock(index);
+    test::putItems(block, items);
+    cryptSecretFields(block, index, BlockOwner{});
+    return test::firstBytes(test::withCrc(block, index), test::versionLength(index));
+}
+
+// config diff on pairs of blocks: the fields named by the map, secrets masked
+// unless asked, unnamed bytes by offset; an older block converted first, a
+// big-endian one compared by its values.
+TEST_F(ConfigCli, DiffNamesEachDifferingFieldAndExitsByTheResult) {
+    const std::string base = "60=6712 146=b90b 794='111111' ";
+    directory.write("a.cfg", blockWith("6.20", base));
+    directory.write("broken.cfg", std::string(1242, 'x'));
+    // The same values from a big-endian terminal.
+    directory.write("big.cfg", blockWith("6.21", "60=1267 146=0bb9 794='111111'"));
+    const int index610 = test::versionIndex("6.10");
+    UserParamBlock older = test::emptyBlock(index610);
+    test::putItems(older, base);
+    const UserParamBlock newer = test::converted(older, index610, test::versionIndex("6.20"), BlockOwner{});
+    directory.write("older.cfg", blockWith("6.10", base));
+    directory.write("newer.cfg", blockWith("6.20", "0=" + test::toHex(std::span(newer).first(1240))));
+    const struct {
+        std::string items; // of b.cfg, after those of a.cfg
+        std::vector<std::string> words;
+        int exitCode;
+        std::string output;
+    } cases[] = {
+        {"", {"a.cfg", "b.cfg"}, 0, ""},
+        {"12=05004d0a 60=6812 146=ba0b",
+         {"a.cfg", "b.cfg"},
+         1,
+         "ipv4-address: 0.0.0.0 -> 10.77.0.5\ngroup: 4711 -> 4712\nhost-port: 3001 -> 3002\n"},
+        {"794='222222' 925=01 960=02",
+         {"a.cfg", "b.cfg"},
+         1,
+         "password1: (hidden) -> (hidden)\nlbus1-key: (hidden) -> (hidden)\nsecret-area: (hidden) -> "
+         "(hidden)\n"},
+        {"794='222222' 925=01",
+         {"b.cfg", "a.cfg", "--show-secrets"},
+         1,
+         "password1: '222222' -> '111111'\nlbus1-key: 00000000000100000000000000000000 -> ''\n"},
+        {"396=0001 990=ff01 1239=01",
+         {"a.cfg", "b.cfg"},
+         1,
+         "channel[2].flags: 0 -> 256\noffset 990-991: 0000 -> ff01\nlast-write: 0 -> 16777216\n"},
+        {"", {"older.cfg", "newer.cfg"}, 0, ""},
+        {"", {"a.cfg", "big.cfg"}, 1, "version: '6.20' -> '6.21'\n"},
+        {"", {"a.cfg"}, 2, "kestrix-cli: config diff needs A.cfg and B.cfg\nusage: kestrix-cli config diff"},
+        {"", {"a.cfg", "missing.cfg"}, 2, "kestrix-cli: cannot read missing.cfg"},
+        {"", {"broken.cfg", "a.cfg"}, 2, "kestrix-cli: broken.cfg is no block the program accepts"},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.items);
+        directory.write("b.cfg", blockWith("6.20", base + entry.items));
+        std::vector<std::string> words = {"config", "diff"};
+        words.insert(words.end(), entry.words.begin(), entry.words.end());
+        const CliRun diff = run(words);
+        EXPECT_EQ(diff.exitCode, entry.exitCode) << diff.output;
+        if (entry.exitCode == 2)
+            EXPECT_TRUE(diff.output.starts_with(entry.output)) << diff.output;
+        else
+            EXPECT_EQ(diff.output, entry.output);
+    }
+}
+
 } // namespace
 } // namespace kestrix

@@ -9,6 +9,7 @@
 #include "mainwindow/trace_file.h"
 #include "protocol/t7000ip.h"
 #include "support/sockets.h"
+#include "support/table_reader.h"
 #include "support/trace_capture.h"
 #include "terminal/terminal.h"
 
@@ -314,6 +315,46 @@ TEST_F(OnALan, ListFilesAreSavedWithCrLfAndMalformedLinesSkipped) {
     EXPECT_TRUE(trace.contains("'a;b;c;d;' nicht zu finden")) << "the last line needs no line end";
     EXPECT_FALSE(trace.contains("'" + tooLong.substr(0, 70))) << "a longer line is neither shown nor used";
     EXPECT_FALSE(trace.contains("'' nicht zu finden"));
+}
+
+// Export: CSV or JSON by the extension, read back by python's csv and json
+// modules; another extension and a target that cannot be replaced are refused.
+TEST_F(OnALan, ExportWritesCsvOrJsonByTheExtension) {
+    auto dialog = start();
+    dialog->OnExport();
+    EXPECT_EQ(view_.listFileDirectory, "") << "no file dialog for an empty list";
+    add(*dialog, "4711", "10.77.60.20");
+    add(*dialog, "4712", "10.77.60.21", [](TerminalFields& fields) {
+        fields.ProductName = "TALMO 7400, \"B\"";
+        fields.TclKind = tcl_kind::Monitor;
+        fields.MonitorVersion = "3.10";
+        fields.FirmwareVersion.clear();
+        fields.IDBasedAuth = true;
+        fields.AuthOK = false;
+    });
+    fs::create_directories("folder.csv");
+    for (const char* target : {"list.csv", "List.JSON", "list.txt", "folder.csv"}) {
+        view_.exportAnswer = (directory_ / target).string();
+        dialog->OnExport();
+    }
+    EXPECT_EQ(boxes_.texts(),
+              (Texts{(directory_ / "list.txt").string() + ": the name must end in .csv or .json",
+                     (directory_ / "folder.csv").string() + " " + dialog->language().GetText(22)}));
+    const std::vector<std::string> names = {
+        "serial_number",   "ipv4_address",   "interface_address", "ipv4_dns_name", "ipv6_address",
+        "ipv6_link_local", "ipv6_dns_name",  "product_name",      "kind",          "firmware_version",
+        "monitor_version", "authentication", "accepted"};
+    using Row = std::vector<std::string>;
+    const std::vector<Row> csv = {
+        names,
+        {"4711", "10.77.60.20", "", "", "", "", "", "", "TCL", "6.12", "", "IP-based", "yes"},
+        {"4712", "10.77.60.21", "", "", "", "", "", "TALMO 7400, \"B\"", "MON", "", "3.10", "ID-based",
+         "no"}};
+    EXPECT_EQ(test::tableReadByPython(directory_ / "list.csv"), csv);
+    std::vector<Row> json = csv;
+    json[1].back() = "true";
+    json[2].back() = "false";
+    EXPECT_EQ(test::tableReadByPython(directory_ / "List.JSON"), json);
 }
 
 // The terminal list's keys and order, with records of known values.

@@ -88,6 +88,10 @@ public:
         listFileDirectory = directory;
         return listFileAnswer;
     }
+    std::optional<std::string> askExportFileName(const std::string& directory) override {
+        listFileDirectory = directory;
+        return exportAnswer;
+    }
     void closeWindow() override { ++closed; }
     void showResetDialog(ResetExe& dialog) override {
         resetDialog = &dialog;
@@ -197,6 +201,7 @@ public:
     bool browserOpens = true;
     bool maintenanceGroupAccepted = false;
     std::optional<std::string> listFileAnswer;
+    std::optional<std::string> exportAnswer; // what the Export dialog answers
     std::optional<std::string> loginEntry; // nothing: the login is cancelled
     std::optional<std::string> tclLoginText;
     std::optional<std::string> tclLoginPassword;

@@ -1,4 +1,6 @@
 #include "netbed/network_bed.h"
+#include "support/scratch_directory.h"
+#include "support/table_reader.h"
 #include "tools/cli_runner.h"
 
 #include <gtest/gtest.h>
@@ -187,6 +189,36 @@ TEST_F(CliOnBed, SearchSortsFiltersAndSavesAListThatReadBringsBack) {
         << groupOnly.output;
     EXPECT_NE(groupOnly.output.find("bravo\n"), std::string::npos) << groupOnly.output;
     EXPECT_EQ(groupOnly.output.find("bravo.bed.test"), std::string::npos) << groupOnly.output;
+}
+
+// The list for other programs, read back by python's csv and json modules:
+// every terminal, with the fields of the list file and what the list shows.
+TEST_F(CliOnBed, SearchAsCsvAndJsonListsEveryTerminal) {
+    test::ScratchDirectory files;
+    for (const std::string format : {"csv", "json"}) {
+        SCOPED_TRACE(format);
+        const CliRun search = cli("--group 4711 search --order serialno --format " + format);
+        ASSERT_EQ(search.exitCode, 0) << search.errors;
+        files.write("list." + format, search.output);
+        const std::vector<std::vector<std::string>> table =
+            test::tableReadByPython(files.path() / ("list." + format));
+        ASSERT_EQ(table.size(), 6u) << search.output;
+        EXPECT_EQ(table[0].front(), "serial_number");
+        EXPECT_EQ(table[0].back(), "accepted");
+        const std::string yes = format == "csv" ? "yes" : "true";
+        const std::string no = format == "csv" ? "no" : "false";
+        EXPECT_EQ(table[1],
+                  (std::vector<std::string>{"100101", "10.77.0.11", "", "charlie.bed.test", "", "", "",
+                                            "TALMO 7460-PZE", "TCL", "6.20", "", "ID-based", yes}));
+        std::vector<std::string> serialNumbers, accepted;
+        for (std::size_t row = 1; row < table.size(); ++row) {
+            serialNumbers.push_back(table[row][0]);
+            accepted.push_back(table[row].back());
+        }
+        EXPECT_EQ(serialNumbers,
+                  (std::vector<std::string>{"100101", "100102", "100103", "100104", "100105"}));
+        EXPECT_EQ(accepted, (std::vector<std::string>{yes, no, yes, no, no}));
+    }
 }
 
 TEST_F(CliOnBed, AddsByAddressAndSerialNumberAndNamesWhatItCannotFind) {

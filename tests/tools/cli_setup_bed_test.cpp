@@ -10,6 +10,7 @@
 #include "netbed/child_process.h"
 #include "netbed/network_bed.h"
 #include "support/data_file.h"
+#include "support/table_reader.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -40,6 +41,12 @@ TEST_F(CliSetupOnBed, SetShowAndPutChangeTheTerminalOrRefuseBeforeWriting) {
     files.write("talmo.cfg", terminalBlock());
     test::BedLayout layout;
     layout.terminals.push_back(terminal);
+    // A second terminal whose talmo.cfg cannot be fetched: a backup lists it as failed.
+    test::ScratchDirectory noBlock;
+    terminal.ipv4 = "10.77.0.43/24";
+    terminal.terminalSection["serial_number"] = "100403";
+    terminal.tftpSection = {{"directory", noBlock.path().string()}};
+    layout.terminals.push_back(terminal);
     const test::NetworkBed bed(layout);
     // A saved block whose TCL table field (1038) differs: the terminal must cold-boot to take it.
     const std::string sizes = (bed.runDirectory() / "sizes.cfg").string();
@@ -58,6 +65,8 @@ TEST_F(CliSetupOnBed, SetShowAndPutChangeTheTerminalOrRefuseBeforeWriting) {
         std::string terminalAt = "10.77.0.41"; // the terminal's interface address afterwards
     };
     const std::string saved = (bed.runDirectory() / "saved.cfg").string();
+    std::ofstream(bed.runDirectory() / "site.rch")
+        << "100401;10.77.0.41;;;;;;\r\n\r\n100403;10.77.0.43;;;;;;\r\n100499;10.77.0.99;;;;;;\r\n";
     const Row rows[] = {
         {"--group 4711 config fetch 10.77.0.41 " + saved, 0, {}, "6712", "b90b", "0000"},
         {"config show " + saved + " --show-secrets",
@@ -80,6 +89,15 @@ TEST_F(CliSetupOnBed, SetShowAndPutChangeTheTerminalOrRefuseBeforeWriting) {
          "6712",
          "b90b",
          "0000"},
+        // The three terminals of a list file at once; one has no block, one does not answer.
+        {"--group 4711 config backup site.rch --dir before --parallel 3",
+         1,
+         {"/3] 100401;10.77.0.41;;;;;;: SN 100401, version 6.20 -> 100401.cfg",
+          "/3] 100403;10.77.0.43;;;;;;: failed: talmo.cfg cannot be",
+          "/3] 100499;10.77.0.99;;;;;;: failed: ", "2 of 3 terminals not backed up"},
+         "6712",
+         "b90b",
+         "0000"},
         {"--group 4711 config set 10.77.0.41 host-port=3002 group=4712 gmt-offset=+60 summer=auto "
          "summer-start=M3.5.0/2 summer-end=M13.5.0 --password 33333333",
          0,
@@ -94,6 +112,31 @@ TEST_F(CliSetupOnBed, SetShowAndPutChangeTheTerminalOrRefuseBeforeWriting) {
          "6812",
          "ba0b",
          "c4ff"},
+        {"--group 4712 config backup 10.77.0.41 --dir before",
+         1,
+         {"backup.json exists"},
+         "6812",
+         "ba0b",
+         "c4ff"},
+        {"--group 4712 config backup 10.77.0.41 --dir after",
+         0,
+         {"1 of 1 terminals backed up into after"},
+         "6812",
+         "ba0b",
+         "c4ff"},
+        {"config diff before/100401.cfg after/100401.cfg",
+         1,
+         {"group: 4711 -> 4712"},
+         "6812",
+         "ba0b",
+         "c4ff"},
+        {"--group 4712 config set 10.77.0.41 host-port=3003 gmt-offset=+120 --password 33333333",
+         0,
+         {"Configuration file installed."},
+         "6812",
+         "bb0b",
+         "88ff"},
+        {"--group 4712 config backup 10.77.0.41 --dir later", 0, {}, "6812", "bb0b", "88ff"},
         {"--group 4712 config put 10.77.0.41 " + saved + " --password 33333333",
          0,
          {"Configuration file installed."},
@@ -155,6 +198,24 @@ TEST_F(CliSetupOnBed, SetShowAndPutChangeTheTerminalOrRefuseBeforeWriting) {
         const std::string interface = bed.shellOnTerminal(0, "ip -4 -o address show dev eth0").output;
         EXPECT_NE(interface.find(" " + row.terminalAt + "/24 "), std::string::npos) << interface;
     }
+    // The backup recorded every terminal; the diff of two blocks the editor
+    // wrote names exactly what config set changed, and the time it stamps.
+    const auto record = test::tableReadByPython(bed.runDirectory() / "before" / "backup.json");
+    ASSERT_EQ(record.size(), 4u);
+    EXPECT_EQ(record[0], (std::vector<std::string>{"terminal", "serial_number", "version", "time", "file",
+                                                   "result", "reason"}));
+    EXPECT_EQ(std::vector(record[1].begin(), record[1].begin() + 3),
+              (std::vector<std::string>{"100401;10.77.0.41;;;;;;", "100401", "6.20"}));
+    EXPECT_EQ(std::vector(record[1].begin() + 4, record[1].end()),
+              (std::vector<std::string>{"100401.cfg", "ok", ""}));
+    EXPECT_EQ(record[2][5], "failed");
+    EXPECT_EQ(record[3][5], "failed");
+    EXPECT_EQ(files.bytes("talmo.cfg").size(), 1242u);
+    const test::CommandResult diff = test::runCommand(
+        {"sh", "-c",
+         "cd '" + bed.runDirectory().string() +
+             "' && " KESTRIX_CLI " config diff after/100401.cfg later/100401.cfg | grep -v ^last-write:"});
+    EXPECT_EQ(diff.output, "host-port: 3002 -> 3003\ngmt-deviation: 65476 -> 65416\n");
 }
 
 } // namespace

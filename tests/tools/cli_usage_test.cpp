@@ -61,7 +61,7 @@ TEST(CliCommandLine, OptionsBeforeTheSubcommandAndTheSubcommandsWords) {
         {.words = {"-a"}, .action = Action::UsageError}, // a lone -a is no subcommand
         {.words = {"config"},
          .action = Action::Failure,
-         .failure = "config needs a subcommand: fetch, info, convert, show, set or put"},
+         .failure = "config needs a subcommand: fetch, info, convert, show, set, put, backup or diff"},
         {.words = {"file", "copy"},
          .action = Action::Failure,
          .failure = "file needs a subcommand: get or put (not 'copy')"},

@@ -27,6 +27,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QFileDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QCheckBox>
@@ -264,6 +268,25 @@ TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow)
         EXPECT_TRUE(test::waitForWindowOperation(toolBox));
         EXPECT_EQ(toolBox.dialog().engine().getT7000ipMaintGroup(), 7);
         EXPECT_EQ(rows.size(), 6u);
+
+        // Export... writes the list as JSON when the name chosen ends in .json.
+        QTimer exportDriver;
+        driveDialogs<QFileDialog>(exportDriver, [&](QFileDialog& dialog) {
+            dialog.selectFile(startDirectory.filePath(QStringLiteral("site.json")));
+            static_cast<QDialog&>(dialog).accept(); // QFileDialog's own accept, as its Save button
+        });
+        child<QPushButton>(window, "export").click();
+        ASSERT_TRUE(test::waitForWindowOperation(toolBox));
+        exportDriver.stop();
+        QFile exported(startDirectory.filePath(QStringLiteral("site.json")));
+        ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+        const QJsonDocument list = QJsonDocument::fromJson(exported.readAll());
+        ASSERT_TRUE(list.isArray());
+        EXPECT_EQ(list.array().size(), 6);
+        const QJsonArray entries = list.array();
+        EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [](const QJsonValue& entry) {
+            return entry["ipv4_dns_name"].toString() == QStringLiteral("dcu4.bed.test");
+        }));
 
         // No: the program ends without saving.
         closeAnswer = QMessageBox::No;

@@ -3,6 +3,7 @@
 // The readers of the subcommands' own words that are more than a count: each
 // reads words into values and answers the usage error; none runs anything.
 #include "config/config_block.h"
+#include "mainwindow/list_export.h"
 #include "mainwindow/list_presentation.h"
 
 #include <map>
@@ -40,6 +41,7 @@ struct ListOptions {
     std::optional<AddressForm> addresses;
     std::optional<HostNameDisplay> hostNames;
     std::optional<std::string> saveFile;
+    std::optional<ExportFormat> format; // --format csv|json; nothing prints the table
     int selectorIndex = 0;             // search: 0 all LAN connections, N the N-th interface
     std::optional<GroupFilter> filter; // search: --group-only
     std::vector<std::string> operands; // add: the texts; read: the file

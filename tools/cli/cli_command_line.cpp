@@ -54,7 +54,7 @@ std::vector<Subcommand> allSubcommands() {
     std::vector<Subcommand> result;
     for (auto* group :
          {terminalSubcommands, listSubcommands, actionSubcommands, firmwareSubcommands, keyboardSubcommands,
-          lbusSubcommands, tclSubcommands, fileSubcommands, configSubcommands, setupSubcommands})
+          lbusSubcommands, tclSubcommands, fileSubcommands, configSubcommands, setupSubcommands, backupSubcommands})
         for (Subcommand& subcommand : group())
             result.push_back(subcommand);
     return result;

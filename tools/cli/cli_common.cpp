@@ -45,30 +45,54 @@ bool tftpServerAddress(const std::string& text, std::string& result) {
     return true;
 }
 
-int withTerminal(const Invocation& invocation, const std::string& text,
-                 const std::function<int(Terminal&)>& body) {
-    enumerateLanInterfaces();
-    if (lanInterfaces().count() == 0)
-        return fail(CToolBoxLang(localeIdFromEnvironment()).GetText(81));
+const CToolBoxLang& commandLineLanguage() {
     static const CToolBoxLang language(localeIdFromEnvironment());
-    T7000ip& engine = T7000ip::getT7000ip(&language);
-    engine.setT7000ipMaintGroup(invocation.maintenanceGroup);
+    return language;
+}
+
+std::unique_ptr<Terminal> locateTerminal(T7000ip& engine, const Invocation& invocation, const std::string& text,
+                                         std::string& reason) {
     // The longest serial number a terminal has; a longer one is refused
     // before any broadcast asks for it.
     constexpr std::size_t kLongestSerialNumber = 16;
     if (const std::size_t separator = text.find(';');
-        separator != std::string::npos && separator > kLongestSerialNumber)
-        return fail("terminal " + echoed(text) + ": the serial number is longer than 16 characters");
-    int result = kExitFailure;
+        separator != std::string::npos && separator > kLongestSerialNumber) {
+        reason = "the serial number is longer than 16 characters";
+        return nullptr;
+    }
     try {
         // Located and authenticated as the window's adding does it.
-        const std::unique_ptr<Terminal> terminal = locateAsAdded(engine, text, invocation.adding);
-        result = body(*terminal);
+        return locateAsAdded(engine, text, invocation.adding);
     } catch (const Terminal::TerminalError& error) {
         // The message table's text in the user's language; the trace has the internal one.
-        result = fail("terminal " + echoed(text) + ": " + language.GetText(terminalErrorMessageId(error.code)) +
-                      " (code " + std::to_string(error.code) + ")");
+        reason = commandLineLanguage().GetText(terminalErrorMessageId(error.code)) + " (code " +
+                 std::to_string(error.code) + ")";
+        return nullptr;
     }
+}
+
+T7000ip* startEngine(const Invocation& invocation) {
+    enumerateLanInterfaces();
+    if (lanInterfaces().count() == 0) {
+        fail(commandLineLanguage().GetText(81));
+        return nullptr;
+    }
+    T7000ip& engine = T7000ip::getT7000ip(&commandLineLanguage());
+    engine.setT7000ipMaintGroup(invocation.maintenanceGroup);
+    return &engine;
+}
+
+int withTerminal(const Invocation& invocation, const std::string& text,
+                 const std::function<int(Terminal&)>& body) {
+    T7000ip* engine = startEngine(invocation);
+    if (engine == nullptr)
+        return kExitFailure;
+    int result = kExitFailure;
+    std::string reason;
+    if (const std::unique_ptr<Terminal> terminal = locateTerminal(*engine, invocation, text, reason))
+        result = body(*terminal);
+    else
+        result = fail("terminal " + echoed(text) + ": " + reason);
     T7000ip::releaseT7000ip();
     return result;
 }

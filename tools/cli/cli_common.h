@@ -6,12 +6,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kestrix {
 class CToolBoxLang;
+class T7000ip;
 class Terminal;
 struct TerminalRow;
 }
@@ -70,6 +72,18 @@ void printRows(const std::vector<TerminalRow>& rows, const CToolBoxLang& languag
 int withTerminal(const Invocation& invocation, const std::string& text,
                  const std::function<int(Terminal&)>& body);
 
+// The message table in the language of the environment.
+const CToolBoxLang& commandLineLanguage();
+// What withTerminal does in its own steps, for a subcommand that works on
+// several terminals: startEngine enumerates the LAN interfaces and starts the
+// engine with the invocation's maintenance group (nullptr when the PC has no
+// LAN interface; that has been reported), T7000ip::releaseT7000ip() ends it.
+// locateTerminal locates one terminal, or answers nothing with the reason in
+// the user's language; several threads may locate at once.
+T7000ip* startEngine(const Invocation& invocation);
+std::unique_ptr<Terminal> locateTerminal(T7000ip& engine, const Invocation& invocation, const std::string& text,
+                                         std::string& reason);
+
 // Whether a subcommand has a --group of its own after its name (setip: the
 // group typed into the dialog) besides the one before it (the group in force).
 enum class OwnGroupOption { No, Yes };
@@ -91,6 +105,7 @@ std::vector<Subcommand> fileSubcommands();     // file get, file put
 std::vector<Subcommand> terminalSubcommands(); // info
 std::vector<Subcommand> configSubcommands();   // config fetch, info, convert
 std::vector<Subcommand> setupSubcommands();    // config show, set, put
+std::vector<Subcommand> backupSubcommands();   // config backup, diff
 std::vector<Subcommand> listSubcommands();     // search, add, read
 std::vector<Subcommand> actionSubcommands();   // reset, setip
 std::vector<Subcommand> tclSubcommands();      // tcl

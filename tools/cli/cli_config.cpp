@@ -19,11 +19,23 @@
 #include <map>
 
 namespace kestrix::cli {
-namespace {
 
 std::string versionOf(const UserParam& param) {
     return std::string(kConfigVersions[static_cast<std::size_t>(param.actualVersionIndex())].text);
 }
+
+std::string fetchBlock(const Terminal& terminal, UserParam& param) {
+    const bool accepted = param.getTerminalUserParam(terminal);
+    const std::span<const std::uint8_t> received = param.receivedBytes();
+    if (!accepted && received.empty())
+        return "talmo.cfg cannot be fetched by TFTP: " + param.transferError();
+    if (!accepted)
+        return "its talmo.cfg (" + std::to_string(received.size()) +
+               " bytes) is no block the program accepts; nothing written (file get fetches it as it is)";
+    return {};
+}
+
+namespace {
 
 int configFetch(const Invocation& invocation) {
     if (invocation.arguments.size() != 2)
@@ -35,15 +47,10 @@ int configFetch(const Invocation& invocation) {
         return fail(replacement.error());
     return withTerminal(invocation, invocation.arguments[0], [&](Terminal& terminal) {
         UserParam param;
-        const bool accepted = param.getTerminalUserParam(terminal);
-        const std::span<const std::uint8_t> received = param.receivedBytes();
         const std::string name = "terminal " + terminal.SerialNumber;
-        if (!accepted && received.empty())
-            return fail(name + ": talmo.cfg cannot be fetched by TFTP: " + param.transferError());
-        if (!accepted)
-            return fail(
-                name + ": its talmo.cfg (" + std::to_string(received.size()) +
-                " bytes) is no block the program accepts; nothing written (file get fetches it as it is)");
+        if (const std::string refusal = fetchBlock(terminal, param); !refusal.empty())
+            return fail(name + ": " + refusal);
+        const std::span<const std::uint8_t> received = param.receivedBytes();
         // The bytes as the terminal sent them, its secret fields enciphered.
         if (!replacement.write(received) || !replacement.commit())
             return fail(replacement.error());

@@ -5,6 +5,7 @@
 #include "cli_config.h"
 
 #include "config/block_bytes.h"
+#include "config/block_diff.h"
 #include "config/secret_fields.h"
 #include "config/setup_fields.h"
 #include "config/user_param.h"
@@ -38,38 +39,8 @@ constexpr std::size_t kReaderCodeOffset600 = 958; // one code, "6.00" and "6.01"
 constexpr std::size_t kReaderCodeOffset602 = 974; // one code, "6.02" and "6.03"
 constexpr std::size_t kLastWriteOffset610 = 1116; // "6.10" and "6.11"
 
-enum class Secrets { Hidden, Shown };
-
 void line(const char* label, const std::string& value) {
     std::printf("%-18s%s\n", label, value.c_str());
-}
-
-// Bytes as text: printable characters as they are, others as \xNN, up to the
-// first zero byte.
-std::string readableText(std::span<const std::uint8_t> bytes) {
-    std::string text;
-    for (std::uint8_t byte : bytes) {
-        if (byte == 0)
-            break;
-        if (byte >= 0x20 && byte < 0x7F && byte != '\\' && byte != '\'') {
-            text += static_cast<char>(byte);
-        } else {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            text += escaped;
-        }
-    }
-    return "'" + text + "'";
-}
-
-std::string hexText(std::span<const std::uint8_t> bytes) {
-    std::string text;
-    for (std::uint8_t byte : bytes) {
-        char digits[3];
-        std::snprintf(digits, sizeof digits, "%02x", byte);
-        text += digits;
-    }
-    return text;
 }
 
 // The parameters of a deciphered block, read in the block's byte order.
@@ -135,7 +106,7 @@ std::string summerModeText(std::uint8_t value) {
 
 // A summer-time point of "6.02" and later: 11 digits or a POSIX rule.
 std::string summerPointText(std::span<const std::uint8_t> field) {
-    const std::string shown = readableText(field);
+    const std::string shown = readableBlockText(field);
     if (field[0] == 0)
         return "none";
     if (field[0] == 'M')
@@ -206,7 +177,7 @@ void printFields(const UserParam& param) {
     line("IP stack", ipStackText(fields.byte(field::IpStackOption.offset)));
     line("link speed", linkSpeedText(fields.byte(field::LinkSpeed.offset)));
     line("maintenance group", std::to_string(fields.unsigned16(field::MaintenanceGroup.offset)));
-    line("DHCP host name", readableText(fields.bytes(field::DhcpHostName)));
+    line("DHCP host name", readableBlockText(fields.bytes(field::DhcpHostName)));
     line("host address A", index >= kIndex610 ? fields.ipv6(field::HostAddress.offset, MappedForm::DottedOnly)
                                               : fields.ipv4(field::HostIpv4Before610.offset));
     line("TCP port", std::to_string(fields.unsigned16(field::HostPort.offset)));
@@ -242,16 +213,16 @@ void printSecrets(const UserParam& param, const BlockOwner& owner) {
     }
     const BlockFields fields(param.block(), param.byteOrder());
     const auto field = [&](const SecretField& where) { return fields.bytes(where.offset, where.width); };
-    line("setup password 1", readableText(field(layout->always[0])));
-    line("setup password 2", readableText(field(layout->always[1])));
-    line("setup password 3", readableText(field(layout->always[2])));
+    line("setup password 1", readableBlockText(field(layout->always[0])));
+    line("setup password 2", readableBlockText(field(layout->always[1])));
+    line("setup password 3", readableBlockText(field(layout->always[2])));
     if (!owner.hasTclApplicationArea()) {
         line("TCL area", "a server's: no TCL passwords or data key");
         return;
     }
-    line("simple password", readableText(field(layout->tclArea[0])));
-    line("admin password", readableText(field(layout->tclArea[1])));
-    line("TCL data key", hexText(field(layout->tclArea[2])));
+    line("simple password", readableBlockText(field(layout->tclArea[0])));
+    line("admin password", readableBlockText(field(layout->tclArea[1])));
+    line("TCL data key", blockHexText(field(layout->tclArea[2])));
 }
 
 // The first bytes of the file, as many as a block can have, and its size.
@@ -282,7 +253,7 @@ bool printFraming(const FileStart& start) {
     const std::optional<int> index = configVersionIndex(version.view());
     if (!index) {
         line("version",
-             readableText(std::span(reinterpret_cast<const std::uint8_t*>(version.text.data()), 4)) +
+             readableBlockText(std::span(reinterpret_cast<const std::uint8_t*>(version.text.data()), 4)) +
                  " is no known version");
         return false;
     }
@@ -314,20 +285,26 @@ bool printFraming(const FileStart& start) {
 
 } // namespace
 
-int configInfo(const Invocation& invocation) {
-    std::vector<std::string> files;
-    Secrets secrets = Secrets::Hidden;
-    BlockOwner owner;
-    for (const std::string& argument : invocation.arguments) {
-        if (argument == "--show-secrets")
-            secrets = Secrets::Shown;
-        else if (argument == "--server")
-            owner.isServer = true;
-        else if (argument.starts_with("--"))
-            return usageError(invocation, "unknown option " + argument);
+std::string readBlockFileArguments(const std::vector<std::string>& words, BlockFileArguments& arguments) {
+    for (const std::string& word : words) {
+        if (word == "--show-secrets")
+            arguments.secrets = SecretDisplay::Shown;
+        else if (word == "--server")
+            arguments.owner.isServer = true;
+        else if (word.starts_with("--"))
+            return "unknown option " + word;
         else
-            files.push_back(argument);
+            arguments.files.push_back(word);
     }
+    return {};
+}
+
+int configInfo(const Invocation& invocation) {
+    BlockFileArguments arguments;
+    if (const std::string wrong = readBlockFileArguments(invocation.arguments, arguments); !wrong.empty())
+        return usageError(invocation, wrong);
+    const std::vector<std::string>& files = arguments.files;
+    const BlockOwner& owner = arguments.owner;
     if (files.size() != 1)
         return usageError(invocation, "config info needs one FILE.cfg");
     if (const std::string refusal = checkRegularInput(files[0]); !refusal.empty())
@@ -347,7 +324,7 @@ int configInfo(const Invocation& invocation) {
         printFields(param);
     else
         line("fields", "named from version 6.00 on; config convert brings the block there");
-    if (secrets == Secrets::Shown)
+    if (arguments.secrets == SecretDisplay::Shown)
         printSecrets(param, owner);
     else
         line("secrets", "hidden (--show-secrets shows them)");

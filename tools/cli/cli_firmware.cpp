@@ -19,6 +19,7 @@
 #include "messages/toolbox_lang.h"
 #include "platform/file_replacement.h"
 #include "platform/interrupt.h"
+#include "platform/record_text.h"
 #include "terminal/terminal.h"
 
 #include <algorithm>
@@ -193,36 +194,18 @@ struct SummaryRow {
     bool started = true;
 };
 
-std::string jsonText(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char character : text) {
-        const auto byte = static_cast<unsigned char>(character);
-        if (character == '"' || character == '\\') {
-            quoted += '\\';
-            quoted += character;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            quoted += escaped;
-        } else {
-            quoted += character; // UTF-8 passes as it is
-        }
-    }
-    return quoted + "\"";
-}
-
 std::string reportText(const std::vector<SummaryRow>& rows) {
     std::string text = "[";
     for (std::size_t index = 0; index < rows.size(); ++index) {
         const FirmwareOutcome& outcome = rows[index].outcome;
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.1f", outcome.seconds);
-        text += std::string(index == 0 ? "\n" : ",\n") + "  {\"serial\": " + jsonText(outcome.serialNumber) +
-                ", \"product\": " + jsonText(outcome.productName) +
-                ", \"old_version\": " + jsonText(outcome.oldVersion) +
-                ", \"new_version\": " + jsonText(outcome.newVersion) +
+        text += std::string(index == 0 ? "\n" : ",\n") + "  {\"serial\": " + jsonString(outcome.serialNumber) +
+                ", \"product\": " + jsonString(outcome.productName) +
+                ", \"old_version\": " + jsonString(outcome.oldVersion) +
+                ", \"new_version\": " + jsonString(outcome.newVersion) +
                 ", \"result\": " + (outcome.result == UpdateResult::Succeeded ? "\"ok\"" : "\"failed\"") +
-                ", \"seconds\": " + seconds + ", \"last_message\": " + jsonText(outcome.lastMessage) + "}";
+                ", \"seconds\": " + seconds + ", \"last_message\": " + jsonString(outcome.lastMessage) + "}";
     }
     return text + "\n]\n";
 }

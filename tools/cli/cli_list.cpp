@@ -74,6 +74,16 @@ std::optional<std::string> parseListOptions(const std::vector<std::string>& word
             options.addresses = AddressForm::IPv6;
         } else if (word == "--short-names") {
             options.hostNames = HostNameDisplay::Short;
+        } else if (word == "--format") {
+            const std::optional<std::string> name = value();
+            if (name == "csv")
+                options.format = ExportFormat::Csv;
+            else if (name == "json")
+                options.format = ExportFormat::Json;
+            else if (name == "table")
+                options.format.reset();
+            else
+                return "--format takes table, csv or json" + (name ? ", not '" + *name + "'" : std::string());
         } else if (word == "--save") {
             options.saveFile = value();
             if (!options.saveFile || options.saveFile->empty())
@@ -246,7 +256,12 @@ int runList(const Invocation& invocation, ListSource source) {
             std::fprintf(stderr, "kestrix-cli: no terminal found\n");
         return kExitFailure;
     }
-    printRows(rows, dialog.language());
+    if (options.format) {
+        std::fputs(listExportText(dialog.terminalList(), *options.format).c_str(), stdout);
+        std::fflush(stdout);
+    } else {
+        printRows(rows, dialog.language());
+    }
     if (options.saveFile) {
         view.setListFileAnswer(std::filesystem::absolute(*options.saveFile).string());
         const int warningsBefore = messageBoxes.warningsShown();
@@ -275,11 +290,22 @@ constexpr const char* kListOptionsHelp =
     "    --ipv6           show IPv6 addresses\n"
     "    --short-names    show host names up to their first \".\"\n"
     "    --save FILE.rch  also write the list as a list file (not when it is empty)\n"
-    "  Prints product, kind and version, serial number, address and DNS name of each\n"
-    "  terminal. Messages go to standard error as \"kestrix-cli: TEXT\"; a question\n"
-    "  is answered Cancel or No. Exit code 1 when no terminal is listed or a failure\n"
-    "  was reported (a terminal not found, a routing entry missing, an IP address\n"
-    "  used twice, a list file not written).\n";
+    "    --format table|csv|json\n"
+    "                     table (default): product, kind and version, serial\n"
+    "                     number, address and DNS name of each terminal; csv: a\n"
+    "                     header row and one row per terminal (RFC 4180); json:\n"
+    "                     one array of objects. Both hold the list file's fields\n"
+    "                     (serial_number, ipv4_address, interface_address,\n"
+    "                     ipv4_dns_name, ipv6_address, ipv6_link_local,\n"
+    "                     ipv6_dns_name) and product_name, kind (TCL, SRV, MON),\n"
+    "                     firmware_version, monitor_version, authentication\n"
+    "                     (ID-based, IP-based) and accepted (yes/no; in JSON\n"
+    "                     true/false).\n"
+    "  The list goes to standard output, messages to standard error as\n"
+    "  \"kestrix-cli: TEXT\"; a question is answered Cancel or No. Exit code 1\n"
+    "  when no terminal is listed or a failure was reported (a terminal not\n"
+    "  found, a routing entry missing, an IP address used twice, a list file not\n"
+    "  written).\n";
 
 } // namespace
 

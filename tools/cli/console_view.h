@@ -121,6 +121,8 @@ public:
     std::optional<std::string> askListFileName(const std::string&, const std::string&) override {
         return listFileAnswer_;
     }
+    // The command line exports with --format, never through this dialog.
+    std::optional<std::string> askExportFileName(const std::string&) override { return std::nullopt; }
     void closeWindow() override { progress_.clear(); }
     void showResetDialog(ResetExe& dialog) override { resetDialog_ = &dialog; }
     void showSetIPAddressDialog(CSetIPAddress& dialog) override { setIPAddressDialog_ = &dialog; }
