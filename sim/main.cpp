@@ -9,6 +9,7 @@
 #include "settings_files/ini_file.h"
 #include "sim/configuration_file.h"
 #include "sim/firmware_files.h"
+#include "sim/keyboard_file.h"
 #include "sim/maintenance_server.h"
 #include "sim/tcl_host_port.h"
 #include "sim/terminal_config.h"
@@ -117,6 +118,10 @@ int main(int argc, char** argv) {
         // the version it reports after the next restart.
         kestrix::sim::FirmwareFiles firmwareFiles(responder);
         firmwareFiles.attachTo(options);
+        // The keyboard layout file: a written one is installed at the next
+        // restart (platform group 6 installs it at once).
+        kestrix::sim::KeyboardFile keyboardFile(responder, options.directory);
+        keyboardFile.attachTo(options);
         kestrix::sim::TftpServer tftp(std::move(options));
 
         kestrix::sim::MaintenanceServer maintenance(responder, faults);

@@ -200,6 +200,8 @@ void Responder::runRestart(RestartOrder order) {
         state_.applicationStartsAt =
             std::chrono::steady_clock::now() + scaledPause(config_.monitorPassMilliseconds);
     }
+    for (const auto& hook : restartHooks_)
+        hook();
     restarting_ = false;
     if (runObserver_)
         runObserver_();
@@ -239,6 +241,11 @@ void Responder::closeTclSession() {
 void Responder::setRunObserver(std::function<void()> observer) {
     std::lock_guard lock(mutex_);
     runObserver_ = std::move(observer);
+}
+
+void Responder::addRestartHook(std::function<void()> hook) {
+    std::lock_guard lock(mutex_);
+    restartHooks_.push_back(std::move(hook));
 }
 
 TerminalState Responder::state() const {

@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace kestrix::sim {
 
@@ -77,6 +78,12 @@ public:
     // held: the observer may wake a thread, never call back into the responder.
     void setRunObserver(std::function<void()> observer);
 
+    // Called at the end of every restart, on the restart's thread with the
+    // responder's lock held (like the run observer): a hook installs what the
+    // terminal received before it restarted and never calls back into the
+    // responder. Add hooks before the first request arrives.
+    void addRestartHook(std::function<void()> hook);
+
     TerminalState state() const;
     const TerminalConfig& config() const { return config_; }
     bool restarting() const;
@@ -99,6 +106,7 @@ private:
     bool restarting_ = false;
     bool stopping_ = false;
     std::function<void()> runObserver_;
+    std::vector<std::function<void()>> restartHooks_;
     std::thread restartThread_;
 };
 

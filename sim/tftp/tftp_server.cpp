@@ -112,6 +112,10 @@ void TftpServer::handleRequest(std::span<const std::uint8_t> datagram, const Tft
         answerWithError(received, refusal->code, refusal->text);
         return;
     }
+    if (request.direction == TransferDirection::Write && options_.storeWrittenAs) {
+        auto& name = std::get<MappedFileName>(mapped);
+        name.relativePath = options_.storeWrittenAs(name.relativePath);
+    }
     if (request.direction == TransferDirection::Write && writesToRefuse_ > 0) {
         --writesToRefuse_;
         answerWithError(received, TftpErrorCode::DiskFull, tftpErrorText(TftpErrorCode::DiskFull));

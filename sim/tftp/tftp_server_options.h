@@ -55,6 +55,12 @@ struct TftpServerOptions {
     // "Disk full or allocation exceeded", as by a flash that fails to erase;
     // later ones are served. Lets a test make a client retry its writes.
     std::uint64_t refusedWrites = 0;
+    // Where a write stores its file, given the path its name maps to; unset:
+    // that path. Called on the request thread before the transfer starts; the
+    // answer is a path under the directory, folders separated by "/". No read
+    // reaches a folder whose name starts with ".": a terminal holds a file
+    // back there until it installs it.
+    std::function<std::string(const std::string& relativePath)> storeWrittenAs;
     // Called on the transfer's thread once a written file is in place, just
     // before its last block is acknowledged: when the client learns that its
     // write succeeded, the callback has run. Keep it short (the client waits
