@@ -47,6 +47,7 @@ enum class DetailContents {
     TclConsole,      // CTerminalTCL
     Setup,           // CTerminalSetup
     FirmwareUpdate,  // FirmwareUpdate
+    KeyboardEditor,  // Matrix_Win
 };
 
 // Whether a broadcast goes over IPv6 (ff02::1) or IPv4 (the interface's broadcast address).
@@ -134,6 +135,10 @@ public:
     // authentication but did not accept the maintenance group; then the
     // firmware update dialog for every selected terminal.
     void OnButtonFirmUpdate();
+    // Keyboard layout: the common checks, monitor mode, not an access
+    // control manager, not a server, and a question when the terminal has no
+    // matrix touch keyboard; then Matrix_Win (it fetches the terminal's layout).
+    void OnButtonKeyb();
 
     // --- Buttons without a terminal action dialog ---
 

@@ -20,6 +20,7 @@ class CToolBoxLang;
 class ResetExe;
 class CTerminalTCL;
 class FirmwareUpdate;
+class Matrix_Win;
 class CTerminalSetup;
 class T7000ip;
 
@@ -135,6 +136,9 @@ public:
     // The firmware update dialog: the view shows it and attaches itself
     // (FirmwareUpdate::attachView) before the logic fills its lists.
     virtual void showFirmwareUpdate(FirmwareUpdate& dialog) = 0;
+    // The keyboard editor: the view shows it and attaches itself
+    // (Matrix_Win::attachView) before the logic opens it.
+    virtual void showKeyboardEditor(Matrix_Win& editor) = 0;
     // The status line of the action dialog shown (set-IPv4); called from the
     // thread that runs the dialog's long operation.
     virtual void setActionStatusLine(const std::string& text) = 0;

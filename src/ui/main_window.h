@@ -93,6 +93,7 @@ public:
     QPushButton& tclButton() { return *tcl_; }
     QPushButton& setupButton() { return *setup_; }
     QPushButton& firmwareButton() { return *firmware_; }
+    QPushButton& keyboardButton() { return *keyboard_; }
 
 signals:
     void searchClicked();
@@ -108,6 +109,7 @@ signals:
     void tclClicked();
     void setupClicked();
     void firmwareClicked();
+    void keyboardClicked();
     void selectionChanged(const std::vector<std::size_t>& selected);
     void selectorChanged(int index);
     void sortOrderChosen(SortOrder order);

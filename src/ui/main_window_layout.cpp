@@ -80,7 +80,7 @@ void MainWindow::buildControls() {
     keyboard_ = button(this, "keyboard");
     // Their dialogs are not part of this program yet; the setup editor is
     // offered once every page it can show has its view.
-    for (QPushButton* action : {lbus_, keyboard_})
+    for (QPushButton* action : {lbus_})
         action->hide();
     setup_->setVisible(setupTabsWithoutView().empty());
 
@@ -187,6 +187,7 @@ void MainWindow::connectControls() {
     connect(information_, &QPushButton::clicked, this, &MainWindow::informationClicked);
     connect(maintenanceGroup_, &QPushButton::clicked, this, &MainWindow::maintenanceGroupClicked);
     connect(reset_, &QPushButton::clicked, this, &MainWindow::resetClicked);
+    connect(keyboard_, &QPushButton::clicked, this, &MainWindow::keyboardClicked);
     connect(setipa_, &QPushButton::clicked, this, &MainWindow::setipaClicked);
     connect(tcl_, &QPushButton::clicked, this, &MainWindow::tclClicked);
     connect(setup_, &QPushButton::clicked, this, &MainWindow::setupClicked);

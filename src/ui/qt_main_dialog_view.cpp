@@ -7,6 +7,7 @@
 #include "ui/reset_view.h"
 #include "ui/set_ip_address_view.h"
 #include "ui/firmware_update_widget.h"
+#include "ui/keyboard_editor_widget.h"
 #include "ui/setup_editor_widget.h"
 #include "ui/t7000ip_key_dialog.h"
 #include "ui/terminal_tcl_view.h"
@@ -146,6 +147,13 @@ void QtMainDialogView::showFirmwareUpdate(FirmwareUpdate& dialog) {
     onThreadOf(window_, [this, &dialog] {
         // The widget attaches itself to the dialog as it is made.
         window_.showActionWidget(new FirmwareUpdateWidget(dialog, operationRunning_, nullptr));
+    });
+}
+
+void QtMainDialogView::showKeyboardEditor(Matrix_Win& editor) {
+    onThreadOf(window_, [this, &editor] {
+        // The widget attaches itself to the editor as it is made.
+        window_.showActionWidget(new KeyboardEditorWidget(editor, runLong_, nullptr));
     });
 }
 

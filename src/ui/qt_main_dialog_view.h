@@ -50,6 +50,7 @@ public:
     void showTclConsole(CTerminalTCL& console) override;
     void showSetupEditor(CTerminalSetup& editor) override;
     void showFirmwareUpdate(FirmwareUpdate& dialog) override;
+    void showKeyboardEditor(Matrix_Win& editor) override;
     void holdTerminalActions(bool held) override;
     void setActionStatusLine(const std::string& text) override;
     void closeActionDialog() override;

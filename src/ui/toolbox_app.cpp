@@ -46,6 +46,8 @@ void CToolBoxApp::connectWindow() {
             [this] { runInBackground([this] { dialog_.OnButtonSetup(); }); });
     connect(&window_, &MainWindow::firmwareClicked, this,
             [this] { runInBackground([this] { dialog_.OnButtonFirmUpdate(); }); });
+    connect(&window_, &MainWindow::keyboardClicked, this,
+            [this] { runInBackground([this] { dialog_.OnButtonKeyb(); }); });
     connect(&window_, &MainWindow::tclClicked, this,
             [this] { runInBackground([this] { dialog_.OnButtonTcl(); }); });
     connect(&window_, &MainWindow::setipaClicked, this,

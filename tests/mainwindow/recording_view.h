@@ -7,6 +7,7 @@
 #include "config/login_for_tcl.h"
 #include "config/terminal_setup.h"
 #include "firmware/firmware_update.h"
+#include "keyboard/matrix_win.h"
 #include "mainwindow/main_view.h"
 #include "platform/message_box.h"
 #include "tcl_console/recording_tcl_view.h"
@@ -111,6 +112,10 @@ public:
         firmwareUpdate = &dialog;
         detail = "firmware";
     }
+    void showKeyboardEditor(Matrix_Win& editor) override {
+        keyboardEditor = &editor;
+        detail = "keyboard";
+    }
     void holdTerminalActions(bool held) override { terminalActionsHeld = held; }
     void setActionStatusLine(const std::string&) override {}
     void closeActionDialog() override {
@@ -123,6 +128,7 @@ public:
         if (firmwareUpdate != nullptr)
             firmwareUpdate->detachView();
         firmwareUpdate = nullptr;
+        keyboardEditor = nullptr;
         resetDialog = nullptr;
         setIPAddressDialog = nullptr;
         ++actionDialogsClosed;
@@ -180,6 +186,7 @@ public:
     };
     CTerminalSetup* setupEditor = nullptr;
     FirmwareUpdate* firmwareUpdate = nullptr;
+    Matrix_Win* keyboardEditor = nullptr;
     bool terminalActionsHeld = false;
     SetupView setupView;
     RecordingTclView tclView;

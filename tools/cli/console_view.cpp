@@ -133,6 +133,11 @@ void ConsoleView::showFirmwareUpdate(FirmwareUpdate& dialog) {
     onFirmwareUpdate(dialog);
 }
 
+void ConsoleView::showKeyboardEditor(Matrix_Win&) {
+    // The command line sends and fetches keyboard files without the editor.
+    throw std::logic_error("the keyboard editor has no view on this command line");
+}
+
 void ConsoleView::closeActionDialog() {
     if (tclConsole_ != nullptr)
         tclConsole_->detachView();
