@@ -83,6 +83,9 @@ void Matrix_Win::OnButtonFileSave() {
 
 void Matrix_Win::OnButtonTermLoad() {
     trace("Matrix_Win::OnButtonTermLoad() start\n");
+    // The terminal's layout replaces the one shown as a local file's does.
+    if (!mayDiscardChanges())
+        return;
     Terminal& source = terminal();
     owner_.setWaitCursor(true);
     KeyboardFetch fetched = fetchKeyboardFile(source);

@@ -24,9 +24,16 @@ namespace kestrix {
 
 namespace {
 
-constexpr int kCellPixels = 38;
-constexpr int kPaletteColumns = 13;
+// The pane is narrow: the cells are smaller than the editor's 38 units, and
+// the outline is scaled to them.
+constexpr int kCellPixels = 30;
+constexpr int kCellUnits = 38;
+constexpr int kPaletteColumns = 12;
 constexpr int kPaletteButtonWidth = 30;
+
+int pixels(int units) {
+    return units * kCellPixels / kCellUnits;
+}
 
 QPushButton* dialogButton(const std::string& text, const QString& name, QWidget* parent) {
     auto* button = new QPushButton(qtText(text), parent);
@@ -49,16 +56,19 @@ KeyboardEditorWidget::KeyboardEditorWidget(Matrix_Win& editor, LongOperationRunn
     auto* contents = new QWidget;
     auto* upper = new QHBoxLayout;
     upper->addWidget(buildSquare(), 0, Qt::AlignTop);
-    upper->addWidget(buildControls(), 1);
+    upper->addWidget(buildButtons(), 1);
     auto* column = new QVBoxLayout(contents);
+    column->setContentsMargins(4, 4, 4, 4);
     column->addWidget(title_);
     column->addLayout(upper);
+    column->addWidget(buildInfoFields());
     column->addWidget(buildPalette());
     column->addStretch(1);
 
     auto* scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidget(contents);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -89,7 +99,7 @@ QWidget* KeyboardEditorWidget::buildSquare() {
     outline_ = new QFrame(square);
     outline_->setObjectName(QStringLiteral("displayOutline"));
     outline_->setFrameShape(QFrame::Box);
-    outline_->setLineWidth(3);
+    outline_->setLineWidth(2);
     outline_->setAttribute(Qt::WA_TransparentForMouseEvents);
     outline_->hide();
     auto* layout = new QVBoxLayout(frame);
@@ -97,16 +107,12 @@ QWidget* KeyboardEditorWidget::buildSquare() {
     return frame;
 }
 
-QWidget* KeyboardEditorWidget::buildControls() {
+QWidget* KeyboardEditorWidget::buildButtons() {
     const MatrixWinTexts& texts = editor_.texts();
     auto* controls = new QWidget;
     displayTypes_ = new QComboBox(controls);
     displayTypes_->setObjectName(QStringLiteral("displayType"));
     connect(displayTypes_, &QComboBox::activated, this, [this](int index) { editor_.OnDisplayType(index); });
-    sideFields_ = new QCheckBox(qtText(texts.sideFields), controls);
-    sideFields_->setObjectName(QStringLiteral("sideFields"));
-    connect(sideFields_, &QCheckBox::toggled, this, [this](bool checked) { editor_.OnSideFields(checked); });
-
     character_ = plainLabel(std::string(), controls);
     character_->setObjectName(QStringLiteral("character"));
     keyDescription_ = plainLabel(std::string(), controls);
@@ -115,66 +121,63 @@ QWidget* KeyboardEditorWidget::buildControls() {
     characterRow->addWidget(plainLabel(texts.character, controls));
     characterRow->addWidget(character_, 1);
 
-    id_ = new QLineEdit(controls);
+    auto* layout = new QVBoxLayout(controls);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(displayTypes_);
+    layout->addLayout(characterRow);
+    layout->addWidget(keyDescription_);
+    Matrix_Win& shown = editor_;
+    const std::pair<const std::string*, std::function<void()>> buttons[] = {
+        {&texts.loadFile, [this] { editor_.OnButtonFileLoad(); }},
+        {&texts.saveAs, [this] { editor_.OnButtonFileSave(); }},
+        {&texts.fetch, [this, &shown] { runLong_([&shown] { shown.OnButtonTermLoad(); }); }},
+        {&texts.send, [this, &shown] { runLong_([&shown] { shown.OnButtonTermSave(); }); }},
+        {&texts.help, [this] { editor_.OnButtonHelp(); }},
+        {&texts.f17Notice, [this] { editor_.OnButtonKeyF17(); }},
+        {&texts.ok, [this] { editor_.OnOK(); }},
+        {&texts.cancel, [this] { editor_.OnCancel(); }},
+    };
+    static constexpr const char* kNames[] = {"loadFile", "saveFile", "fetch", "send", "help", "f17Notice", "ok", "cancel"};
+    for (std::size_t index = 0; index < std::size(buttons); ++index) {
+        auto* button = dialogButton(*buttons[index].first, QString::fromLatin1(kNames[index]), controls);
+        connect(button, &QPushButton::clicked, this, buttons[index].second);
+        layout->addWidget(button);
+    }
+    progress_ = plainLabel(std::string(), controls);
+    progress_->setObjectName(QStringLiteral("progress"));
+    layout->addWidget(progress_);
+    layout->addStretch(1);
+    return controls;
+}
+
+QWidget* KeyboardEditorWidget::buildInfoFields() {
+    const MatrixWinTexts& texts = editor_.texts();
+    auto* fields = new QWidget;
+    sideFields_ = new QCheckBox(qtText(texts.sideFields), fields);
+    sideFields_->setObjectName(QStringLiteral("sideFields"));
+    connect(sideFields_, &QCheckBox::toggled, this, [this](bool checked) { editor_.OnSideFields(checked); });
+    id_ = new QLineEdit(fields);
     id_->setObjectName(QStringLiteral("id"));
     id_->setMaxLength(static_cast<int>(kKeybIdLength));
-    revision_ = new QLineEdit(controls);
+    revision_ = new QLineEdit(fields);
     revision_->setObjectName(QStringLiteral("revision"));
     revision_->setMaxLength(static_cast<int>(kKeybRevisionLength));
     revision_->setFixedWidth(48);
-    description_ = new QLineEdit(controls);
+    description_ = new QLineEdit(fields);
     description_->setObjectName(QStringLiteral("description"));
     description_->setMaxLength(static_cast<int>(kKeybDescriptionLength));
     for (QLineEdit* field : {id_, revision_, description_})
         connect(field, &QLineEdit::editingFinished, this, [this] { textsEdited(); });
-    auto* idRow = new QHBoxLayout;
-    idRow->addWidget(id_, 1);
-    idRow->addWidget(revision_);
-
-    auto* load = dialogButton(texts.loadFile, QStringLiteral("loadFile"), controls);
-    auto* fetch = dialogButton(texts.fetch, QStringLiteral("fetch"), controls);
-    auto* save = dialogButton(texts.saveAs, QStringLiteral("saveFile"), controls);
-    auto* send = dialogButton(texts.send, QStringLiteral("send"), controls);
-    auto* help = dialogButton(texts.help, QStringLiteral("help"), controls);
-    auto* notice = dialogButton(texts.f17Notice, QStringLiteral("f17Notice"), controls);
-    auto* ok = dialogButton(texts.ok, QStringLiteral("ok"), controls);
-    auto* cancel = dialogButton(texts.cancel, QStringLiteral("cancel"), controls);
-    Matrix_Win& shown = editor_;
-    connect(load, &QPushButton::clicked, this, [this] { editor_.OnButtonFileLoad(); });
-    connect(save, &QPushButton::clicked, this, [this] { editor_.OnButtonFileSave(); });
-    connect(fetch, &QPushButton::clicked, this, [this, &shown] { runLong_([&shown] { shown.OnButtonTermLoad(); }); });
-    connect(send, &QPushButton::clicked, this, [this, &shown] { runLong_([&shown] { shown.OnButtonTermSave(); }); });
-    connect(help, &QPushButton::clicked, this, [this] { editor_.OnButtonHelp(); });
-    connect(notice, &QPushButton::clicked, this, [this] { editor_.OnButtonKeyF17(); });
-    connect(ok, &QPushButton::clicked, this, [this] { editor_.OnOK(); });
-    connect(cancel, &QPushButton::clicked, this, [this] { editor_.OnCancel(); });
-    auto* buttons = new QGridLayout;
-    buttons->addWidget(load, 0, 0);
-    buttons->addWidget(save, 0, 1);
-    buttons->addWidget(fetch, 1, 0);
-    buttons->addWidget(send, 1, 1);
-    buttons->addWidget(help, 2, 0);
-    buttons->addWidget(notice, 2, 1);
-    buttons->addWidget(ok, 3, 0);
-    buttons->addWidget(cancel, 3, 1);
-
-    progress_ = plainLabel(std::string(), controls);
-    progress_->setObjectName(QStringLiteral("progress"));
-
-    auto* layout = new QVBoxLayout(controls);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(displayTypes_);
-    layout->addWidget(sideFields_);
-    layout->addLayout(characterRow);
-    layout->addWidget(keyDescription_);
-    layout->addWidget(plainLabel(texts.idRevision, controls));
-    layout->addLayout(idRow);
-    layout->addWidget(plainLabel(texts.description, controls));
-    layout->addWidget(description_);
-    layout->addLayout(buttons);
-    layout->addWidget(progress_);
-    layout->addStretch(1);
-    return controls;
+    auto* grid = new QGridLayout(fields);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->addWidget(sideFields_, 0, 0, 1, 3);
+    grid->addWidget(plainLabel(texts.idRevision, fields), 1, 0);
+    grid->addWidget(id_, 1, 1);
+    grid->addWidget(revision_, 1, 2);
+    grid->addWidget(plainLabel(texts.description, fields), 2, 0);
+    grid->addWidget(description_, 2, 1, 1, 2);
+    grid->setColumnStretch(1, 1);
+    return fields;
 }
 
 QWidget* KeyboardEditorWidget::buildPalette() {
@@ -256,7 +259,8 @@ void KeyboardEditorWidget::showSideFields(SideFields state) {
 
 void KeyboardEditorWidget::showDisplayOutline(const DisplayOutline& outline) {
     queue([this, outline] {
-        outline_->setGeometry(outline.left, outline.top, outline.width, outline.height);
+        outline_->setGeometry(pixels(outline.left), pixels(outline.top), pixels(outline.width),
+                              pixels(outline.height));
         outline_->setVisible(outline.width > 0);
         outline_->raise();
     });

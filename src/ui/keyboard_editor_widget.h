@@ -52,7 +52,10 @@ public:
 private:
     QWidget* buildSquare();
     QWidget* buildPalette();
-    QWidget* buildControls();
+    // Beside the cells: display type, the selected key, the buttons.
+    QWidget* buildButtons();
+    // Below them: the side-fields box and the layout's texts.
+    QWidget* buildInfoFields();
     template <typename Call> void queue(Call call);
     void textsEdited();
 

@@ -146,8 +146,8 @@ void MainWindow::buildLayout() {
     left->setContentsMargins(0, 0, 0, 0);
     leftColumn->setFixedWidth(kLeftColumnWidth);
 
-    // The action buttons go on in the second row: one row of them is wider
-    // than the pane beside the list.
+    // The action buttons go on in the second row, help and information in a
+    // third: one row of them is wider than the pane beside the list.
     auto* actionRow = new QHBoxLayout;
     for (QPushButton* action : {reset_, setup_, tcl_, lbus_, setipa_})
         actionRow->addWidget(action);
@@ -157,9 +157,11 @@ void MainWindow::buildLayout() {
     buttonRow->addWidget(firmware_);
     buttonRow->addWidget(keyboard_);
     buttonRow->addWidget(status_);
-    buttonRow->addWidget(help_);
-    buttonRow->addWidget(information_);
     buttonRow->addStretch(1);
+    auto* otherRow = new QHBoxLayout;
+    otherRow->addWidget(help_);
+    otherRow->addWidget(information_);
+    otherRow->addStretch(1);
 
     auto* paneLayout = new QVBoxLayout(detailPane_);
     paneLayout->setContentsMargins(1, 1, 1, 1);
@@ -168,6 +170,7 @@ void MainWindow::buildLayout() {
     auto* right = new QVBoxLayout;
     right->addLayout(actionRow);
     right->addLayout(buttonRow);
+    right->addLayout(otherRow);
     right->addWidget(detailPane_, 1);
 
     auto* window = new QHBoxLayout(this);
