@@ -22,17 +22,17 @@ constexpr int kCancelText = 0;
 constexpr int kHelpText = 27;
 constexpr int kNoDisplay = 144;
 constexpr int kSideFieldsText = 146;
-constexpr int kNoMemory = 147;  // "Zu wenig Speicher zur Verfügung!"
+constexpr int kNoMemory = 147; // "Zu wenig Speicher zur Verfügung!"
 constexpr int kLoadFile = 148;
 constexpr int kCharacter = 153;
-constexpr int kFileName = 154;  // "Name der Tastaturdatei "
+constexpr int kFileName = 154; // "Name der Tastaturdatei "
 constexpr int kInTerminal = 155;
 constexpr int kVerified = 156;
 constexpr int kNotVerified = 157;
 constexpr int kDefaultLayout = 158;
 constexpr int kIdRevision = 159;
 constexpr int kDescription = 160;
-constexpr int kNotSaved = 161;  // "Die dargestellte Tastaturdatei ist nicht abgespeichert - ..."
+constexpr int kNotSaved = 161; // "Die dargestellte Tastaturdatei ist nicht abgespeichert - ..."
 constexpr int kKeySelection = 174;
 constexpr int kKeyboardArea = 175;
 constexpr int kHelpBody = 176;
@@ -99,11 +99,14 @@ std::string keyDescription(const CToolBoxLang& language, KeyIndex key) {
 Matrix_Win::Matrix_Win(ActionOwner& owner, std::size_t terminalIndex, KeyboardKind kind)
     : owner_(owner), terminalIndex_(terminalIndex), kind_(kind) {
     const CToolBoxLang& language = owner_.language();
-    texts_ = {language.GetText(kLoadFile),     language.GetText(kLoadFile + 1), language.GetText(kLoadFile + 2),
-              language.GetText(kLoadFile + 3), language.GetText(kLoadFile + 4), language.GetText(kCharacter),
-              language.GetText(kIdRevision),   language.GetText(kDescription),  language.GetText(kSideFieldsText),
-              language.GetText(kKeySelection), language.GetText(kKeyboardArea), language.GetText(kHelpText),
-              language.GetText(kF17Caption),   "OK",                            language.GetText(kCancelText)};
+    texts_ = {language.GetText(kLoadFile),       language.GetText(kLoadFile + 1),
+              language.GetText(kLoadFile + 2),   language.GetText(kLoadFile + 3),
+              language.GetText(kLoadFile + 4),   language.GetText(kCharacter),
+              language.GetText(kIdRevision),     language.GetText(kDescription),
+              language.GetText(kSideFieldsText), language.GetText(kKeySelection),
+              language.GetText(kKeyboardArea),   language.GetText(kHelpText),
+              language.GetText(kF17Caption),     "OK",
+              language.GetText(kCancelText)};
 }
 
 Matrix_Win::~Matrix_Win() = default;
@@ -188,7 +191,8 @@ void Matrix_Win::showCells() {
     const KeyboardLayout& shown = file_->layout();
     for (int row = 0; row < kMatrixRows; ++row)
         for (int column = 0; column < kMatrixColumns; ++column) {
-            const KeyIndex key = shown.matrix[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
+            const KeyIndex key =
+                shown.matrix[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
             labels[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] =
                 std::string(keyTable()[key < kKeyTableRows ? key : kNoKey].label);
         }
@@ -204,7 +208,8 @@ void Matrix_Win::showTitle() {
         title = language.GetText(kFileName) + titleFile_;
         if (titleSource_ == TitleSource::Terminal)
             title += " " + language.GetText(kInTerminal) + terminal().SerialNumber;
-        title += language.GetText(file_->layout().verification == Verification::Verified ? kVerified : kNotVerified);
+        title += language.GetText(file_->layout().verification == Verification::Verified ? kVerified
+                                                                                         : kNotVerified);
     }
     toView([&](MatrixWinView& view) { view.showTitle(title); });
 }
@@ -265,7 +270,8 @@ void Matrix_Win::OnCell(int row, int column) {
     showCells();
     // A key over the display's rows redraws the outline above it.
     if (row >= kMatrixRows - 5)
-        toView([&](MatrixWinView& view) { view.showDisplayOutline(displayOutline(displayType_, sideFields_)); });
+        toView(
+            [&](MatrixWinView& view) { view.showDisplayOutline(displayOutline(displayType_, sideFields_)); });
 }
 
 void Matrix_Win::OnDisplayType(int index) {
@@ -280,7 +286,8 @@ void Matrix_Win::OnSideFields(bool checked) {
     showDisplay();
 }
 
-void Matrix_Win::OnInfoTexts(const std::string& id, const std::string& revision, const std::string& description) {
+void Matrix_Win::OnInfoTexts(const std::string& id, const std::string& revision,
+                             const std::string& description) {
     KeyboardLayout& shown = file_->layout();
     const std::optional<std::string> latinId = latin1FromUtf8(id);
     const std::optional<std::string> latinRevision = latin1FromUtf8(revision);
@@ -307,12 +314,14 @@ void Matrix_Win::OnInfoTexts(const std::string& id, const std::string& revision,
 
 void Matrix_Win::OnButtonHelp() {
     const CToolBoxLang& language = owner_.language();
-    owner_.messageBoxes().show({language.GetText(kHelpText), language.GetText(kHelpBody), MessageIcon::Information});
+    owner_.messageBoxes().show(
+        {language.GetText(kHelpText), language.GetText(kHelpBody), MessageIcon::Information});
 }
 
 void Matrix_Win::OnButtonKeyF17() {
     const CToolBoxLang& language = owner_.language();
-    owner_.messageBoxes().show({language.GetText(kF17Caption), language.GetText(kF17Body), MessageIcon::Information});
+    owner_.messageBoxes().show(
+        {language.GetText(kF17Caption), language.GetText(kF17Body), MessageIcon::Information});
 }
 
 bool Matrix_Win::mayDiscardChanges() {

@@ -25,21 +25,21 @@ enum class KeyboardKind { Matrix, Other };
 
 // The labels of the editor's controls in the user's language.
 struct MatrixWinTexts {
-    std::string loadFile;         // "Datei laden"
-    std::string fetch;            // "Aus Terminal lesen"
-    std::string saveAs;           // "Datei speichern unter"
-    std::string send;             // "In Terminal schreiben"
-    std::string clear;            // "löschen"
-    std::string character;        // "Zeichen"
-    std::string idRevision;       // "<id>.<revision>:"
-    std::string description;      // "Beschreibung:"
-    std::string sideFields;       // "Tastaturfelder seitlich vom Display"
-    std::string keySelection;     // "Tastenauswahl", the palette's frame
-    std::string keyboardArea;     // "Tastaturfeld", the cells' frame
-    std::string help;             // "Hilfe"
-    std::string f17Notice;        // "Hinweis zu F17/F18"
-    std::string ok;               // "OK"
-    std::string cancel;           // "Abbrechen"
+    std::string loadFile;     // "Datei laden"
+    std::string fetch;        // "Aus Terminal lesen"
+    std::string saveAs;       // "Datei speichern unter"
+    std::string send;         // "In Terminal schreiben"
+    std::string clear;        // "löschen"
+    std::string character;    // "Zeichen"
+    std::string idRevision;   // "<id>.<revision>:"
+    std::string description;  // "Beschreibung:"
+    std::string sideFields;   // "Tastaturfelder seitlich vom Display"
+    std::string keySelection; // "Tastenauswahl", the palette's frame
+    std::string keyboardArea; // "Tastaturfeld", the cells' frame
+    std::string help;         // "Hilfe"
+    std::string f17Notice;    // "Hinweis zu F17/F18"
+    std::string ok;           // "OK"
+    std::string cancel;       // "Abbrechen"
 };
 
 // The keyboard editor `Matrix_Win` in the detail pane: the layout of one

@@ -50,7 +50,8 @@ void Matrix_Win::OnButtonFileLoad() {
         message(owner_.language().GetText(keybRefusalMessageId(refusal)), MessageIcon::Exclamation);
         return;
     }
-    trace("Matrix_Win::OnButtonFileLoad() read done, file len: %d\n", static_cast<int>(file_->contents().size()));
+    trace("Matrix_Win::OnButtonFileLoad() read done, file len: %d\n",
+          static_cast<int>(file_->contents().size()));
     titleSource_ = TitleSource::LocalFile;
     showLoaded(refusal == KeybFileRefusal::None, *path);
     trace("Matrix_Win::OnButtonFileLoad() end\n");
@@ -106,8 +107,9 @@ void Matrix_Win::OnButtonTermLoad() {
 }
 
 void Matrix_Win::showSendStep(KeyboardSendStep step) {
-    const std::string text =
-        step == KeyboardSendStep::WaitingForStart ? owner_.language().GetText(kWaitingForStart) : std::string();
+    const std::string text = step == KeyboardSendStep::WaitingForStart
+                                 ? owner_.language().GetText(kWaitingForStart)
+                                 : std::string();
     toView([&](MatrixWinView& view) { view.showProgress(text); });
 }
 

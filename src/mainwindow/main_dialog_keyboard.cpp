@@ -12,10 +12,12 @@ namespace kestrix {
 
 namespace {
 
-constexpr int kAcmKeyboardFixed = 57;    // "Die Tastatur eines Zutrittskontrollmanagers kann nicht verändert werden."
+constexpr int kAcmKeyboardFixed =
+    57; // "Die Tastatur eines Zutrittskontrollmanagers kann nicht verändert werden."
 constexpr int kServerKeyboardFixed = 58; // "Die Tastatur des TALMO Servers kann nicht verändert werden."
-constexpr int kNoMatrixKeyboard = 59;    // "Das Terminal hat keine Matrix-Touch-Tastatur, die verändert werden kann."
-constexpr int kContinueAnyway = 64;      // "Wollen Sie trotzdem fortfahren?"
+constexpr int kNoMatrixKeyboard =
+    59; // "Das Terminal hat keine Matrix-Touch-Tastatur, die verändert werden kann."
+constexpr int kContinueAnyway = 64; // "Wollen Sie trotzdem fortfahren?"
 
 } // namespace
 

@@ -137,7 +137,8 @@ QWidget* KeyboardEditorWidget::buildButtons() {
         {&texts.ok, [this] { editor_.OnOK(); }},
         {&texts.cancel, [this] { editor_.OnCancel(); }},
     };
-    static constexpr const char* kNames[] = {"loadFile", "saveFile", "fetch", "send", "help", "f17Notice", "ok", "cancel"};
+    static constexpr const char* kNames[] = {"loadFile", "saveFile",  "fetch", "send",
+                                             "help",     "f17Notice", "ok",    "cancel"};
     for (std::size_t index = 0; index < std::size(buttons); ++index) {
         auto* button = dialogButton(*buttons[index].first, QString::fromLatin1(kNames[index]), controls);
         connect(button, &QPushButton::clicked, this, buttons[index].second);
@@ -208,7 +209,8 @@ template <typename Call> void KeyboardEditorWidget::queue(Call call) {
 }
 
 void KeyboardEditorWidget::textsEdited() {
-    editor_.OnInfoTexts(plainText(id_->text()), plainText(revision_->text()), plainText(description_->text()));
+    editor_.OnInfoTexts(plainText(id_->text()), plainText(revision_->text()),
+                        plainText(description_->text()));
 }
 
 void KeyboardEditorWidget::showCells(const CellLabels& labels) {
@@ -271,7 +273,8 @@ void KeyboardEditorWidget::showProgress(const std::string& text) {
 }
 
 std::optional<std::string> KeyboardEditorWidget::chooseFileToLoad(const std::string& filter) {
-    const QString path = QFileDialog::getOpenFileName(this, QString(), QString(), qtText(filter) + QStringLiteral(";;*"));
+    const QString path =
+        QFileDialog::getOpenFileName(this, QString(), QString(), qtText(filter) + QStringLiteral(";;*"));
     if (path.isEmpty())
         return std::nullopt;
     return plainText(path);

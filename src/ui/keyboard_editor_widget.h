@@ -40,7 +40,8 @@ public:
     void showCells(const CellLabels& labels) override;
     void showSelectedKey(const std::string& character, const std::string& description) override;
     void showTitle(const std::string& title) override;
-    void showInfoTexts(const std::string& id, const std::string& revision, const std::string& description) override;
+    void showInfoTexts(const std::string& id, const std::string& revision,
+                       const std::string& description) override;
     void showDisplayTypes(const std::vector<std::string>& entries, int selected) override;
     void showSideFields(SideFields state) override;
     void showDisplayOutline(const DisplayOutline& outline) override;

@@ -20,12 +20,16 @@ public:
         keyText = description;
     }
     void showTitle(const std::string& shown) override { title = shown; }
-    void showInfoTexts(const std::string& shownId, const std::string&, const std::string&) override { id = shownId; }
+    void showInfoTexts(const std::string& shownId, const std::string&, const std::string&) override {
+        id = shownId;
+    }
     void showDisplayTypes(const std::vector<std::string>& entries, int) override { displayTypes = entries; }
     void showSideFields(SideFields state) override { side = state; }
     void showDisplayOutline(const DisplayOutline&) override {}
     void showProgress(const std::string&) override {}
-    std::optional<std::string> chooseFileToLoad(const std::string&) override { return ++filesAsked, fileToLoad; }
+    std::optional<std::string> chooseFileToLoad(const std::string&) override {
+        return ++filesAsked, fileToLoad;
+    }
     std::optional<std::string> chooseFileToSave(const std::string&) override { return fileToSave; }
 
     CellLabels cells;
@@ -164,7 +168,8 @@ TEST_F(MatrixWinLogic, SavesTheXmlFormThatLoadsBackUnverified) {
     view_.fileToLoad = view_.fileToSave;
     editor.OnButtonFileLoad();
     EXPECT_EQ(editor.layout().matrix, saved);
-    EXPECT_EQ(editor.layout().id, "Gr\xF6\xDF" "e");
+    EXPECT_EQ(editor.layout().id, "Gr\xF6\xDF"
+                                  "e");
     EXPECT_EQ(view_.id, "Größe");
     EXPECT_EQ(view_.title, text(154) + directory_.file("layout.xml") + text(157));
 

@@ -127,7 +127,8 @@ protected:
         keyboard.layout() = defaultKeyboardLayout();
         const std::size_t mapLength = keyboard.SaveKeybFile(3);
         std::ofstream(files_ / "t7450" / "KEYB.MAP", std::ios::binary)
-            .write(reinterpret_cast<const char*>(keyboard.contents().data()), static_cast<std::streamsize>(mapLength));
+            .write(reinterpret_cast<const char*>(keyboard.contents().data()),
+                   static_cast<std::streamsize>(mapLength));
         layout.terminals.front().tftpSection = {{"directory", (files_ / "t7450").string()}};
         layout.terminals.front().terminalSection.insert(
             {{"kind", "ET"}, {"eeprom_keyboard", "8"}, {"eeprom_display", "7"}});
@@ -519,14 +520,21 @@ TEST_F(MainWindowOnBed, KeyboardLayoutThroughTheWindow) {
         MainWindow& window = toolBox.window();
         window.searchButton().click();
         ASSERT_TRUE(test::waitForWindowOperation(toolBox));
-        const std::vector<TerminalRow>& rows = window.terminalList().rowModel().rows();
-        const auto entry = std::find_if(rows.begin(), rows.end(),
-                                        [](const TerminalRow& shown) { return shown.serialColumn == "SN: 100111"; });
-        ASSERT_NE(entry, rows.end());
-        window.terminalList().setCurrentIndex(window.terminalList().model()->index(int(entry - rows.begin()), 0));
-        ASSERT_TRUE(window.keyboardButton().isVisible());
-        window.keyboardButton().click();
-        ASSERT_TRUE(test::waitForWindowOperation(toolBox));
+        const auto openOn = [&](const std::string& serialColumn) {
+            const std::vector<TerminalRow>& rows = window.terminalList().rowModel().rows();
+            const auto entry = std::find_if(rows.begin(), rows.end(), [&](const TerminalRow& shown) {
+                return shown.serialColumn == serialColumn;
+            });
+            ASSERT_NE(entry, rows.end());
+            window.terminalList().setCurrentIndex(
+                window.terminalList().model()->index(int(entry - rows.begin()), 0));
+            window.keyboardButton().click();
+            ASSERT_TRUE(test::waitForWindowOperation(toolBox));
+        };
+        openOn("SN: 100131"); // an access control manager
+        EXPECT_EQ(boxes.texts(),
+                  std::vector<std::string>{"The keyboard of an access control manager cannot be changed."});
+        openOn("SN: 100111");
         auto* editor = qobject_cast<KeyboardEditorWidget*>(window.shownDetail());
         ASSERT_NE(editor, nullptr) << boxes.texts().size() << " messages";
         const auto cell = [&](int row, int column) {
@@ -552,14 +560,16 @@ TEST_F(MainWindowOnBed, KeyboardLayoutThroughTheWindow) {
         EXPECT_TRUE(test::saveScreenshot(window, "keyboard_editor_changed.png"));
         child<QPushButton>(*editor, "send").click();
         ASSERT_TRUE(test::waitForWindowOperation(toolBox));
-        ASSERT_TRUE(test::processEventsUntil([&] { return !boxes.texts().empty(); }, std::chrono::seconds(30)));
-        EXPECT_EQ(boxes.texts(), std::vector<std::string>{"Keyboard file installed."});
+        ASSERT_TRUE(
+            test::processEventsUntil([&] { return boxes.texts().size() == 2; }, std::chrono::seconds(30)));
+        EXPECT_EQ(boxes.texts().back(), "Keyboard file installed.");
 
         // Fetched back: the terminal loaded the new file at its restart.
         place("clear", 7, 7);
         child<QPushButton>(*editor, "fetch").click();
         ASSERT_TRUE(test::waitForWindowOperation(toolBox));
-        EXPECT_EQ(boxes.texts().back(), "The keyboard file displayed is not saved - do you want to continue?");
+        EXPECT_EQ(boxes.texts().back(),
+                  "The keyboard file displayed is not saved - do you want to continue?");
         ASSERT_TRUE(test::processEventsUntil([&] { return cell(7, 7) == QStringLiteral("ESC"); },
                                              std::chrono::seconds(10)));
         EXPECT_EQ(cell(4, 7), QStringLiteral(" C "));
