@@ -297,9 +297,10 @@ TEST_F(OnALan, KeyboardButtonRefusesMonitorAcmAndServerAndAsksWithoutAMatrixKeyb
     EXPECT_EQ(view_.detail, "keyboard");
     const std::string noMatrix =
         "The terminal has no matrix touch keyboard that can be changed.\nDo you want to continue anyway?";
-    EXPECT_EQ(boxes_.texts(), (Texts{"The terminal is in monitor mode.\nIt cannot execute this function.",
-                                     "The keyboard of an access control manager cannot be changed.",
-                                     "The keyboard of the TALMO server cannot be changed.", noMatrix, noMatrix}));
+    EXPECT_EQ(boxes_.texts(),
+              (Texts{"The terminal is in monitor mode.\nIt cannot execute this function.",
+                     "The keyboard of an access control manager cannot be changed.",
+                     "The keyboard of the TALMO server cannot be changed.", noMatrix, noMatrix}));
 }
 
 TEST_F(OnALan, CancelAndCloseTraceTheirOwnName) {
