@@ -39,10 +39,6 @@ constexpr int kHelpBody = 176;
 constexpr int kF17Caption = 177;
 constexpr int kF17Body = 178;
 
-// The EEPROM bytes that hold the keyboard and the display type.
-constexpr std::size_t kEepromKeyboardTypeByte = 88;
-constexpr std::size_t kEepromDisplayTypeByte = 86;
-
 constexpr int kCellUnits = 38;
 
 // The palette's control number of a scan code; nothing for a code the
@@ -153,8 +149,10 @@ void Matrix_Win::OnInitDialog() {
     }
     Terminal& shown = terminal();
     shown.T7000ipGetEeprom();
-    trace("got EEPROM contents for KEYBOARD_TYPE: %s\n", eepromText(shown, kEepromKeyboardTypeByte).c_str());
-    trace("got EEPROM contents for DISPLAY_TYPE: %s\n", eepromText(shown, kEepromDisplayTypeByte).c_str());
+    trace("got EEPROM contents for KEYBOARD_TYPE: %s\n",
+          eepromText(shown, Terminal::kKeyboardTypeByte).c_str());
+    trace("got EEPROM contents for DISPLAY_TYPE: %s\n",
+          eepromText(shown, Terminal::kDisplayTypeByte).c_str());
     sideFields_ = shown.ProductType == product::Talmo7450 ? SideFields::Unchecked : SideFields::NotOffered;
     showSelection();
     if (kind_ == KeyboardKind::Matrix) {
