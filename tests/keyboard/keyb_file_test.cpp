@@ -84,6 +84,13 @@ TEST(KeybFileRoundTrip, EachFormLosesOnlyTheRowsItCannotTellApart) {
     EXPECT_EQ(xmlLosses.size(), 37u); // 24 nameless rows, 13 second rows of a name
 }
 
+TEST(KeyTable, EveryScanCodeFindsItsOwnRow) {
+    for (KeyIndex key = 0; key < kKeyTableRows; ++key)
+        if (keyTable()[key].scanCode != 0) {
+            EXPECT_EQ(keyByScanCode(keyTable()[key].scanCode), key);
+        }
+}
+
 TEST(KeybFileRoundTrip, GroupsWithoutAFormBuildNothing) {
     KeybFile file;
     for (const int group : {0, 2, 4, 5, 7, 8})
