@@ -13,8 +13,9 @@ namespace {
 constexpr std::string_view kHeldBackFolder = ".keyboard";
 
 std::string upperCased(std::string text) {
-    std::ranges::transform(text, text.begin(),
-                           [](unsigned char character) { return static_cast<char>(std::toupper(character)); });
+    std::ranges::transform(text, text.begin(), [](unsigned char character) {
+        return static_cast<char>(std::toupper(character));
+    });
     return text;
 }
 
@@ -25,8 +26,8 @@ std::string driverOfAutoexec(const std::filesystem::path& autoexec) {
     std::string line;
     constexpr std::string_view kFolder = "C:\\T7000\\";
     while (std::getline(file, line)) {
-        while (!line.empty() && (line.back() == '\r' || std::isspace(static_cast<unsigned char>(line.back()))))
-            line.pop_back();
+        while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())))
+            line.pop_back(); // CR and trailing blanks
         const std::string upper = upperCased(line);
         if (upper.starts_with(kFolder) && upper.ends_with(".COM") &&
             std::string_view(upper).substr(kFolder.size()).starts_with("KBD"))
@@ -38,7 +39,8 @@ std::string driverOfAutoexec(const std::filesystem::path& autoexec) {
 } // namespace
 
 KeyboardFile::KeyboardFile(Responder& responder, std::filesystem::path directory)
-    : responder_(responder), platformGroup_(platformGroupOf(responder.config())), directory_(std::move(directory)) {}
+    : responder_(responder), platformGroup_(platformGroupOf(responder.config())),
+      directory_(std::move(directory)) {}
 
 void KeyboardFile::attachTo(TftpServerOptions& options) {
     options.storeWrittenAs = [this](const std::string& relativePath) { return storeWrittenAs(relativePath); };

@@ -77,11 +77,13 @@ KeyboardFetch fetchKeyboardFile(Terminal& terminal) {
         TFTPConnection connection(terminal.tftpAddress(), range.minPort, range.maxPort);
         trace("Matrix_Win::OnButtonTermLoad(): got TFTPConnection for IpAddress: %s, Seriennummer: %s\n",
               terminal.IPAddrInUse.c_str(), terminal.SerialNumber.c_str());
-        const std::size_t length = connection.read(
-            buffer.data(), buffer.size(), terminal.terminalPath(terminal.KeyboardFile, TerminalPathForm::Read));
+        const std::size_t length =
+            connection.read(buffer.data(), buffer.size(),
+                            terminal.terminalPath(terminal.KeyboardFile, TerminalPathForm::Read));
         buffer.resize(length);
     } catch (const TFTPConnection::TFTPError& error) {
-        trace("Matrix_Win::OnButtonTermLoad(): TFTP Read Error: ID=%d, Text=%s\n", error.id(), error.text.c_str());
+        trace("Matrix_Win::OnButtonTermLoad(): TFTP Read Error: ID=%d, Text=%s\n", error.id(),
+              error.text.c_str());
         fetch.result = KeyboardFetchResult::TransferFailed;
         return fetch;
     }

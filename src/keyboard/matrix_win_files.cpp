@@ -138,7 +138,6 @@ void Matrix_Win::OnButtonTermSave() {
         changed_ = false;
     message(keyboardSendMessage(owner_.language(), result),
             result == KeyboardSendResult::Installed ? MessageIcon::Information : MessageIcon::Exclamation);
-    trace("Matrix_Win::OnButtonTermSave() reset done\n");
 }
 
 } // namespace kestrix

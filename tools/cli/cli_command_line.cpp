@@ -53,8 +53,8 @@ CommandLine failure(std::string text) {
 std::vector<Subcommand> allSubcommands() {
     std::vector<Subcommand> result;
     for (auto* group :
-         {terminalSubcommands, listSubcommands, actionSubcommands, firmwareSubcommands, tclSubcommands, fileSubcommands,
-          configSubcommands, setupSubcommands})
+         {terminalSubcommands, listSubcommands, actionSubcommands, firmwareSubcommands, keyboardSubcommands,
+          tclSubcommands, fileSubcommands, configSubcommands, setupSubcommands})
         for (Subcommand& subcommand : group())
             result.push_back(subcommand);
     return result;

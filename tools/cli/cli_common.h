@@ -95,6 +95,7 @@ std::vector<Subcommand> listSubcommands();     // search, add, read
 std::vector<Subcommand> actionSubcommands();   // reset, setip
 std::vector<Subcommand> tclSubcommands();      // tcl
 std::vector<Subcommand> firmwareSubcommands(); // firmware list, update
+std::vector<Subcommand> keyboardSubcommands(); // keyboard get, put, convert, show
 
 // All of them, in the order the usage lists them.
 std::vector<Subcommand> allSubcommands();

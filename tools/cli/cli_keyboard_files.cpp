@@ -11,6 +11,7 @@
 #include "platform/file_replacement.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,7 +27,9 @@ struct TargetForm {
 constexpr TargetForm kTargetForms[] = {
     {"xml", KeybFileForm::Xml, -1}, {"map", KeybFileForm::Map, 3}, {"com", KeybFileForm::Com, 1}};
 
-const char* formName(KeybFileForm form) {
+} // namespace
+
+const char* keybFormName(KeybFileForm form) {
     switch (form) {
     case KeybFileForm::Xml:
         return "XML";
@@ -40,16 +43,18 @@ const char* formName(KeybFileForm form) {
     return "no";
 }
 
-// Loads a local file; the failure line (exit code 1) when the editor would refuse it.
-std::optional<int> loadFile(const std::string& path, KeybFile& file) {
+std::optional<int> loadKeyboardFile(const std::string& path, KeybFile& file) {
+    // A device or FIFO would stream without end or hang.
+    std::error_code ignored;
+    if (std::filesystem::exists(path, ignored))
+        if (const std::string reason = checkRegularInput(path); !reason.empty())
+            return fail(reason);
     const KeybFileRefusal refusal = loadLocalKeybFile(path, file);
     if (refusal == KeybFileRefusal::None)
         return std::nullopt;
     const CToolBoxLang language(localeIdFromEnvironment());
     return fail(echoed(path) + ": " + language.GetText(keybRefusalMessageId(refusal)));
 }
-
-} // namespace
 
 int keyboardConvert(const Invocation& invocation) {
     std::vector<std::string> files;
@@ -79,7 +84,7 @@ int keyboardConvert(const Invocation& invocation) {
         return usageError(invocation, "unknown form " + echoed(*format) + " (the forms are xml, map and com)");
 
     KeybFile file;
-    if (const auto failed = loadFile(files[0], file))
+    if (const auto failed = loadKeyboardFile(files[0], file))
         return *failed;
     const KeybFileForm source = file.loadedForm();
     const std::size_t length = file.SaveKeybFile(target->platformGroup);
@@ -90,7 +95,7 @@ int keyboardConvert(const Invocation& invocation) {
         std::fprintf(stderr, "kestrix-cli: warning: %s: its validate element is not written; %s is not verified\n",
                      echoed(files[0]).c_str(), echoed(files[1]).c_str());
     std::printf("%s: %s form, %zu bytes (from the %s form of %s)\n", files[1].c_str(),
-                formName(target->form), length, formName(source), files[0].c_str());
+                keybFormName(target->form), length, keybFormName(source), files[0].c_str());
     return kExitSuccess;
 }
 
@@ -98,7 +103,7 @@ int keyboardShow(const Invocation& invocation) {
     if (invocation.arguments.size() != 1)
         return usageError(invocation, "keyboard show needs FILE");
     KeybFile file;
-    if (const auto failed = loadFile(invocation.arguments[0], file))
+    if (const auto failed = loadKeyboardFile(invocation.arguments[0], file))
         return *failed;
     const KeyboardLayout& layout = file.layout();
     for (int row = kMatrixRows - 1; row >= 0; --row) {
@@ -114,7 +119,7 @@ int keyboardShow(const Invocation& invocation) {
         std::printf("%s\n", line.c_str());
     }
     const bool xml = file.loadedForm() == KeybFileForm::Xml;
-    std::printf("%s form, %s\n", formName(file.loadedForm()),
+    std::printf("%s form, %s\n", keybFormName(file.loadedForm()),
                 !xml                                                  ? "not XML"
                 : layout.verification == Verification::Verified ? "verified"
                                                                       : "not verified");
