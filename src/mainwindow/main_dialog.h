@@ -48,6 +48,7 @@ enum class DetailContents {
     Setup,           // CTerminalSetup
     FirmwareUpdate,  // FirmwareUpdate
     LBusSecurity,    // CLoadLBusKey
+    KeyboardEditor,  // Matrix_Win
 };
 
 // Whether a broadcast goes over IPv6 (ff02::1) or IPv4 (the interface's broadcast address).
@@ -143,6 +144,10 @@ public:
     // need it), the note that below version "6_04~" only keys can be
     // loaded, the setup login with grade 2 or 3, then CLoadLBusKey.
     void OnButtonLbuskey();
+    // Keyboard layout: the common checks, monitor mode, not an access
+    // control manager, not a server, and a question when the terminal has no
+    // matrix touch keyboard; then Matrix_Win (it fetches the terminal's layout).
+    void OnButtonKeyb();
 
     // --- Buttons without a terminal action dialog ---
 

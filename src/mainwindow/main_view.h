@@ -21,6 +21,7 @@ class ResetExe;
 class CTerminalTCL;
 class FirmwareUpdate;
 class CLoadLBusKey;
+class Matrix_Win;
 class CTerminalSetup;
 class T7000ip;
 
@@ -139,6 +140,9 @@ public:
     // The LBus security dialog: the view shows it and attaches itself
     // (CLoadLBusKey::attachView) before the logic offers its actions.
     virtual void showLoadLBusKey(CLoadLBusKey& dialog) = 0;
+    // The keyboard editor: the view shows it and attaches itself
+    // (Matrix_Win::attachView) before the logic opens it.
+    virtual void showKeyboardEditor(Matrix_Win& editor) = 0;
     // The status line of the action dialog shown (set-IPv4); called from the
     // thread that runs the dialog's long operation.
     virtual void setActionStatusLine(const std::string& text) = 0;

@@ -200,6 +200,9 @@ public:
     // IPv6 address, ":" and a port); a longer one is refused.
     static constexpr std::size_t kMaxHostOnlineInfoLength = 51;
     static constexpr std::size_t kEepromSize = 128;
+    // The EEPROM bytes that hold the keyboard type ('8': matrix keyboard) and the display type.
+    static constexpr std::size_t kKeyboardTypeByte = 88;
+    static constexpr std::size_t kDisplayTypeByte = 86;
 
     // Reads "C:\\autoexec.bat" by TFTP (platform group 1 only) and learns the
     // keyboard driver file and the PCMCIA network and reader drivers it loads.

@@ -15,8 +15,6 @@ namespace {
 using Kind = T7000ip::RequestKind;
 
 constexpr std::int64_t kCommandTimeout = 2;
-constexpr std::size_t kKeyboardTypeByte = 88;
-constexpr std::size_t kDisplayTypeByte = 86;
 
 // The version word of a monitor's echo answer: "MONITOR" version, or "BSM"
 // or "ACM" before that; nothing for any other answer.

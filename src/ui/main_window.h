@@ -94,6 +94,7 @@ public:
     QPushButton& setupButton() { return *setup_; }
     QPushButton& firmwareButton() { return *firmware_; }
     QPushButton& lbusButton() { return *lbus_; }
+    QPushButton& keyboardButton() { return *keyboard_; }
 
 signals:
     void searchClicked();
@@ -111,6 +112,7 @@ signals:
     void setupClicked();
     void firmwareClicked();
     void lbusClicked();
+    void keyboardClicked();
     void selectionChanged(const std::vector<std::size_t>& selected);
     void selectorChanged(int index);
     void sortOrderChosen(SortOrder order);

@@ -80,10 +80,7 @@ void MainWindow::buildControls() {
     setipa_ = button(this, "setipa");
     firmware_ = button(this, "firmware");
     keyboard_ = button(this, "keyboard");
-    // Their dialogs are not part of this program yet; the setup editor is
-    // offered once every page it can show has its view.
-    for (QPushButton* action : {keyboard_})
-        action->hide();
+    // The setup editor is offered once every page it can show has its view.
     setup_->setVisible(setupTabsWithoutView().empty());
 
     auto* pane = new QFrame(this);
@@ -191,6 +188,7 @@ void MainWindow::connectControls() {
     connect(information_, &QPushButton::clicked, this, &MainWindow::informationClicked);
     connect(maintenanceGroup_, &QPushButton::clicked, this, &MainWindow::maintenanceGroupClicked);
     connect(reset_, &QPushButton::clicked, this, &MainWindow::resetClicked);
+    connect(keyboard_, &QPushButton::clicked, this, &MainWindow::keyboardClicked);
     connect(setipa_, &QPushButton::clicked, this, &MainWindow::setipaClicked);
     connect(tcl_, &QPushButton::clicked, this, &MainWindow::tclClicked);
     connect(setup_, &QPushButton::clicked, this, &MainWindow::setupClicked);

@@ -8,6 +8,7 @@
 #include "ui/set_ip_address_view.h"
 #include "ui/firmware_update_widget.h"
 #include "ui/lbus_key_widget.h"
+#include "ui/keyboard_editor_widget.h"
 #include "ui/setup_editor_widget.h"
 #include "ui/t7000ip_key_dialog.h"
 #include "ui/terminal_tcl_view.h"
@@ -173,6 +174,13 @@ void QtMainDialogView::showLoadLBusKey(CLoadLBusKey& dialog) {
     onThreadOf(window_, [this, &dialog] {
         // The widget attaches itself to the dialog as it is made.
         window_.showActionWidget(new LBusKeyWidget(dialog, runLong_, operationRunning_, nullptr));
+    });
+}
+
+void QtMainDialogView::showKeyboardEditor(Matrix_Win& editor) {
+    onThreadOf(window_, [this, &editor] {
+        // The widget attaches itself to the editor as it is made.
+        window_.showActionWidget(new KeyboardEditorWidget(editor, runLong_, nullptr));
     });
 }
 

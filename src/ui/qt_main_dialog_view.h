@@ -52,6 +52,7 @@ public:
     void showSetupEditor(CTerminalSetup& editor) override;
     void showFirmwareUpdate(FirmwareUpdate& dialog) override;
     void showLoadLBusKey(CLoadLBusKey& dialog) override;
+    void showKeyboardEditor(Matrix_Win& editor) override;
     void holdTerminalActions(bool held) override;
     void setActionStatusLine(const std::string& text) override;
     void closeActionDialog() override;

@@ -48,6 +48,8 @@ void CToolBoxApp::connectWindow() {
             [this] { runInBackground([this] { dialog_.OnButtonFirmUpdate(); }); });
     connect(&window_, &MainWindow::lbusClicked, this,
             [this] { runInBackground([this] { dialog_.OnButtonLbuskey(); }); });
+    connect(&window_, &MainWindow::keyboardClicked, this,
+            [this] { runInBackground([this] { dialog_.OnButtonKeyb(); }); });
     connect(&window_, &MainWindow::tclClicked, this,
             [this] { runInBackground([this] { dialog_.OnButtonTcl(); }); });
     connect(&window_, &MainWindow::setipaClicked, this,

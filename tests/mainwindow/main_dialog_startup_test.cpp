@@ -278,6 +278,32 @@ TEST_F(DialogStart, AStartDirectoryThatIsGoneEndsWithATextFromTheTable) {
     EXPECT_EQ(view_.closed, 1);
 }
 
+TEST_F(OnALan, KeyboardButtonRefusesMonitorAcmAndServerAndAsksWithoutAMatrixKeyboard) {
+    auto dialog = start();
+    const int kinds[] = {tcl_kind::Monitor, tcl_kind::Acm, tcl_kind::Server, tcl_kind::Pze};
+    for (std::size_t index = 0; index < std::size(kinds); ++index) {
+        add(*dialog, "100" + std::to_string(index + 1), "10.77.60.20");
+        dialog->terminalAt(index).TclKind = kinds[index];
+    }
+    // The EEPROM is known already: keyboard type blank, no matrix keyboard.
+    dialog->terminalAt(3).Eeprom = EepromState::Read;
+    dialog->terminalAt(3).EepromContents.fill(' ');
+    boxes_.answers = {MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::No};
+    for (std::size_t index = 0; index < std::size(kinds); ++index) {
+        dialog->OnSelectionChange({index});
+        dialog->OnButtonKeyb();
+    }
+    EXPECT_NE(view_.detail, "keyboard");
+    dialog->OnButtonKeyb(); // answered Yes
+    EXPECT_EQ(view_.detail, "keyboard");
+    const std::string noMatrix =
+        "The terminal has no matrix touch keyboard that can be changed.\nDo you want to continue anyway?";
+    EXPECT_EQ(boxes_.texts(),
+              (Texts{"The terminal is in monitor mode.\nIt cannot execute this function.",
+                     "The keyboard of an access control manager cannot be changed.",
+                     "The keyboard of the TALMO server cannot be changed.", noMatrix, noMatrix}));
+}
+
 TEST_F(OnALan, CancelAndCloseTraceTheirOwnName) {
     auto dialog = start();
     for (const CloseRequest way : {CloseRequest::Cancel, CloseRequest::Close}) {

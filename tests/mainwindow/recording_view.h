@@ -7,6 +7,7 @@
 #include "config/login_for_tcl.h"
 #include "config/terminal_setup.h"
 #include "firmware/firmware_update.h"
+#include "keyboard/matrix_win.h"
 #include "mainwindow/main_view.h"
 #include "platform/message_box.h"
 #include "tcl_console/recording_tcl_view.h"
@@ -119,6 +120,10 @@ public:
         lbusDialog = &dialog;
         detail = "lbus";
     }
+    void showKeyboardEditor(Matrix_Win& editor) override {
+        keyboardEditor = &editor;
+        detail = "keyboard";
+    }
     void holdTerminalActions(bool held) override { terminalActionsHeld = held; }
     void setActionStatusLine(const std::string&) override {}
     void closeActionDialog() override {
@@ -132,6 +137,7 @@ public:
             firmwareUpdate->detachView();
         firmwareUpdate = nullptr;
         lbusDialog = nullptr;
+        keyboardEditor = nullptr;
         resetDialog = nullptr;
         setIPAddressDialog = nullptr;
         ++actionDialogsClosed;
@@ -190,6 +196,7 @@ public:
     CTerminalSetup* setupEditor = nullptr;
     FirmwareUpdate* firmwareUpdate = nullptr;
     CLoadLBusKey* lbusDialog = nullptr;
+    Matrix_Win* keyboardEditor = nullptr;
     bool terminalActionsHeld = false;
     SetupView setupView;
     RecordingTclView tclView;

@@ -1,8 +1,10 @@
 #include "config/blocks.h"
+#include "keyboard/keyb_file.h"
 #include "mainwindow/command_line.h"
 #include "messages/toolbox_lang.h"
 #include "netbed/network_bed.h"
 #include "protocol/t7000ip.h"
+#include "ui/keyboard_editor_widget.h"
 #include "ui/list_box_terminal.h"
 #include "ui/login_for_setup_dialog.h"
 #include "ui/login_for_tcl_dialog.h"
@@ -53,7 +55,8 @@
 // login and restarts a terminal from the detail pane; IPv4 Setup moves a
 // terminal stuck in a foreign subnet into the PC's; a new maintenance group
 // is taken from its dialog (whose checks t7000ip_key_test tests); the TCL
-// console talks to a terminal, after the TCL login for one that encrypts.
+// console talks to a terminal, after the TCL login for one that encrypts; a
+// terminal's keyboard layout is changed in the keyboard editor and sent.
 // Screenshots are kept as test artifacts.
 
 namespace kestrix {
@@ -121,6 +124,18 @@ protected:
             layout.pcHostsLines.push_back("10.77.0." + std::string(host) + " " + hostName);
         }
         layout.terminals.back().tftpSection = {{"directory", files_.string()}};
+        // The 7450, a time recorder (ET), has a matrix keyboard with the
+        // default layout and a 240 x 64 display.
+        fs::create_directory(files_ / "t7450");
+        KeybFile keyboard;
+        keyboard.layout() = defaultKeyboardLayout();
+        const std::size_t mapLength = keyboard.SaveKeybFile(3);
+        std::ofstream(files_ / "t7450" / "KEYB.MAP", std::ios::binary)
+            .write(reinterpret_cast<const char*>(keyboard.contents().data()),
+                   static_cast<std::streamsize>(mapLength));
+        layout.terminals.front().tftpSection = {{"directory", (files_ / "t7450").string()}};
+        layout.terminals.front().terminalSection.insert(
+            {{"kind", "ET"}, {"eeprom_keyboard", "8"}, {"eeprom_display", "7"}});
         layout.terminals.front().terminalSection.insert(
             {{"tcl_connect", "passive"}, {"tcl_close_on", "BYE:"}});
         layout.terminals[3].terminalSection.insert(
@@ -163,9 +178,8 @@ TEST_F(MainWindowOnBed, SearchResetIPv4SetupAndMaintenanceGroupThroughTheWindow)
         const std::vector<TerminalRow>& rows = window.terminalList().rowModel().rows();
         EXPECT_TRUE(setupTabsWithoutView().empty());
         EXPECT_FALSE(child<QPushButton>(window, "setup").isHidden());
-        for (const char* hidden : {"keyboard"})
-            EXPECT_TRUE(child<QPushButton>(window, hidden).isHidden())
-                << "an action without its dialog: " << hidden;
+        for (const char* shown : {"lbus", "keyboard", "firmware"})
+            EXPECT_FALSE(child<QPushButton>(window, shown).isHidden()) << "an action button hidden: " << shown;
         PaintedTexts progress(child<QLabel>(window, "progressLine"));
 
         // Closing while the search runs asks its question once the search has
@@ -510,6 +524,82 @@ TEST_F(MainWindowOnBed, TclConsoleThroughTheWindow) {
         window.close();
         EXPECT_TRUE(test::processEventsUntil([&] { return !window.isVisible(); }, std::chrono::seconds(30)));
         EXPECT_EQ(boxes.texts().size(), 3u);
+    }));
+}
+
+// The 7450's layout opens in the editor, three keys move, and after the send
+// with its reset the terminal holds the new layout.
+TEST_F(MainWindowOnBed, KeyboardLayoutThroughTheWindow) {
+    EXPECT_TRUE(bed_->runOnPc([] {
+        QTemporaryDir startDirectory;
+        ASSERT_TRUE(startDirectory.isValid() &&
+                    ::chdir(startDirectory.path().toLocal8Bit().constData()) == 0);
+        ::setenv("KESTRIX_TIME_SCALE", "0.05", 1);
+        test::QtApplication application;
+        CToolBoxApp toolBox(parseCommandLine(std::vector<std::string>{"-e"}));
+        test::MessageBoxWatcher boxes([](QMessageBox& box) { return box.button(QMessageBox::Ok); });
+        ASSERT_TRUE(toolBox.initInstance());
+        MainWindow& window = toolBox.window();
+        window.searchButton().click();
+        ASSERT_TRUE(test::waitForWindowOperation(toolBox));
+        const auto openOn = [&](const std::string& serialColumn) {
+            const std::vector<TerminalRow>& rows = window.terminalList().rowModel().rows();
+            const auto entry = std::find_if(rows.begin(), rows.end(), [&](const TerminalRow& shown) {
+                return shown.serialColumn == serialColumn;
+            });
+            ASSERT_NE(entry, rows.end());
+            window.terminalList().setCurrentIndex(
+                window.terminalList().model()->index(int(entry - rows.begin()), 0));
+            window.keyboardButton().click();
+            ASSERT_TRUE(test::waitForWindowOperation(toolBox));
+        };
+        openOn("SN: 100131"); // an access control manager
+        EXPECT_EQ(boxes.texts(),
+                  std::vector<std::string>{"The keyboard of an access control manager cannot be changed."});
+        openOn("SN: 100111");
+        auto* editor = qobject_cast<KeyboardEditorWidget*>(window.shownDetail());
+        ASSERT_NE(editor, nullptr) << boxes.texts().size() << " messages";
+        const auto cell = [&](int row, int column) {
+            return child<QPushButton>(*editor, QStringLiteral("cell%1%2").arg(row).arg(column)).text();
+        };
+        ASSERT_TRUE(test::processEventsUntil([&] { return cell(0, 0) == QStringLiteral(" C "); },
+                                             std::chrono::seconds(10)));
+        EXPECT_EQ(child<QLabel>(*editor, "title").text(),
+                  QStringLiteral("Keyboard file name KEYB.MAP in terminal 100111 [not verified]"));
+        EXPECT_EQ(child<QComboBox>(*editor, "displayType").currentText(), QStringLiteral("240x64 Pixel"));
+        EXPECT_TRUE(child<QCheckBox>(*editor, "sideFields").isChecked());
+        EXPECT_TRUE(test::saveScreenshot(window, "keyboard_editor_fetched.png"));
+
+        // ESC to the top right, BACKSPACE from the bottom left to row 4's right end.
+        const auto place = [&](const char* key, int row, int column) {
+            child<QPushButton>(*editor, key).click();
+            child<QPushButton>(*editor, QStringLiteral("cell%1%2").arg(row).arg(column)).click();
+        };
+        place("key1", 7, 7);
+        place("key14", 4, 7);
+        place("clear", 0, 0);
+        EXPECT_EQ(child<QLabel>(*editor, "character").text(), QStringLiteral("---"));
+        EXPECT_TRUE(test::saveScreenshot(window, "keyboard_editor_changed.png"));
+        child<QPushButton>(*editor, "send").click();
+        ASSERT_TRUE(test::waitForWindowOperation(toolBox));
+        ASSERT_TRUE(
+            test::processEventsUntil([&] { return boxes.texts().size() == 2; }, std::chrono::seconds(30)));
+        EXPECT_EQ(boxes.texts().back(), "Keyboard file installed.");
+
+        // Fetched back: the terminal loaded the new file at its restart.
+        place("clear", 7, 7);
+        child<QPushButton>(*editor, "fetch").click();
+        ASSERT_TRUE(test::waitForWindowOperation(toolBox));
+        EXPECT_EQ(boxes.texts().back(),
+                  "The keyboard file displayed is not saved - do you want to continue?");
+        ASSERT_TRUE(test::processEventsUntil([&] { return cell(7, 7) == QStringLiteral("ESC"); },
+                                             std::chrono::seconds(10)));
+        EXPECT_EQ(cell(4, 7), QStringLiteral(" C "));
+        EXPECT_EQ(cell(0, 0), QStringLiteral("---"));
+        child<QPushButton>(*editor, "ok").click();
+        EXPECT_TRUE(test::processEventsUntil(
+            [&] { return window.shownDetail()->objectName() != QStringLiteral("keyboardEditor"); },
+            std::chrono::seconds(10)));
     }));
 }
 

@@ -139,6 +139,11 @@ void ConsoleView::showLoadLBusKey(CLoadLBusKey& dialog) {
     onLoadLBusKey(dialog);
 }
 
+void ConsoleView::showKeyboardEditor(Matrix_Win&) {
+    // The command line sends and fetches keyboard files without the editor.
+    throw std::logic_error("the keyboard editor has no view on this command line");
+}
+
 void ConsoleView::closeActionDialog() {
     if (tclConsole_ != nullptr)
         tclConsole_->detachView();

@@ -128,6 +128,7 @@ public:
     void showSetIPAddressDialog(CSetIPAddress& dialog) override { setIPAddressDialog_ = &dialog; }
     void showTclConsole(CTerminalTCL& console) override;
     void showSetupEditor(CTerminalSetup& editor) override;
+    void showKeyboardEditor(Matrix_Win& editor) override;
     // The firmware update dialog: onFirmwareUpdate attaches the command
     // line's view to it (kestrix-cli firmware update); without it the
     // dialog cannot be shown (std::logic_error).
