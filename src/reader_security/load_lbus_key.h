@@ -95,6 +95,8 @@ public:
 private:
     // Runs the call with the attached view; nothing once it has gone.
     template <typename Call> void toView(Call call);
+    // The view for a call that waits on the window's thread (never made under the lock).
+    LoadLBusKeyView* currentView();
     void applyReaderRule();
     void startTimer();
     void stopTimer();
@@ -119,6 +121,11 @@ private:
     std::atomic<int> resultUpper_ = 1;
     int lastExitCode_ = 0;
 };
+
+inline LoadLBusKeyView* CLoadLBusKey::currentView() {
+    const std::lock_guard lock(viewMutex_);
+    return view_;
+}
 
 template <typename Call> void CLoadLBusKey::toView(Call call) {
     const std::lock_guard lock(viewMutex_);

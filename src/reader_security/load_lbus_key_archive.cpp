@@ -50,7 +50,12 @@ bool CLoadLBusKey::RArchiveTFTP(LBusFunction action) {
         packageFilter(text.GetText(kPackageFilter), firmware ? "TRFW" : "TRPARA", extension),
         "*." + extension, text.GetText(kAllFiles), extension};
     std::optional<std::string> package;
-    toView([&](LoadLBusKeyView& view) { package = view.askPackageFile(request); });
+    // The file dialog waits for the user on the window's thread, whose
+    // activity timer ticks enter the view lock meanwhile: the lock is not held
+    // across the question. The view stays while Start runs (the pane cannot
+    // close during the window's operation).
+    if (LoadLBusKeyView* view = currentView())
+        package = view->askPackageFile(request);
     if (!package) {
         message(kNoPackageChosen, MessageIcon::Error);
         return false;

@@ -68,13 +68,26 @@ void T7000ipLBusComm::run() {
     case LBusFunction::ParameterUpdate:
         if (!DoReaderUpdate()) {
             trace("T7000ipLBusComm::run(): DoReaderUpdate(%d) failed\n", functionNumber);
-            reportEnd(kEndNotStarted);
+            endWith(kEndNotStarted);
             throwError(0, "DoReaderUpdate() error");
         }
         break;
     }
     trace("T7000ipLBusComm::run() Ende Timestamp: '%s'\n", timestampNow().c_str());
-    reportEnd(kEndCompleted);
+    endWith(kEndCompleted);
+}
+
+void T7000ipLBusComm::endWith(int endCode) {
+    endReported_ = true;
+    reportEnd(endCode);
+}
+
+void T7000ipLBusComm::onRunFailed() {
+    // A step that threw (the terminal's record or the system failed) still
+    // ends the dialog's wait: without the end report its Start stays off and
+    // the pane could never close.
+    if (!endReported_)
+        endWith(kEndNotStarted);
 }
 
 void T7000ipLBusComm::showError(int messageId) {

@@ -74,9 +74,13 @@ public:
 protected:
     void run() override;
     void onCancelSignalled() override;
+    void onRunFailed() override;
     [[noreturn]] void throwError(int code, const std::string& text) const override;
 
 private:
+    // Reports the end to the target once.
+    void endWith(int endCode);
+    bool endReported_ = false; // touched by the worker's thread only
     void DoRKeyTransfer();
     void DoRCardCfgTransfer(unsigned unlock);
     // Starts the update and polls it; false when it was not started or the polling was cancelled.

@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -93,14 +94,22 @@ void runReaderActions(const fs::path& package) {
     window.terminalList().setCurrentIndex(window.terminalList().model()->index(0, 0));
 
     // The setup login with the grade 3 password, then a file dialog that takes the package.
+    // The file dialog is answered only after the activity timer has ticked
+    // behind it (2 s): a tick must not wait for the thread that asked.
     QTimer driver;
-    QObject::connect(&driver, &QTimer::timeout, [&package] {
+    QElapsedTimer fileDialogShown;
+    QObject::connect(&driver, &QTimer::timeout, [&package, &fileDialogShown] {
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* login = qobject_cast<LoginForSetupDialog*>(modal)) {
             child<QRadioButton>(*login, "grade3").click();
             child<QLineEdit>(*login, "password").setText(QStringLiteral("grade3pw"));
             login->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
         } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+            if (!fileDialogShown.isValid())
+                fileDialogShown.start();
+            if (fileDialogShown.elapsed() < 2500)
+                return;
+            fileDialogShown.invalidate();
             files->selectFile(QString::fromStdString(package.string()));
             QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
         }
