@@ -185,8 +185,11 @@ int lbusCommand(const Invocation& invocation) {
             return kExitFailure; // no reader, no package or no worker: shown
         }
         while (lines.waitForEvent() == LBusEvent::Interrupted) {
-            cancelled = true;
-            dialog->QueryTerminate(); // an update stops its polling; a key or card transfer is awaited
+            // An update stops its polling (exit 130); a key or card transfer
+            // is refused and awaited, and its readers' results count.
+            if (isReaderUpdate(arguments.action))
+                cancelled = true;
+            dialog->QueryTerminate();
         }
         dialog->OnMsgT7000ipLBusCommEnd(lines.endCode());
     }
