@@ -1,5 +1,7 @@
 #include "keyboard/keyb_local_file.h"
 
+#include "platform/file_replacement.h"
+
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -21,6 +23,9 @@ int keybRefusalMessageId(KeybFileRefusal refusal) {
 }
 
 KeybFileRefusal loadLocalKeybFile(const std::string& path, KeybFile& file) {
+    // A FIFO or a device would block the reader (or never end): only regular files are read.
+    if (!checkRegularInput(path).empty())
+        return KeybFileRefusal::CannotOpen;
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!stream)
         return KeybFileRefusal::CannotOpen;

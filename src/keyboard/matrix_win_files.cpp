@@ -4,11 +4,11 @@
 #include "keyboard/keyboard_transfer.h"
 #include "keyboard/matrix_win.h"
 #include "messages/toolbox_lang.h"
+#include "platform/file_replacement.h"
 #include "platform/trace.h"
 #include "terminal/action_owner.h"
 #include "terminal/terminal.h"
 
-#include <fstream>
 
 namespace kestrix {
 
@@ -66,10 +66,12 @@ void Matrix_Win::OnButtonFileSave() {
         return;
     const std::size_t length = file_->SaveKeybFile(kLocalFile);
     const std::span<const std::uint8_t> bytes = file_->contents().first(length);
-    std::ofstream out(*path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (length == 0 || !out) {
+    // The file is replaced as a whole (an existing one stays until the new
+    // one is complete; a symbolic link or a special file is not written through).
+    const std::string failure =
+        length == 0 ? std::string("no file was built") : replaceFileContents(*path, bytes, FileSecrecy::FollowUmask);
+    if (!failure.empty()) {
+        trace("Matrix_Win::OnButtonFileSave() write failed: %s\n", failure.c_str());
         message(owner_.language().GetText(kNotSavedLocally), MessageIcon::Exclamation);
         return;
     }

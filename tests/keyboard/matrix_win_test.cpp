@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace kestrix::test {
 namespace {
 
@@ -78,6 +80,8 @@ TEST_F(MatrixWinLogic, OpensWithTheDefaultLayoutAndEveryPaletteKeyFindsItsOwnRow
     EXPECT_EQ(editor.displayType(), 0);
     EXPECT_FALSE(editor.changed());
     std::set<int> controls;
+    // Every key but "no key" (Clear selects it) can be picked from the palette.
+    EXPECT_EQ(Matrix_Win::paletteKeys().size(), kKeyTableRows - 1);
     for (const PaletteKey& key : Matrix_Win::paletteKeys()) {
         EXPECT_TRUE(controls.insert(key.controlNumber).second) << key.controlNumber;
         editor.OnPaletteKey(key.controlNumber);
@@ -137,13 +141,15 @@ TEST_F(MatrixWinLogic, LoadsFilesAndRefusesWhatItCannotRead) {
     Matrix_Win& editor = open();
     directory_.write("big.xml", std::string(8001, ' '));
     directory_.write("odd.bin", std::string(50, 'x'));
+    // A FIFO would block the reader for ever: it is refused as a file that cannot be opened.
+    ASSERT_EQ(mkfifo(directory_.file("fifo.xml").c_str(), 0600), 0);
     struct Case {
         std::string file;
         std::string message; // empty: none
         std::string title;
     };
     for (const Case& c : {Case{"missing.xml", text(163), text(158)}, Case{"big.xml", text(164), text(158)},
-                          Case{"odd.bin", text(165), text(158)}}) {
+                          Case{"odd.bin", text(165), text(158)}, Case{"fifo.xml", text(163), text(158)}}) {
         owner_.boxes.shown.clear();
         view_.fileToLoad = directory_.file(c.file);
         editor.OnButtonFileLoad();
@@ -173,9 +179,14 @@ TEST_F(MatrixWinLogic, SavesTheXmlFormThatLoadsBackUnverified) {
     EXPECT_EQ(view_.id, "Größe");
     EXPECT_EQ(view_.title, text(154) + directory_.file("layout.xml") + text(157));
 
-    view_.fileToSave = directory_.file("no/such/folder.xml");
-    editor.OnButtonFileSave();
-    EXPECT_EQ(lastBox(), text(166));
+    // Neither a missing folder nor a FIFO (opening it to write would block) is written.
+    ASSERT_EQ(mkfifo(directory_.file("fifo.xml").c_str(), 0600), 0);
+    for (const char* target : {"no/such/folder.xml", "fifo.xml"}) {
+        owner_.boxes.shown.clear();
+        view_.fileToSave = directory_.file(target);
+        editor.OnButtonFileSave();
+        EXPECT_EQ(lastBox(), text(166)) << target;
+    }
 }
 
 TEST_F(MatrixWinLogic, RefusesTextsOutsideLatin1AndCutsLongOnes) {
