@@ -168,7 +168,9 @@ QWidget* KeyboardEditorWidget::buildInfoFields() {
     description_->setObjectName(QStringLiteral("description"));
     description_->setMaxLength(static_cast<int>(kKeybDescriptionLength));
     for (QLineEdit* field : {id_, revision_, description_})
-        connect(field, &QLineEdit::editingFinished, this, [this] { textsEdited(); });
+        // Every keystroke reaches the editor: a text typed and left at once
+        // (closing the pane, Cancel) is a change that asks before it is lost.
+        connect(field, &QLineEdit::textEdited, this, [this] { textsEdited(); });
     auto* grid = new QGridLayout(fields);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->addWidget(sideFields_, 0, 0, 1, 3);
