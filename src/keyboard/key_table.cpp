@@ -2,7 +2,8 @@
 // codes of the key each row stands for; the rows named F13 to F22 sit, by
 // their COM codes, on the PC's navigation keys (first row of a name) and on
 // the numeric keypad (second row). Rows without a PC key of their own carry
-// scan code 0. docs/KEYBOARD_FILES.md lists the choice.
+// codes no PC key sends (0x5A-0x5C), so that the palette finds them too; "no
+// key" carries 0. docs/KEYBOARD_FILES.md lists the choice.
 #include "keyboard/key_table.h"
 
 #include <algorithm>
@@ -78,7 +79,7 @@ constexpr std::array<KeyTableRow, kKeyTableRows> kRows{{
     {"F5 ", "F5", 0x03, 0x00, 0x85, 241, 0x3F},
     {"F6 ", "F6", 0x0B, 0x00, 0x86, 242, 0x40},
     {"F7 ", "F7", 0x02, 0x00, 0x87, 243, 0x41},
-    {"F7 ", "F7", 0x83, 0x00, 0x87, 243, 0x0000}, // a second F7 code; the PC's F7 is the row above
+    {"F7 ", "F7", 0x83, 0x00, 0x87, 243, 0x005A}, // a second F7 code; no PC key sends 0x5A
     {"F8 ", "F8", 0x0A, 0x00, 0x88, 244, 0x42},
     {"F9 ", "F9", 0x01, 0x00, 0x89, 245, 0x43},
     {"F10", "F10", 0x09, 0x00, 0x8A, 246, 0x44},
@@ -97,7 +98,7 @@ constexpr std::array<KeyTableRow, kKeyTableRows> kRows{{
     {"F14", "F14", 0x92, 0x00, 0x8E, 259, 0xE050}, // cursor down
     {"PDO", "", 0x8F, 0x00, 0x09, 260, 0xE051},
     {"F19", "F19", 0x8A, 0x00, 0x91, 261, 0xE052}, // insert
-    {"F19", "F19", 0x8A, 0x00, 0x0B, 261, 0x0000}, // a second insert code; no PC key of its own
+    {"F19", "F19", 0x8A, 0x00, 0x0B, 261, 0x005B}, // a second insert code; no PC key sends 0x5B
     {"F22", "F22", 0x8D, 0x00, 0x94, 262, 0xE053}, // delete
     {"PAU", "", 0x89, 0xFF, 0x00, 263, 0xE11D},
     {"F20", "F20", 0x6C, 0x00, 0x0D, 253, 0x47}, // keypad 7
@@ -116,7 +117,7 @@ constexpr std::array<KeyTableRow, kKeyTableRows> kRows{{
     {"</>", "", 0x61, 0x3E, 0x00, 270, 0x56},
     {"F11", "F11", 0x78, 0x00, 0x8B, 271, 0x57},
     {"F12", "F12", 0x07, 0x00, 0x8C, 272, 0x58},
-    {"F17", "F17", 0x95, 0x00, 0x02, 273, 0x0000}, // no PC key
+    {"F17", "F17", 0x95, 0x00, 0x02, 273, 0x005C}, // no PC key sends 0x5C
     {"---", "", 0xBF, 0xFF, 0xFF, 274, 0x0000},
 }};
 
