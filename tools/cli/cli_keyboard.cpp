@@ -21,11 +21,6 @@
 namespace kestrix::cli {
 namespace {
 
-const CToolBoxLang& userLanguage() {
-    static const CToolBoxLang language(localeIdFromEnvironment());
-    return language;
-}
-
 // The message of the main window's check that refuses the terminal's keyboard.
 std::optional<int> refusedKeyboard(const Terminal& terminal) {
     if (terminal.isMonitorMode())
@@ -67,7 +62,7 @@ void showStep(KeyboardSendStep step) {
         std::fprintf(stderr, "waiting for the terminal to store it before the reset\n");
         break;
     case KeyboardSendStep::WaitingForStart:
-        std::fprintf(stderr, "%s\n", userLanguage().GetText(173).c_str());
+        std::fprintf(stderr, "%s\n", commandLineLanguage().GetText(173).c_str());
         break;
     case KeyboardSendStep::WaitingForInstall:
         std::fprintf(stderr, "waiting for the terminal to install it\n");
@@ -115,7 +110,7 @@ int keyboardGet(const Invocation& invocation) {
     if (!replacement.isOpen())
         return fail(replacement.error());
     return withTerminal(invocation, text, [&](Terminal& terminal) {
-        const CToolBoxLang& language = userLanguage();
+        const CToolBoxLang& language = commandLineLanguage();
         if (const std::optional<int> refusal = refusedKeyboard(terminal))
             return failForTerminal(text, language.GetText(*refusal));
         const KeyboardFetch fetch = fetchKeyboardFile(terminal);
@@ -137,7 +132,7 @@ int keyboardPut(const Invocation& invocation) {
     if (const std::optional<int> failed = loadKeyboardFile(arguments.input, file))
         return *failed;
     return withTerminal(invocation, arguments.terminal, [&](Terminal& terminal) {
-        const CToolBoxLang& language = userLanguage();
+        const CToolBoxLang& language = commandLineLanguage();
         if (const std::optional<int> refusal = refusedKeyboard(terminal))
             return failForTerminal(arguments.terminal, language.GetText(*refusal));
         if (!arguments.force && !terminal.getKeyboardType())

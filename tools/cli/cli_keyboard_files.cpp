@@ -52,8 +52,7 @@ std::optional<int> loadKeyboardFile(const std::string& path, KeybFile& file) {
     const KeybFileRefusal refusal = loadLocalKeybFile(path, file);
     if (refusal == KeybFileRefusal::None)
         return std::nullopt;
-    const CToolBoxLang language(localeIdFromEnvironment());
-    return fail(echoed(path) + ": " + language.GetText(keybRefusalMessageId(refusal)));
+    return fail(echoed(path) + ": " + commandLineLanguage().GetText(keybRefusalMessageId(refusal)));
 }
 
 int keyboardConvert(const Invocation& invocation) {
