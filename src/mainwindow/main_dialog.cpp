@@ -57,6 +57,9 @@ CToolBoxDlg::CToolBoxDlg(MainDialogView& view, MessageBoxes& messageBoxes, Comma
     : view_(view), messageBoxes_(messageBoxes), switches_(switches) {}
 
 CToolBoxDlg::~CToolBoxDlg() {
+    // A dialog still in the pane (the program ends with it open) has its view
+    // closed first: the view refers to the dialog until it goes.
+    destroyDetailDialog();
     // The records use the engine: they go first.
     list_.clear();
     if (engine_ != nullptr)

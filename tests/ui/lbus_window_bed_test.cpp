@@ -110,7 +110,10 @@ void runReaderActions(const fs::path& package) {
             if (fileDialogShown.elapsed() < 2500)
                 return;
             fileDialogShown.invalidate();
-            files->selectFile(QString::fromStdString(package.string()));
+            // The name typed, as the user would: a selection made once the
+            // dialog has listed its folder gives way to the initial "*.trfw".
+            files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+                ->setText(QString::fromStdString(package.string()));
             QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
         }
     });
