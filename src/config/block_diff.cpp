@@ -1,6 +1,7 @@
 // Two blocks of the newest layout compared through the field map.
 #include "config/block_diff.h"
 
+#include "crypto/hex_text.h"
 #include "platform/ip_address.h"
 
 #include <algorithm>
@@ -58,16 +59,6 @@ std::string readableBlockText(std::span<const std::uint8_t> bytes) {
     return "'" + text + "'";
 }
 
-std::string blockHexText(std::span<const std::uint8_t> bytes) {
-    std::string text;
-    for (std::uint8_t byte : bytes) {
-        char digits[3];
-        std::snprintf(digits, sizeof digits, "%02x", byte);
-        text += digits;
-    }
-    return text;
-}
-
 std::string blockFieldText(const BlockField& field, std::span<const std::uint8_t> bytes) {
     switch (field.format) {
     case FieldFormat::Byte:
@@ -98,12 +89,12 @@ std::string blockFieldText(const BlockField& field, std::span<const std::uint8_t
         const bool text =
             std::all_of(bytes.begin(), end, [](std::uint8_t byte) { return byte >= 0x20 && byte < 0x7F; }) &&
             std::all_of(end, bytes.end(), [](std::uint8_t byte) { return byte == 0; });
-        return text ? readableBlockText(bytes) : blockHexText(bytes);
+        return text ? readableBlockText(bytes) : hexText(bytes);
     }
     case FieldFormat::Bytes:
-        return blockHexText(bytes);
+        return hexText(bytes);
     }
-    return blockHexText(bytes);
+    return hexText(bytes);
 }
 
 std::vector<BlockDifference> blockDifferences(const UserParamBlock& first, const UserParamBlock& second,
@@ -129,8 +120,8 @@ std::vector<BlockDifference> blockDifferences(const UserParamBlock& first, const
                 ++last;
             const std::size_t width = last - at + 1;
             differences.push_back({rangeName(at, last), nullptr, at, width,
-                                   blockHexText(std::span(first).subspan(at, width)),
-                                   blockHexText(std::span(second).subspan(at, width))});
+                                   hexText(std::span(first).subspan(at, width)),
+                                   hexText(std::span(second).subspan(at, width))});
             at = last;
             continue;
         }

@@ -44,7 +44,5 @@ std::string blockFieldText(const BlockField& field, std::span<const std::uint8_t
 // Bytes as text: printable characters as they are, others as \xNN, up to the
 // first zero byte, in single quotes.
 std::string readableBlockText(std::span<const std::uint8_t> bytes);
-// Bytes as hexadecimal digits, two per byte.
-std::string blockHexText(std::span<const std::uint8_t> bytes);
 
 } // namespace kestrix

@@ -1,6 +1,7 @@
 // Reading and writing the XML form of a keyboard layout with libxml2.
 #include "keyboard/keyb_file_xml.h"
 
+#include "crypto/hex_text.h"
 #include "crypto/md5.h"
 #include "platform/trace.h"
 
@@ -77,16 +78,6 @@ std::string infoText(xmlDocPtr document, const char* expression, std::size_t lim
     return latin1.substr(0, limit);
 }
 
-std::string hexDigits(const Md5Digest& digest) {
-    std::string digits;
-    for (const std::uint8_t byte : digest) {
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%02x", byte);
-        digits += pair;
-    }
-    return digits;
-}
-
 void setText(xmlNodePtr node, const std::string& text) {
     const XmlText escaped(xmlEncodeSpecialChars(node->doc, xml(text.c_str())));
     xmlNodeSetContent(node, escaped.get());
@@ -108,7 +99,7 @@ Verification validate(xmlDocPtr document) {
     const std::string_view serialized(reinterpret_cast<const char*>(dumped), dumped == nullptr ? 0 : dumpedLength);
     trace("Matrix_Win::parse_xml_mem(): nach xmlDocDumpMemory(): len: %d, content: '%.*s'\n", dumpedLength,
           static_cast<int>(serialized.size()), serialized.data());
-    const std::string computed = hexDigits(md5(serialized));
+    const std::string computed = hexText(md5(serialized));
     setText(node, source);
     if (source == computed) {
         trace("Matrix_Win::parse_xml_mem(): Validierung OK\n");

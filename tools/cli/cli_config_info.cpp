@@ -6,6 +6,7 @@
 
 #include "config/block_bytes.h"
 #include "config/block_diff.h"
+#include "crypto/hex_text.h"
 #include "config/secret_fields.h"
 #include "config/setup_fields.h"
 #include "config/user_param.h"
@@ -222,7 +223,7 @@ void printSecrets(const UserParam& param, const BlockOwner& owner) {
     }
     line("simple password", readableBlockText(field(layout->tclArea[0])));
     line("admin password", readableBlockText(field(layout->tclArea[1])));
-    line("TCL data key", blockHexText(field(layout->tclArea[2])));
+    line("TCL data key", hexText(field(layout->tclArea[2])));
 }
 
 // The first bytes of the file, as many as a block can have, and its size.
