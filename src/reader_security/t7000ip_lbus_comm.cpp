@@ -1,6 +1,7 @@
 #include "reader_security/t7000ip_lbus_comm.h"
 
 #include "messages/toolbox_lang.h"
+#include "platform/local_time_text.h"
 #include "platform/trace.h"
 #include "terminal/terminal.h"
 
@@ -13,16 +14,6 @@ namespace {
 
 constexpr int kNoResponseText = 563;
 constexpr int kWrongStatusAnswerText = 558;
-
-// "07.12.2026, 05:12:09", local time.
-std::string timestampNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[64] = {};
-    std::strftime(text, sizeof text, "%d.%m.%Y, %H:%M:%S", &local);
-    return text;
-}
 
 } // namespace
 
@@ -53,7 +44,7 @@ void T7000ipLBusComm::throwError(int code, const std::string& text) const {
 void T7000ipLBusComm::run() {
     const int functionNumber = static_cast<int>(function_);
     trace("T7000ipLBusComm::run() mit Funktion %d\n", functionNumber);
-    trace("T7000ipLBusComm::run() Start Timestamp: '%s'\n", timestampNow().c_str());
+    trace("T7000ipLBusComm::run() Start Timestamp: '%s'\n", dateTimeText(localTimeNow()).c_str());
     switch (function_) {
     case LBusFunction::LoadKeys:
         DoRKeyTransfer();
@@ -73,7 +64,7 @@ void T7000ipLBusComm::run() {
         }
         break;
     }
-    trace("T7000ipLBusComm::run() Ende Timestamp: '%s'\n", timestampNow().c_str());
+    trace("T7000ipLBusComm::run() Ende Timestamp: '%s'\n", dateTimeText(localTimeNow()).c_str());
     endWith(kEndCompleted);
 }
 

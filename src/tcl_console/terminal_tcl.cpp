@@ -5,6 +5,7 @@
 #include "platform/error_text.h"
 #include "platform/message_box.h"
 #include "platform/process_abort_event.h"
+#include "platform/local_time_text.h"
 #include "platform/trace.h"
 #include "terminal/action_owner.h"
 #include "terminal/terminal.h"
@@ -96,13 +97,6 @@ FileLines readFileLines(const std::string& path, std::size_t lineLimit, std::siz
         result.lines.push_back(line);
     }
     return result;
-}
-
-// "05.12.2026, 14:03:07".
-std::string dateTimeText(const std::tm& time) {
-    char text[64] = {};
-    std::strftime(text, sizeof text, "%d.%m.%Y, %H:%M:%S", &time);
-    return text;
 }
 
 } // namespace
@@ -414,10 +408,7 @@ DownloadResult CTerminalTCL::Download(const std::string& path) {
 }
 
 void CTerminalTCL::OnButtonDateTime() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    sendDateTime(local);
+    sendDateTime(localTimeNow());
 }
 
 void CTerminalTCL::sendDateTime(const std::tm& localTime) {
