@@ -24,6 +24,7 @@ namespace kestrix::cli {
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1; // the work failed (or found nothing)
 inline constexpr int kExitUsage = 2;   // the command line was wrong
+inline constexpr int kExitInterrupted = 130; // Ctrl-C taken as Cancel (128 + SIGINT)
 
 // What a subcommand works with: its own words (options included) after the
 // subcommand's name, and the options that stand before the subcommand.

@@ -31,8 +31,6 @@
 namespace kestrix::cli {
 namespace {
 
-// The exit code after an interrupt taken as Cancel (128 + SIGINT).
-constexpr int kExitInterrupted = 130;
 // The most terminals one run updates at once.
 constexpr long kMostSlots = 64;
 

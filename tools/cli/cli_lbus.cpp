@@ -25,8 +25,6 @@
 namespace kestrix::cli {
 namespace {
 
-// The exit code after an interrupt taken as Cancel (128 + SIGINT).
-constexpr int kExitInterrupted = 130;
 constexpr int kCardsOnlyText = 69; // "Mit diesem Firmwarestand können nur LBus-Schlüssel geladen werden. "
 constexpr int kNoReaderUpdate = 527; // "Update der Leserfirmware oder Leserparametrierung ... nicht möglich."
 constexpr int kUpdateDone = 100;
